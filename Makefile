@@ -1,0 +1,34 @@
+# Front door for developers and CI. Every target installs what is missing first.
+SHELL := /bin/bash
+JOBS ?= 2
+
+.PHONY: all deps native win32 win64 test run dist bench format clean
+
+all: native win32 win64
+
+deps:
+	@scripts/install-deps
+
+native win32 win64: deps
+	@cmake --preset $@ --log-level=WARNING >/dev/null
+	@cmake --build --preset $@ -j$(JOBS)
+
+test: all
+	@scripts/test-all
+
+run: win64
+	@scripts/run-program
+
+dist: win32
+	@scripts/make-dist
+
+bench: deps
+	@cmake --preset bench --log-level=WARNING >/dev/null
+	@cmake --build --preset bench -j$(JOBS)
+	@scripts/run-bench
+
+format:
+	@clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')
+
+clean:
+	rm -rf build/native build/win32 build/win64 build/bench build/wine dist

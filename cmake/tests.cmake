@@ -1,0 +1,30 @@
+# The same unit tests run natively and, built with mingw, under wine64.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/googletest" EXCLUDE_FROM_ALL SYSTEM)
+
+file(GLOB PW_TEST_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/*.cpp")
+file(GLOB PW_TEST_SUPPORT CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/support/*.cpp")
+
+add_executable(unit_tests ${PW_TEST_SOURCES} ${PW_TEST_SUPPORT})
+target_include_directories(unit_tests PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+target_link_libraries(unit_tests PRIVATE pwcore GTest::gtest GTest::gtest_main)
+target_compile_definitions(unit_tests PRIVATE "PW_SOURCE_DIR=\"${PROJECT_SOURCE_DIR}\"")
+pw_warnings(unit_tests)
+
+if(WIN32)
+  # Tests of the Win32 shell itself: folders, files, windows.
+  file(GLOB PW_WIN32_TEST_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/win32/*.cpp")
+  target_sources(unit_tests PRIVATE ${PW_WIN32_TEST_SOURCES})
+  target_link_libraries(unit_tests PRIVATE pwshell)
+  set(PW_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-exec")
+  add_test(NAME unit_tests COMMAND "${PW_EMULATOR}" "$<TARGET_FILE:unit_tests>")
+  set_tests_properties(unit_tests PROPERTIES TIMEOUT 600)
+  add_custom_command(TARGET unit_tests POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different "$<TARGET_FILE:sqlite3>" "$<TARGET_FILE_DIR:unit_tests>")
+  include(cmake/wine-tests.cmake OPTIONAL)
+else()
+  add_test(NAME unit_tests COMMAND unit_tests)
+  set_tests_properties(unit_tests PROPERTIES TIMEOUT 600)
+endif()

@@ -1,0 +1,48 @@
+# The Win32 shell: the tray program, its simulation build and Startfold.
+set(PW_SEAM_SOURCES)
+set(PW_SHELL_SOURCES)
+foreach(source IN LISTS PW_WIN32_SOURCES)
+  get_filename_component(name "${source}" NAME)
+  # Chosen at link time: the entry point, the fatal report and the spooler.
+  if(name MATCHES "^(main|fatal|spooler_.*)_win32\\.cpp$")
+    list(APPEND PW_SEAM_SOURCES "${source}")
+  else()
+    list(APPEND PW_SHELL_SOURCES "${source}")
+  endif()
+endforeach()
+
+add_library(pwshell STATIC ${PW_SHELL_SOURCES})
+target_link_libraries(pwshell PUBLIC pwcore comctl32 winspool shell32 ole32 user32 gdi32 kernel32)
+target_compile_definitions(pwshell PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0600)
+pw_warnings(pwshell)
+
+set(PW_RESOURCES "${PROJECT_SOURCE_DIR}/src/resources/pagewarden.rc")
+
+# pagewarden_sim.exe differs only by its spooler: it answers from spooler-scenario.txt.
+function(pw_tray_program target spooler)
+  set(sources "${PROJECT_SOURCE_DIR}/src/shell/main_win32.cpp"
+              "${PROJECT_SOURCE_DIR}/src/common/fatal_win32.cpp"
+              "${PROJECT_SOURCE_DIR}/src/monitor/${spooler}")
+  foreach(source IN LISTS sources)
+    if(NOT EXISTS "${source}")
+      return()   # a seam not written yet: the program waits for it
+    endif()
+  endforeach()
+  add_executable(${target} WIN32 ${sources} ${PW_RESOURCES})
+  target_link_libraries(${target} PRIVATE pwshell)
+  target_link_options(${target} PRIVATE -municode -mwindows)
+  pw_warnings(${target})
+  add_dependencies(${target} languages)
+endfunction()
+
+pw_tray_program(pagewarden spooler_winspool_win32.cpp)
+pw_tray_program(pagewarden_sim spooler_scripted_win32.cpp)
+
+file(GLOB PW_STARTFOLD_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/startfold/*.cpp")
+if(PW_STARTFOLD_SOURCES)
+  add_executable(Startfold WIN32 ${PW_STARTFOLD_SOURCES} "${PROJECT_SOURCE_DIR}/src/resources/startfold.rc")
+  target_compile_definitions(Startfold PRIVATE UNICODE _UNICODE)
+  target_link_libraries(Startfold PRIVATE shell32 ole32 user32)
+  target_link_options(Startfold PRIVATE -municode -mwindows)
+  pw_warnings(Startfold)
+endif()

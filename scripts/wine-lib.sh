@@ -1,0 +1,82 @@
+# Shared by the Wine scripts: a private prefix under build/, a display, and
+# clean-up of exactly the processes we started. Source it; do not run it.
+
+PW_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+PW_WINE_DIR=${PW_WINE_DIR:-$PW_ROOT/build/wine}
+PW_WINE64=/usr/lib/wine/wine64
+export WINEPREFIX=${WINEPREFIX:-$PW_WINE_DIR/prefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+# No Mono or Gecko installers: they would ask questions and take minutes.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+pw_started_pids=()
+
+pw_cleanup() {
+  local pid
+  for pid in "${pw_started_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  for pid in "${pw_started_pids[@]}"; do
+    wait "$pid" 2>/dev/null || true
+  done
+  pw_started_pids=()
+}
+
+# Creates the prefix once; later calls find it ready.
+pw_ensure_prefix() {
+  mkdir -p "$PW_WINE_DIR"
+  if [ ! -f "$WINEPREFIX/.pw-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    "$PW_WINE64" wineboot -i >/dev/null 2>&1 || true
+    "$PW_ROOT/scripts/wine-server-wait"
+    touch "$WINEPREFIX/.pw-ready"
+  fi
+}
+
+# Starts Xvfb on a free display unless one is set; records its pid.
+pw_ensure_display() {
+  if [ -n "${DISPLAY:-}" ]; then return 0; fi
+  local n
+  for n in $(seq 90 140); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      local pid=$!
+      local i
+      for i in $(seq 1 50); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+      done
+      if kill -0 "$pid" 2>/dev/null; then
+        export DISPLAY=":$n"
+        PW_XVFB_PID=$pid
+        pw_started_pids+=("$pid")
+        return 0
+      fi
+    fi
+  done
+  echo "wine: no free display for Xvfb" >&2
+  return 1
+}
+
+# Runs a program under wine64 with a time limit. Returns its exit code, or
+# 124 when the limit ended it.
+pw_run_limited() {
+  local limit=$1; shift
+  "$PW_WINE64" "$@" &
+  local pid=$!
+  local waited=0
+  while kill -0 "$pid" 2>/dev/null; do
+    if [ "$waited" -ge $((limit * 10)) ]; then
+      echo "wine: time limit of ${limit}s reached, ending $*" >&2
+      kill "$pid" 2>/dev/null || true
+      wait "$pid" 2>/dev/null || true
+      return 124
+    fi
+    sleep 0.1
+    waited=$((waited + 1))
+  done
+  local rc=0
+  wait "$pid" || rc=$?
+  return "$rc"
+}

@@ -1,0 +1,172 @@
+// Common library, Win32 half.
+#include "common/milibreria_win32.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+namespace {
+
+constexpr char16_t unitName[] = u"milibreria";
+
+}  // namespace
+
+void programFolder(char16_t* folder)
+{
+    std::vector<wchar_t> path(pathCapacity, 0);
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(pathCapacity));
+    if (length == 0) fatalError(unitName, u"119");
+    path[pathCapacity - 1] = 0;  // a cut path is not terminated on older systems
+    while (length > 0 && path[length - 1] != L'\\') --length;
+    path[length > 0 ? length - 1 : 0] = 0;
+    wstrCopy(folder, utf16(path.data()));
+}
+
+std::u16string programFolder()
+{
+    std::vector<char16_t> folder(pathCapacity, 0);
+    programFolder(folder.data());
+    return folder.data();
+}
+
+void languageFolder(char16_t* folder)
+{
+    programFolder(folder);
+    appendBackslash(folder);
+    wstrAppend(folder, u"lang");
+}
+
+void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context)
+{
+    // The \\?\ prefix lifts the usual path length limit from the listing.
+    std::u16string pattern = u"\\\\?\\";
+    pattern += folder;
+    if (pattern.back() != u'\\') pattern += u'\\';
+    pattern += u'*';
+
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileExW(wide(pattern.c_str()), FindExInfoStandard, &entry,
+                                     FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) fatalError(unitName, u"163");
+
+    if (visitor(entry, folder, context)) {
+        if (!FindClose(search)) fatalError(unitName, u"167");
+        return;
+    }
+    while (FindNextFileW(search, &entry)) {
+        if (visitor(entry, folder, context)) {
+            if (!FindClose(search)) fatalError(unitName, u"176");
+            return;
+        }
+    }
+    if (GetLastError() != ERROR_NO_MORE_FILES) fatalError(unitName, u"182");
+    if (!FindClose(search)) fatalError(unitName, u"184");
+}
+
+namespace {
+
+bool acceptActiveLanguageFile(WIN32_FIND_DATAW& entry, const char16_t*, void* context)
+{
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    if (!isActiveLanguageFileName(utf16(entry.cFileName))) return false;
+    *static_cast<std::u16string*>(context) = utf16(entry.cFileName);
+    return true;
+}
+
+}  // namespace
+
+void findActiveLanguageFile(char16_t* path)
+{
+    std::u16string name;
+    forEachFolderEntry(path, acceptActiveLanguageFile, &name);
+    if (name.empty()) fatalError(unitName, u"226");
+    appendBackslash(path);
+    wstrAppend(path, name.c_str());
+}
+
+void readLanguageFile(const char16_t* path)
+{
+    freeTexts();
+    // The file may have gone or been locked since the listing; with no texts
+    // loaded, the report below is the plain one that needs no table.
+    HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) fatalError(unitName, u"207");
+
+    std::vector<unsigned char> bytes;
+    unsigned char chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+            CloseHandle(file);
+            fatalError(unitName, u"212");
+        }
+        if (got == 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    CloseHandle(file);
+    loadTextsFromBytes(bytes);
+}
+
+void loadTexts()
+{
+    std::vector<char16_t> path(pathCapacity, 0);
+    languageFolder(path.data());
+    findActiveLanguageFile(path.data());
+    readLanguageFile(path.data());
+}
+
+// ---- window helpers -------------------------------------------------------------
+
+void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon,
+                         HCURSOR cursor, HBRUSH background, const wchar_t* menuName,
+                         const wchar_t* className, HICON smallIcon)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    if (module == nullptr) fatalError(unitName, u"37");
+    memZero(&record, sizeof record);
+    record.cbSize = sizeof record;
+    record.style = style;
+    record.lpfnWndProc = procedure;
+    record.hInstance = module;
+    record.hIcon = largeIcon;
+    record.hCursor = cursor;
+    record.hbrBackground = background;
+    record.lpszMenuName = menuName;
+    record.lpszClassName = className;
+    record.hIconSm = smallIcon;
+    if (RegisterClassExW(&record) == 0) fatalError(unitName, u"52");
+}
+
+WPARAM runMessageLoop()
+{
+    MSG message;
+    for (;;) {
+        BOOL result = GetMessageA(&message, nullptr, 0, 0);
+        if (result == 0) return message.wParam;
+        if (result == -1) fatalError(unitName, u"66");
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void setDefaultFont(HWND window)
+{
+    HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);
+    if (font == nullptr) fatalError(unitName, u"79");
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void clientToWindowSize(short& width, short& height)
+{
+    height = static_cast<short>(height + GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYBORDER));
+    width = static_cast<short>(width + 2 * GetSystemMetrics(SM_CXBORDER));
+}
+
+void initCommonControls()
+{
+    // 0xFF names the list, tree, bar, tab, up-down, progress, hot-key and
+    // animation classes but not the date picker, which the statistics view needs.
+    INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF | ICC_DATE_CLASSES};
+    if (!InitCommonControlsEx(&controls)) fatalError(unitName, u"98");
+}

@@ -1,0 +1,45 @@
+// Common library, Win32 half: program folder, folder listing, language file
+// loading and the window and message-loop helpers.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/milibreria.h"
+
+// char16_t and wchar_t are both UTF-16 units on Windows; this is the one
+// place the two meet.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
+inline const wchar_t* wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
+inline wchar_t* wide(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
+inline const char16_t* utf16(const wchar_t* s) { return reinterpret_cast<const char16_t*>(s); }
+inline char16_t* utf16(wchar_t* s) { return reinterpret_cast<char16_t*>(s); }
+
+// Folder of the program file, without a trailing backslash ("119" when the
+// path cannot be obtained). The buffer holds pathCapacity units.
+void programFolder(char16_t* folder);
+std::u16string programFolder();
+// programFolder, a backslash and "lang".
+void languageFolder(char16_t* folder);
+
+// Offers each entry of a folder to the visitor until it returns true.
+using FolderVisitor = bool (*)(WIN32_FIND_DATAW& entry, const char16_t* folder, void* context);
+void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context = nullptr);
+
+// Appends a backslash and the name of the active ("_"-marked) language file.
+void findActiveLanguageFile(char16_t* path);
+// Replaces the text table by the texts of the file.
+void readLanguageFile(const char16_t* path);
+// Finds and reads the active language file of the program's "lang" folder.
+void loadTexts();
+
+// ---- window helpers -------------------------------------------------------------
+
+void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon,
+                         HCURSOR cursor, HBRUSH background, const wchar_t* menuName,
+                         const wchar_t* className, HICON smallIcon);
+WPARAM runMessageLoop();
+void setDefaultFont(HWND window);
+void clientToWindowSize(short& width, short& height);
+void initCommonControls();
