@@ -1,0 +1,20 @@
+// Entry points the main window calls into the statistics view and the
+// secondary windows.
+#pragma once
+
+#include <windows.h>
+
+// Statistics view (client area of the main window).
+void createStatisticsControls(HWND mainWindow);
+void layoutStatisticsView(HWND mainWindow);
+void fillPeriodCombo();  // rebuilds the period list, then refreshStatistics
+void refreshStatistics();
+// WM_COMMAND / WM_NOTIFY rows of the statistics controls: true when handled.
+bool handleStatisticsCommand(HWND mainWindow, WPARAM wParam, LPARAM lParam);
+bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header);
+
+// Secondary windows, each modal in a nested message loop; they return once
+// their window has closed.
+void showSavedDatesWindow(HWND owner);
+void showLanguageWindow(HWND owner);
+void showAboutWindow(HWND owner, const wchar_t* version, const wchar_t* productName);
