@@ -24,7 +24,7 @@ struct TextTableFixture : ::testing::Test {
     void TearDown() override { freeTexts(); }
 };
 
-}  // namespace
+} // namespace
 
 TEST(StringHelpers, CopyNStopsAtCountOrTerminator)
 {
@@ -38,7 +38,7 @@ TEST(StringHelpers, CopyNStopsAtCountOrTerminator)
 
     wstrCopyN(buffer, u"abc", 7);
     EXPECT_EQ(std::u16string(buffer), u"abc");
-    EXPECT_EQ(buffer[4], u'x');  // nothing written past the terminator
+    EXPECT_EQ(buffer[4], u'x'); // nothing written past the terminator
 }
 
 TEST(StringHelpers, CompareIsExactUnitEquality)
@@ -47,9 +47,9 @@ TEST(StringHelpers, CompareIsExactUnitEquality)
     EXPECT_EQ(wstrCompare(u"abc", u"abc"), 0);
     EXPECT_LT(wstrCompare(u"abc", u"abd"), 0);
     EXPECT_EQ(wstrCompare(u"abd", u"abc"), 1);
-    EXPECT_NE(wstrCompare(u"abc", u"abcd"), 0);  // a prefix is not equal
+    EXPECT_NE(wstrCompare(u"abc", u"abcd"), 0); // a prefix is not equal
     EXPECT_NE(wstrCompare(u"abcd", u"abc"), 0);
-    EXPECT_NE(wstrCompare(u"Abc", u"abc"), 0);   // case counts
+    EXPECT_NE(wstrCompare(u"Abc", u"abc"), 0); // case counts
     // Units above 0x7FFF still compare unequal after the 16-bit cut.
     const char16_t high[] = {0x8000, 0}, low[] = {0x7FFF, 0};
     EXPECT_NE(wstrCompare(high, low), 0);
@@ -70,7 +70,8 @@ TEST(StringHelpers, TrimRemovesOnlyTheSixWhiteSpaceUnits)
     EXPECT_EQ(std::u16string(wstrTrim(noBreak)), u"\u00A0x\u00A0");
 
     for (int unit : {9, 10, 11, 12, 13, 32}) EXPECT_TRUE(wstrIsSpace(static_cast<char16_t>(unit))) << unit;
-    for (int unit : {0, 8, 14, 31, 33, 160, 0x2003, 0x3000}) EXPECT_FALSE(wstrIsSpace(static_cast<char16_t>(unit))) << unit;
+    for (int unit : {0, 8, 14, 31, 33, 160, 0x2003, 0x3000})
+        EXPECT_FALSE(wstrIsSpace(static_cast<char16_t>(unit))) << unit;
 }
 
 TEST(StringHelpers, AppendAndBackslash)
@@ -91,7 +92,7 @@ TEST(MemoryHelpers, AllocReallocCopyFree)
     memFree(nullptr);
     auto* block = static_cast<char*>(memRealloc(nullptr, 8));
     std::memcpy(block, "abcdefg", 8);
-    memCopy(block + 1, block, 4);  // overlapping ranges move correctly
+    memCopy(block + 1, block, 4); // overlapping ranges move correctly
     EXPECT_STREQ(block, "aabcdfg");
     block = static_cast<char*>(memRealloc(block, 4096));
     EXPECT_EQ(block[0], 'a');
@@ -103,17 +104,16 @@ TEST(MemoryHelpers, AllocReallocCopyFree)
 
 TEST_F(TextTableFixture, LinesKeysAndTexts)
 {
-    auto entries = parseLanguageFile(utf16File(
-        u"1=File\r\n"
-        u"30=\r\n"
-        u"31==x\r\n"
-        u" \t0032=padded\r\n"
-        u"\r\n"
-        u"\n"
-        u"x\r\n"
-        u"33=a=b c \r\n"
-        u"1=second\r\n"
-        u"34=unterminated"));
+    auto entries = parseLanguageFile(utf16File(u"1=File\r\n"
+                                               u"30=\r\n"
+                                               u"31==x\r\n"
+                                               u" \t0032=padded\r\n"
+                                               u"\r\n"
+                                               u"\n"
+                                               u"x\r\n"
+                                               u"33=a=b c \r\n"
+                                               u"1=second\r\n"
+                                               u"34=unterminated"));
     ASSERT_EQ(entries.size(), 6u);
     EXPECT_EQ(entries[0].id, 1u);
     EXPECT_EQ(entries[0].text, u"File");
@@ -123,7 +123,7 @@ TEST_F(TextTableFixture, LinesKeysAndTexts)
     EXPECT_EQ(entries[4].text, u"a=b c ");
 
     loadTextsFromBytes(utf16File(u"1=File\r\n1=second\r\n30=\r\n"));
-    EXPECT_EQ(std::u16string(getText(1)), u"File");  // the first of two wins
+    EXPECT_EQ(std::u16string(getText(1)), u"File"); // the first of two wins
     EXPECT_EQ(std::u16string(getText(30)), u"");
     EXPECT_EQ(std::u16string(getText(2)), u"none");
 }
@@ -156,7 +156,7 @@ TEST_F(TextTableFixture, MarkAndLineEndVariants)
 TEST_F(TextTableFixture, MalformedKeysEndInTheFatalReport)
 {
     for (const char16_t* line : {u"30 =x\r\n", u"=x\r\n", u"0=x\r\n", u"abc=x\r\n", u"4294967296=x\r\n",
-                                 u"-1=x\r\n", u"+1=x\r\n", u"no equals sign\r\n"}) {
+             u"-1=x\r\n", u"+1=x\r\n", u"no equals sign\r\n"}) {
         SCOPED_TRACE(std::string(line, line + std::char_traits<char16_t>::length(line)).c_str());
         EXPECT_FATAL(parseLanguageFile(utf16File(line)), u"milibreria", u"286");
     }
@@ -171,7 +171,7 @@ TEST_F(TextTableFixture, LookupWithoutTableIsFatal)
 {
     freeTexts();
     EXPECT_FATAL(getText(1), u"milibreria", u"320");
-    loadTextsFromBytes(utf16File(u"\r\n"));  // a file of skipped lines loads nothing
+    loadTextsFromBytes(utf16File(u"\r\n")); // a file of skipped lines loads nothing
     EXPECT_FALSE(textsLoaded());
 }
 
@@ -198,7 +198,7 @@ TEST(LanguageFileNames, SuffixAndMark)
 {
     EXPECT_TRUE(isLanguageFileName(u"English.lang.txt"));
     EXPECT_TRUE(isActiveLanguageFileName(u"_English.lang.txt"));
-    EXPECT_TRUE(isActiveLanguageFileName(u"_.lang.txt"));  // exactly ten units
+    EXPECT_TRUE(isActiveLanguageFileName(u"_.lang.txt")); // exactly ten units
     EXPECT_FALSE(isActiveLanguageFileName(u"English.lang.txt"));
     EXPECT_FALSE(isLanguageFileName(u".lang.txt"));
     EXPECT_FALSE(isActiveLanguageFileName(u"_English.LANG.txt"));

@@ -11,7 +11,7 @@ constexpr char16_t unitName[] = u"milibreria";
 
 std::vector<TextEntry> textTable;
 
-}  // namespace
+} // namespace
 
 // ---- memory -------------------------------------------------------------------
 
@@ -141,11 +141,11 @@ std::uint32_t parseKey(const char16_t* key, std::size_t length)
     return static_cast<std::uint32_t>(value);
 }
 
-}  // namespace
+} // namespace
 
 std::vector<TextEntry> parseLanguageFile(const std::vector<unsigned char>& bytes)
 {
-    std::vector<char16_t> units(bytes.size() / 2);  // an odd final byte is ignored
+    std::vector<char16_t> units(bytes.size() / 2); // an odd final byte is ignored
     for (std::size_t i = 0; i < units.size(); ++i)
         units[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
 
@@ -154,10 +154,10 @@ std::vector<TextEntry> parseLanguageFile(const std::vector<unsigned char>& bytes
     while (position < units.size()) {
         std::size_t lineFeed = position;
         while (lineFeed < units.size() && units[lineFeed] != u'\n') ++lineFeed;
-        if (lineFeed == units.size()) break;  // a last piece without a line end is dropped
+        if (lineFeed == units.size()) break; // a last piece without a line end is dropped
 
         std::size_t begin = position;
-        std::size_t end = lineFeed + 1;  // the LF stays unless a CR stands before it
+        std::size_t end = lineFeed + 1; // the LF stays unless a CR stands before it
         position = end;
         if (units[begin] == 0xFEFF) ++begin;
         if (end - begin >= 2 && units[end - 2] == u'\r') end -= 2;

@@ -22,10 +22,10 @@ std::u16string fatalCaption();
 
 // ---- memory -------------------------------------------------------------------
 
-void* memAlloc(std::uint32_t size);                  // never null: failure is fatal ("191")
-void* memRealloc(void* block, std::uint32_t size);   // never null: failure is fatal ("198")
-void memFree(void* block);                           // null is ignored
-void memCopy(void* destination, const void* source, std::uint32_t count);  // overlap allowed
+void* memAlloc(std::uint32_t size);                // never null: failure is fatal ("191")
+void* memRealloc(void* block, std::uint32_t size); // never null: failure is fatal ("198")
+void memFree(void* block);                         // null is ignored
+void memCopy(void* destination, const void* source, std::uint32_t count); // overlap allowed
 void memZero(void* block, std::uint32_t count);
 
 // ---- zero-terminated UTF-16 strings ----------------------------------------------
@@ -43,7 +43,7 @@ char16_t* wstrTrim(char16_t* s);
 
 // ---- language texts -----------------------------------------------------------
 
-inline constexpr std::size_t pathCapacity = 2600;  // path buffers, terminator included
+inline constexpr std::size_t pathCapacity = 2600; // path buffers, terminator included
 inline constexpr char16_t languageSuffix[] = u".lang.txt";
 
 struct TextEntry {
@@ -65,8 +65,8 @@ void loadTextsFromBytes(const std::vector<unsigned char>& bytes);
 std::vector<TextEntry> parseLanguageFile(const std::vector<unsigned char>& bytes);
 
 // Folder-entry predicates shared by the start-up and the language window.
-bool isLanguageFileName(const char16_t* name);        // at least 10 units, ends ".lang.txt"
-bool isActiveLanguageFileName(const char16_t* name);  // also starts with "_"
+bool isLanguageFileName(const char16_t* name);       // at least 10 units, ends ".lang.txt"
+bool isActiveLanguageFileName(const char16_t* name); // also starts with "_"
 
 // Appends a backslash unless the path already ends with one.
 void appendBackslash(char16_t* path);
@@ -76,4 +76,4 @@ namespace textid {
 inline constexpr std::uint32_t fatalLineHeading = 21;
 inline constexpr std::uint32_t fatalUnitHeading = 22;
 inline constexpr std::uint32_t fatalCaption = 23;
-}  // namespace textid
+} // namespace textid

@@ -9,14 +9,14 @@ namespace {
 
 constexpr char16_t unitName[] = u"milibreria";
 
-}  // namespace
+} // namespace
 
 void programFolder(char16_t* folder)
 {
     std::vector<wchar_t> path(pathCapacity, 0);
     DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(pathCapacity));
     if (length == 0) fatalError(unitName, u"119");
-    path[pathCapacity - 1] = 0;  // a cut path is not terminated on older systems
+    path[pathCapacity - 1] = 0; // a cut path is not terminated on older systems
     while (length > 0 && path[length - 1] != L'\\') --length;
     path[length > 0 ? length - 1 : 0] = 0;
     wstrCopy(folder, utf16(path.data()));
@@ -45,8 +45,8 @@ void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* con
     pattern += u'*';
 
     WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileExW(wide(pattern.c_str()), FindExInfoStandard, &entry,
-                                     FindExSearchNameMatch, nullptr, 0);
+    HANDLE search = FindFirstFileExW(
+        wide(pattern.c_str()), FindExInfoStandard, &entry, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE) fatalError(unitName, u"163");
 
     if (visitor(entry, folder, context)) {
@@ -73,7 +73,7 @@ bool acceptActiveLanguageFile(WIN32_FIND_DATAW& entry, const char16_t*, void* co
     return true;
 }
 
-}  // namespace
+} // namespace
 
 void findActiveLanguageFile(char16_t* path)
 {
@@ -89,8 +89,8 @@ void readLanguageFile(const char16_t* path)
     freeTexts();
     // The file may have gone or been locked since the listing; with no texts
     // loaded, the report below is the plain one that needs no table.
-    HANDLE file = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(
+        wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) fatalError(unitName, u"207");
 
     std::vector<unsigned char> bytes;
@@ -118,9 +118,8 @@ void loadTexts()
 
 // ---- window helpers -------------------------------------------------------------
 
-void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon,
-                         HCURSOR cursor, HBRUSH background, const wchar_t* menuName,
-                         const wchar_t* className, HICON smallIcon)
+void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon, HCURSOR cursor,
+    HBRUSH background, const wchar_t* menuName, const wchar_t* className, HICON smallIcon)
 {
     HMODULE module = GetModuleHandleA(nullptr);
     if (module == nullptr) fatalError(unitName, u"37");

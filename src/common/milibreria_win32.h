@@ -11,10 +11,22 @@
 // char16_t and wchar_t are both UTF-16 units on Windows; this is the one
 // place the two meet.
 static_assert(sizeof(wchar_t) == sizeof(char16_t));
-inline const wchar_t* wide(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
-inline wchar_t* wide(char16_t* s) { return reinterpret_cast<wchar_t*>(s); }
-inline const char16_t* utf16(const wchar_t* s) { return reinterpret_cast<const char16_t*>(s); }
-inline char16_t* utf16(wchar_t* s) { return reinterpret_cast<char16_t*>(s); }
+inline const wchar_t* wide(const char16_t* s)
+{
+    return reinterpret_cast<const wchar_t*>(s);
+}
+inline wchar_t* wide(char16_t* s)
+{
+    return reinterpret_cast<wchar_t*>(s);
+}
+inline const char16_t* utf16(const wchar_t* s)
+{
+    return reinterpret_cast<const char16_t*>(s);
+}
+inline char16_t* utf16(wchar_t* s)
+{
+    return reinterpret_cast<char16_t*>(s);
+}
 
 // Folder of the program file, without a trailing backslash ("119" when the
 // path cannot be obtained). The buffer holds pathCapacity units.
@@ -36,9 +48,8 @@ void loadTexts();
 
 // ---- window helpers -------------------------------------------------------------
 
-void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon,
-                         HCURSOR cursor, HBRUSH background, const wchar_t* menuName,
-                         const wchar_t* className, HICON smallIcon);
+void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon, HCURSOR cursor,
+    HBRUSH background, const wchar_t* menuName, const wchar_t* className, HICON smallIcon);
 WPARAM runMessageLoop();
 void setDefaultFont(HWND window);
 void clientToWindowSize(short& width, short& height);

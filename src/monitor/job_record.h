@@ -30,7 +30,7 @@ struct JobRecord {
     bool hasDevMode = false;
     std::uint32_t dmFields = 0;
     std::int16_t dmCopies = 0;
-    std::optional<std::u16string> statusText;  // pStatus
+    std::optional<std::u16string> statusText; // pStatus
     std::uint32_t status = 0;
     std::uint32_t priority = 0;
     std::uint32_t position = 0;
@@ -38,7 +38,7 @@ struct JobRecord {
     std::uint32_t untilTime = 0;
     std::uint32_t totalPages = 0;
     std::uint32_t size = 0;
-    DateTime submitted;  // UTC
+    DateTime submitted; // UTC
     std::uint32_t time = 0;
     std::uint32_t pagesPrinted = 0;
 };

@@ -7,7 +7,7 @@
 // Statistics view (client area of the main window).
 void createStatisticsControls(HWND mainWindow);
 void layoutStatisticsView(HWND mainWindow);
-void fillPeriodCombo();  // rebuilds the period list, then refreshStatistics
+void fillPeriodCombo(); // rebuilds the period list, then refreshStatistics
 void refreshStatistics();
 // WM_COMMAND / WM_NOTIFY rows of the statistics controls: true when handled.
 bool handleStatisticsCommand(HWND mainWindow, WPARAM wParam, LPARAM lParam);
