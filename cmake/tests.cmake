@@ -10,7 +10,8 @@ file(GLOB PW_TEST_SUPPORT CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/support
 add_executable(unit_tests ${PW_TEST_SOURCES} ${PW_TEST_SUPPORT})
 target_include_directories(unit_tests PRIVATE "${PROJECT_SOURCE_DIR}/tests")
 target_link_libraries(unit_tests PRIVATE pwcore GTest::gtest GTest::gtest_main)
-target_compile_definitions(unit_tests PRIVATE "PW_SOURCE_DIR=\"${PROJECT_SOURCE_DIR}\"")
+target_compile_definitions(unit_tests PRIVATE "PW_SOURCE_DIR=\"${PROJECT_SOURCE_DIR}\"" "PW_BINARY_DIR=\"${CMAKE_BINARY_DIR}\"")
+add_dependencies(unit_tests languages)
 pw_warnings(unit_tests)
 
 if(WIN32)

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "common/milibreria.h"
 #include "support/fatal_error.h"
@@ -203,4 +206,36 @@ TEST(LanguageFileNames, SuffixAndMark)
     EXPECT_FALSE(isLanguageFileName(u".lang.txt"));
     EXPECT_FALSE(isActiveLanguageFileName(u"_English.LANG.txt"));
     EXPECT_FALSE(isActiveLanguageFileName(u"_English.lang.txt.bak"));
+}
+
+// The language files we ship: every text the program asks for is there, and
+// the texts that double as keys are distinct.
+TEST_F(TextTableFixture, ShippedLanguageFilesAreComplete)
+{
+    const std::uint32_t used[] = {1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22,
+        23, 25, 26, 27, 28, 29, 30, 31, 33, 35, 36, 1000000, 1000001, 1000002, 1000003, 1000004, 1000005,
+        1000006, 1000007, 1000008, 1000009, 1000010, 1000011, 1000012, 1100000, 1100001, 1100002, 1100003,
+        1200001, 1200002, 1200003, 1300000, 1300001, 1300002};
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(PW_BINARY_DIR "/lang")) {
+        ++files;
+        SCOPED_TRACE(entry.path().string());
+        std::ifstream file(entry.path(), std::ios::binary);
+        std::vector<unsigned char> bytes(
+            (std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        ASSERT_GE(bytes.size(), 2u);
+        EXPECT_EQ(bytes[0], 0xFF);
+        EXPECT_EQ(bytes[1], 0xFE);
+        loadTextsFromBytes(bytes);
+        for (std::uint32_t id : used) EXPECT_NE(std::u16string(getText(id)), u"none") << id;
+        for (std::uint32_t a : {1100000u, 1100001u, 1100002u, 1100003u})
+            for (std::uint32_t b : {1100000u, 1100001u, 1100002u, 1100003u})
+                if (a != b) {
+                    EXPECT_NE(std::u16string(getText(a)), std::u16string(getText(b)));
+                }
+        EXPECT_NE(std::u16string(getText(1300000)), std::u16string(getText(1300001)));
+        EXPECT_NE(std::u16string(getText(1300001)), std::u16string(getText(1300002)));
+        EXPECT_NE(std::u16string(getText(1300000)), std::u16string(getText(1300002)));
+    }
+    EXPECT_GE(files, 2);
 }
