@@ -14,6 +14,11 @@
 // throws, so a test can assert which unit and line an input ends in.
 [[noreturn]] void fatalError(const char16_t* unit, const char16_t* line);
 
+// For checks whose report names the source line they stand on.
+#define PW_LINE_TEXT2(number) u## #number
+#define PW_LINE_TEXT(number) PW_LINE_TEXT2(number)
+#define fatalHere(unit) fatalError(unit, PW_LINE_TEXT(__LINE__))
+
 // The report's text, cut to the 400-character buffer it is shown from:
 // text 21, the line, text 22, the unit, separated by CR LF.
 inline constexpr std::size_t fatalMessageCapacity = 400;
