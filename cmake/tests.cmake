@@ -25,6 +25,7 @@ if(WIN32)
   add_custom_command(TARGET unit_tests POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy_if_different "$<TARGET_FILE:sqlite3>" "$<TARGET_FILE_DIR:unit_tests>")
   include(cmake/wine-tests.cmake OPTIONAL)
+  include(cmake/monitor-wine-tests.cmake OPTIONAL)
 else()
   add_test(NAME unit_tests COMMAND unit_tests)
   set_tests_properties(unit_tests PROPERTIES TIMEOUT 600)

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include "common/milibreria.h"
+#include "monitor/impresoras.h"
+#include "monitor/subproceso_win32.h"
+
+namespace {
+
+constexpr const char16_t* unitName = u"impresoras";
+
+// The monitor thread reads the event from this variable, so it is filled
+// before the thread starts.
+HANDLE stopEvent = nullptr;
+HANDLE monitorHandle = nullptr;
+
+} // namespace
+
+void startMonitor()
+{
+    stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (stopEvent == nullptr) fatalError(unitName, u"22");
+    monitorHandle = CreateThread(nullptr, 0, monitorThread, &stopEvent, 0, nullptr);
+    if (monitorHandle == nullptr) fatalError(unitName, u"25");
+}
+
+void stopMonitor()
+{
+    SetEvent(stopEvent);
+    // The monitor finishes its pass and waits for its recorders, which need
+    // the database mutex: this thread must not hold it here.
+    DWORD code = STILL_ACTIVE;
+    while (code == STILL_ACTIVE) {
+        GetExitCodeThread(monitorHandle, &code);
+        Sleep(70);
+    }
+    CloseHandle(stopEvent);
+    CloseHandle(monitorHandle);
+    stopEvent = nullptr;
+    monitorHandle = nullptr;
+}

@@ -1,0 +1,138 @@
+#include "monitor/scripted_layout_win32.h"
+
+#include <winspool.h>
+
+#include <cstring>
+
+#include "common/milibreria_win32.h"
+
+namespace {
+
+// Places variable parts behind the records. Run once without a buffer to
+// learn the size, then again to write.
+struct Packer {
+    BYTE* base = nullptr; // null while measuring
+    std::size_t offset = 0;
+
+    void* place(std::size_t bytes, std::size_t alignment)
+    {
+        offset = (offset + alignment - 1) / alignment * alignment;
+        void* at = base ? base + offset : nullptr;
+        offset += bytes;
+        return at;
+    }
+
+    wchar_t* text(const std::u16string& value)
+    {
+        std::size_t bytes = (value.size() + 1) * sizeof(char16_t);
+        auto* at = static_cast<wchar_t*>(place(bytes, alignof(wchar_t)));
+        if (at) std::memcpy(at, value.c_str(), bytes);
+        return at;
+    }
+
+    wchar_t* text(const std::optional<std::u16string>& value) { return value ? text(*value) : nullptr; }
+};
+
+// Lays out count records, then fills each; fill(packer, i, record) writes
+// record i (null while measuring).
+template <typename Record, typename Fill>
+BOOL writeRecords(std::size_t count, BYTE* buffer, DWORD size, DWORD* needed, Fill fill)
+{
+    Packer measure;
+    measure.offset = count * sizeof(Record);
+    for (std::size_t i = 0; i < count; ++i) fill(measure, i, nullptr);
+    *needed = static_cast<DWORD>(measure.offset);
+    if (buffer == nullptr || size < measure.offset) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::memset(buffer, 0, measure.offset);
+    Packer write;
+    write.base = buffer;
+    write.offset = count * sizeof(Record);
+    auto* records = reinterpret_cast<Record*>(buffer);
+    for (std::size_t i = 0; i < count; ++i) fill(write, i, &records[i]);
+    return TRUE;
+}
+
+} // namespace
+
+BOOL writePrinterInfo4(const Snapshot& snapshot, BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned)
+{
+    *returned = 0;
+    std::size_t count = snapshot.printers.size();
+    if (count == 0) { // the spooler succeeds with nothing even without a buffer
+        *needed = 0;
+        return TRUE;
+    }
+    BOOL ok = writeRecords<PRINTER_INFO_4W>(
+        count, buffer, size, needed, [&](Packer& packer, std::size_t i, PRINTER_INFO_4W* record) {
+            wchar_t* name = packer.text(snapshot.printers[i].name);
+            if (!record) return;
+            record->pPrinterName = name;
+            record->pServerName = nullptr;
+            record->Attributes = PRINTER_ATTRIBUTE_LOCAL;
+        });
+    if (ok) *returned = static_cast<DWORD>(count);
+    return ok;
+}
+
+BOOL writePrinterInfo2(const ScriptedPrinter& printer, BYTE* buffer, DWORD size, DWORD* needed)
+{
+    return writeRecords<PRINTER_INFO_2W>(
+        1, buffer, size, needed, [&](Packer& packer, std::size_t, PRINTER_INFO_2W* record) {
+            wchar_t* name = packer.text(printer.name);
+            if (!record) return;
+            record->pPrinterName = name;
+            record->cJobs = static_cast<DWORD>(printer.jobs.size());
+            record->Status = 0;
+        });
+}
+
+BOOL writeJobInfo2(const ScriptedPrinter& printer, DWORD firstJob, DWORD count, BYTE* buffer, DWORD size,
+    DWORD* needed, DWORD* returned)
+{
+    *returned = 0;
+    std::size_t available = printer.jobs.size() > firstJob ? printer.jobs.size() - firstJob : 0;
+    std::size_t n = count < available ? count : available;
+    if (n == 0) {
+        *needed = 0;
+        return TRUE;
+    }
+    BOOL ok = writeRecords<JOB_INFO_2W>(
+        n, buffer, size, needed, [&](Packer& packer, std::size_t i, JOB_INFO_2W* record) {
+            const JobRecord& job = printer.jobs[firstJob + i];
+            DEVMODEW* devMode = nullptr;
+            if (job.hasDevMode)
+                devMode = static_cast<DEVMODEW*>(packer.place(sizeof(DEVMODEW), alignof(DEVMODEW)));
+            wchar_t* printerName = packer.text(job.printerName);
+            wchar_t* machineName = packer.text(job.machineName);
+            wchar_t* userName = packer.text(job.userName);
+            wchar_t* document = packer.text(job.document);
+            wchar_t* datatype = packer.text(std::u16string(u"RAW"));
+            if (!record) return;
+            if (devMode) {
+                devMode->dmSize = sizeof(DEVMODEW);
+                devMode->dmSpecVersion = DM_SPECVERSION;
+                devMode->dmFields = job.dmFields;
+                devMode->dmCopies = job.dmCopies;
+            }
+            record->JobId = job.jobId;
+            record->pPrinterName = printerName;
+            record->pMachineName = machineName;
+            record->pUserName = userName;
+            record->pDocument = document;
+            record->pDatatype = datatype;
+            record->pDevMode = devMode;
+            record->Status = job.status;
+            record->Priority = 1;
+            record->Position = static_cast<DWORD>(firstJob + i + 1);
+            record->TotalPages = job.totalPages;
+            record->PagesPrinted = job.pagesPrinted;
+            const DateTime& at = job.submitted;
+            record->Submitted
+                = {at.year, at.month, at.dayOfWeek, at.day, at.hour, at.minute, at.second, at.milliseconds};
+        });
+    if (ok) *returned = static_cast<DWORD>(n);
+    return ok;
+}

@@ -1,0 +1,348 @@
+#include "monitor/scripted_spooler.h"
+
+#include <charconv>
+
+namespace {
+
+struct Word {
+    std::string text;
+    bool quoted = false; // some part of it was between quotes
+};
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+// Splits a line into words; a quoted part may hold blanks and ends at the
+// next quote, without escapes. False when a quote is left open.
+bool splitWords(std::string_view line, std::vector<Word>& words)
+{
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (isBlank(line[i])) {
+            ++i;
+            continue;
+        }
+        Word word;
+        while (i < line.size() && !isBlank(line[i])) {
+            if (line[i] != '"') {
+                word.text.push_back(line[i++]);
+                continue;
+            }
+            std::size_t close = line.find('"', i + 1);
+            if (close == std::string_view::npos) return false;
+            word.text.append(line.substr(i + 1, close - i - 1));
+            word.quoted = true;
+            i = close + 1;
+        }
+        words.push_back(std::move(word));
+    }
+    return true;
+}
+
+bool parseNumber(std::string_view text, std::uint32_t& value)
+{
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    if (text.empty()) return false;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// A fixed-width decimal field of a date-time.
+bool parseField(std::string_view text, std::uint16_t& value)
+{
+    value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = static_cast<std::uint16_t>(value * 10 + (c - '0'));
+    }
+    return !text.empty();
+}
+
+// Sunday = 0, as SYSTEMTIME counts.
+std::uint16_t dayOfWeek(int year, int month, int day)
+{
+    static const int offsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+    if (month < 3) year -= 1;
+    return static_cast<std::uint16_t>(
+        (year + year / 4 - year / 100 + year / 400 + offsets[month - 1] + day) % 7);
+}
+
+// YYYY-MM-DDTHH:MM:SS.mmm
+bool parseTime(std::string_view text, DateTime& time)
+{
+    if (text.size() != 23 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':'
+        || text[16] != ':' || text[19] != '.')
+        return false;
+    if (!parseField(text.substr(0, 4), time.year) || !parseField(text.substr(5, 2), time.month)
+        || !parseField(text.substr(8, 2), time.day) || !parseField(text.substr(11, 2), time.hour)
+        || !parseField(text.substr(14, 2), time.minute) || !parseField(text.substr(17, 2), time.second)
+        || !parseField(text.substr(20, 3), time.milliseconds))
+        return false;
+    if (time.year < 1601 || time.month < 1 || time.month > 12 || time.day < 1 || time.day > 31
+        || time.hour > 23 || time.minute > 59 || time.second > 59)
+        return false;
+    time.dayOfWeek = dayOfWeek(time.year, time.month, time.day);
+    return true;
+}
+
+JobRecord defaultJob()
+{
+    JobRecord job;
+    job.hasDevMode = true;
+    job.submitted = {2026, 1, 4, 1, 0, 0, 0, 0}; // 2026-01-01T00:00:00.000, a Thursday
+    return job;
+}
+
+// Fills a job from its key=value words. An empty result means success.
+std::string parseJob(const std::vector<Word>& words, const std::u16string& printerName, JobRecord& job)
+{
+    job = defaultJob();
+    job.printerName = printerName;
+    if (words.size() < 2 || !parseNumber(words[1].text, job.jobId)) return "job needs a numeric id";
+    for (std::size_t i = 2; i < words.size(); ++i) {
+        const std::string& word = words[i].text;
+        if (word == "nodevmode") {
+            job.hasDevMode = false;
+            job.dmFields = 0;
+            continue;
+        }
+        std::size_t equals = word.find('=');
+        if (equals == std::string::npos) return "unknown word " + word;
+        std::string key = word.substr(0, equals);
+        std::string_view value = std::string_view(word).substr(equals + 1);
+        std::u16string text;
+        if (key == "user" || key == "machine" || key == "document") {
+            if (!utf8ToUtf16(value, text)) return "malformed UTF-8 in " + key;
+            (key == "user" ? job.userName : key == "machine" ? job.machineName : job.document) = text;
+            continue;
+        }
+        if (key == "submitted") {
+            if (!parseTime(value, job.submitted)) return "submitted wants YYYY-MM-DDTHH:MM:SS.mmm";
+            continue;
+        }
+        std::uint32_t number = 0;
+        if (!parseNumber(value, number)) return "not a number: " + word;
+        if (key == "status")
+            job.status = number;
+        else if (key == "printed")
+            job.pagesPrinted = number;
+        else if (key == "total")
+            job.totalPages = number;
+        else if (key == "copies") {
+            if (number > 0x7FFF) return "copies out of range";
+            job.dmFields |= deviceModeCopies;
+            job.dmCopies = static_cast<std::int16_t>(number);
+        } else
+            return "unknown key " + key;
+    }
+    // nodevmode wins over copies, whatever their order.
+    if (!job.hasDevMode) {
+        job.dmFields = 0;
+        job.dmCopies = 0;
+    }
+    return {};
+}
+
+std::string parseLine(const std::vector<Word>& words, Scenario& scenario)
+{
+    const std::string& directive = words[0].text;
+    if (scenario.end) return "nothing may follow end";
+    if (directive == "pass") {
+        Snapshot snapshot;
+        for (std::size_t i = 1; i < words.size(); ++i) {
+            if (words[i].text != "unreachable") return "unknown word after pass: " + words[i].text;
+            snapshot.unreachable = true;
+        }
+        scenario.snapshots.push_back(std::move(snapshot));
+        return {};
+    }
+    if (directive == "end") {
+        if (words.size() != 1) return "end takes no words";
+        scenario.end = true;
+        return {};
+    }
+    if (scenario.snapshots.empty()) return directive + " before the first pass";
+    Snapshot& snapshot = scenario.snapshots.back();
+    if (directive == "printer") {
+        if (snapshot.unreachable) return "an unreachable pass lists no printers";
+        if (words.size() < 2) return "printer needs a name";
+        ScriptedPrinter printer;
+        if (!utf8ToUtf16(words[1].text, printer.name)) return "malformed UTF-8 in the printer name";
+        for (std::size_t i = 2; i < words.size(); ++i) {
+            if (words[i].text == "unopenable")
+                printer.unopenable = true;
+            else if (words[i].text == "jobs-fail")
+                printer.jobsFail = true;
+            else
+                return "unknown word after printer: " + words[i].text;
+        }
+        snapshot.printers.push_back(std::move(printer));
+        return {};
+    }
+    if (directive == "job") {
+        if (snapshot.printers.empty()) return "job before any printer of its pass";
+        ScriptedPrinter& printer = snapshot.printers.back();
+        JobRecord job;
+        std::string error = parseJob(words, printer.name, job);
+        if (!error.empty()) return error;
+        printer.jobs.push_back(std::move(job));
+        return {};
+    }
+    return "unknown directive " + directive;
+}
+
+Snapshot noPrinters;
+
+} // namespace
+
+bool utf8ToUtf16(std::string_view text, std::u16string& result)
+{
+    result.clear();
+    for (std::size_t i = 0; i < text.size();) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        std::uint32_t code = 0;
+        std::size_t length = 0;
+        if (byte < 0x80)
+            code = byte, length = 1;
+        else if ((byte & 0xE0) == 0xC0)
+            code = byte & 0x1Fu, length = 2;
+        else if ((byte & 0xF0) == 0xE0)
+            code = byte & 0x0Fu, length = 3;
+        else if ((byte & 0xF8) == 0xF0)
+            code = byte & 0x07u, length = 4;
+        else
+            return false;
+        if (i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3Fu);
+        }
+        static const std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            result.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
+            result.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
+        } else
+            result.push_back(static_cast<char16_t>(code));
+        i += length;
+    }
+    return true;
+}
+
+bool parseScenario(std::string_view text, Scenario& scenario, std::string& error)
+{
+    scenario = Scenario();
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    std::size_t lineNumber = 0;
+    while (!text.empty()) {
+        ++lineNumber;
+        std::size_t newline = text.find('\n');
+        std::string_view line = text.substr(0, newline);
+        text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+
+        std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos || line[first] == '#') continue;
+        std::vector<Word> words;
+        std::string problem;
+        if (!splitWords(line, words))
+            problem = "a quote is not closed";
+        else
+            problem = parseLine(words, scenario);
+        if (!problem.empty()) {
+            error = "line " + std::to_string(lineNumber) + ": " + problem;
+            return false;
+        }
+    }
+    return true;
+}
+
+const Snapshot& takeSnapshot(ScriptedSpooler& spooler)
+{
+    std::size_t count = spooler.scenario.snapshots.size();
+    if (spooler.taken < count) ++spooler.taken;
+    if (spooler.scenario.end && spooler.taken == count && !spooler.quitGiven && !spooler.quitDue) {
+        // An unreachable pass is over as soon as the enumeration failed: the
+        // monitor then waits to retry, and that is when the quit must reach it.
+        if (count == 0 || !currentSnapshot(spooler).unreachable)
+            spooler.quitAfterPass = true;
+        else
+            spooler.quitDue = true;
+    }
+    return currentSnapshot(spooler);
+}
+
+const Snapshot& currentSnapshot(const ScriptedSpooler& spooler)
+{
+    if (spooler.taken == 0) return noPrinters;
+    return spooler.scenario.snapshots[spooler.taken - 1];
+}
+
+const ScriptedPrinter* findScriptedPrinter(const Snapshot& snapshot, const std::u16string& name)
+{
+    for (const ScriptedPrinter& printer : snapshot.printers)
+        if (printer.name == name) return &printer;
+    return nullptr;
+}
+
+void finishPass(ScriptedSpooler& spooler)
+{
+    if (spooler.quitAfterPass) {
+        spooler.quitAfterPass = false;
+        spooler.quitDue = true;
+    }
+}
+
+bool takeQuit(ScriptedSpooler& spooler)
+{
+    if (!spooler.quitDue || spooler.quitGiven) return false;
+    spooler.quitGiven = true;
+    return true;
+}
+
+namespace {
+
+EnumOutcome scriptedEnumPrinters(void* context, std::vector<std::u16string>& names)
+{
+    const Snapshot& snapshot = takeSnapshot(*static_cast<ScriptedSpooler*>(context));
+    if (snapshot.unreachable) return EnumOutcome::unreachable;
+    for (const ScriptedPrinter& printer : snapshot.printers) names.push_back(printer.name);
+    return EnumOutcome::listed;
+}
+
+bool scriptedReadQueue(void* context, const std::u16string& name, QueueRead& read)
+{
+    const ScriptedPrinter* printer
+        = findScriptedPrinter(currentSnapshot(*static_cast<ScriptedSpooler*>(context)), name);
+    if (printer == nullptr || printer->unopenable) return false;
+    read.jobCount = static_cast<std::uint32_t>(printer->jobs.size());
+    if (!printer->jobsFail) read.jobs = printer->jobs;
+    return true;
+}
+
+bool scriptedWaitBeforeRetry(void* context, std::uint32_t milliseconds)
+{
+    auto& spooler = *static_cast<ScriptedSpooler*>(context);
+    spooler.retryWaits.push_back(milliseconds);
+    return spooler.quitDue || spooler.quitGiven;
+}
+
+} // namespace
+
+SpoolerReads scriptedReads(ScriptedSpooler& spooler)
+{
+    SpoolerReads reads;
+    reads.context = &spooler;
+    reads.enumPrinters = scriptedEnumPrinters;
+    reads.readQueue = scriptedReadQueue;
+    reads.waitBeforeRetry = scriptedWaitBeforeRetry;
+    return reads;
+}

@@ -1,0 +1,65 @@
+// A spooler played from a scenario file, for tests and the simulation build.
+// The file is UTF-8, one directive a line:
+//   pass [unreachable]                    the next snapshot of the spooler
+//   printer "NAME" [unopenable] [jobs-fail]
+//   job ID [status=N] [printed=N] [total=N] [copies=N] [user=U] [machine=M]
+//          [document="D"] [submitted=YYYY-MM-DDTHH:MM:SS.mmm] [nodevmode]
+//   end                                   quit once the last snapshot's pass is over
+// Blank lines and lines starting with # are ignored; a quoted value runs from
+// one " to the next, so names may hold blanks, apostrophes and backslashes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "monitor/job_record.h"
+#include "monitor/job_tracking.h"
+
+struct ScriptedPrinter {
+    std::u16string name;
+    bool unopenable = false;
+    bool jobsFail = false; // the job enumeration fails without asking for a larger buffer
+    std::vector<JobRecord> jobs;
+};
+
+struct Snapshot {
+    bool unreachable = false; // the enumeration fails with 1722
+    std::vector<ScriptedPrinter> printers;
+};
+
+struct Scenario {
+    std::vector<Snapshot> snapshots;
+    bool end = false;
+};
+
+// False with a message naming the line when the text is not a scenario.
+bool parseScenario(std::string_view text, Scenario& scenario, std::string& error);
+
+// Plays a scenario: each enumeration takes the next snapshot (the last one
+// repeats), and the queue reads that follow answer from it.
+struct ScriptedSpooler {
+    Scenario scenario;
+    std::size_t taken = 0;      // snapshots handed out so far
+    bool quitAfterPass = false; // the last snapshot was listed; quit once its pass is over
+    bool quitDue = false;       // the quit should be given now
+    bool quitGiven = false;
+    std::vector<std::uint32_t> retryWaits; // waits asked for before retrying an enumeration
+};
+
+const Snapshot& takeSnapshot(ScriptedSpooler& spooler);
+const Snapshot& currentSnapshot(const ScriptedSpooler& spooler);
+const ScriptedPrinter* findScriptedPrinter(const Snapshot& snapshot, const std::u16string& name);
+// Called when a pass is over.
+void finishPass(ScriptedSpooler& spooler);
+// True exactly once, when the scenario's end has come.
+bool takeQuit(ScriptedSpooler& spooler);
+
+// The spooler reads answered from the scenario. A retry wait reports a stop
+// once the end is due, as the quit of the real program would.
+SpoolerReads scriptedReads(ScriptedSpooler& spooler);
+
+// UTF-8 to UTF-16; false on a malformed sequence.
+bool utf8ToUtf16(std::string_view text, std::u16string& result);

@@ -1,0 +1,57 @@
+#include "shell/statistics_view.h"
+
+DateTime startOfDay(DateTime day)
+{
+    day.hour = day.minute = day.second = day.milliseconds = 0;
+    return day;
+}
+
+DateTime periodStart(const DateTime& now, const std::u16string& name, const std::optional<DateTime>& saved,
+    const PeriodTexts& fixedTexts)
+{
+    if (saved) return *saved;
+    for (std::size_t entry = 0; entry < fixedTexts.size(); ++entry) {
+        if (name != fixedTexts[entry]) continue;
+        DateTime start = startOfDay(now);
+        switch (entry) {
+        case 0: start.year = 1800, start.month = 1, start.day = 1; break; // everything recorded
+        case 1: break;                                                    // today
+        case 2: start.day = 1; break;                                     // this month
+        case 3: start.day = 1, start.month = 1; break;                    // this year
+        }
+        return start;
+    }
+    return now;
+}
+
+GroupingColumn groupingForTab(const std::u16string& tabText, const TabTexts& tabTexts)
+{
+    constexpr GroupingColumn columns[]
+        = {GroupingColumn::printer, GroupingColumn::user, GroupingColumn::machine};
+    for (std::size_t tab = 0; tab < tabTexts.size(); ++tab)
+        if (tabText == tabTexts[tab]) return columns[tab];
+    return GroupingColumn::printer;
+}
+
+StatisticsLayout layoutStatistics(int width, int height)
+{
+    constexpr int u = layoutUnit;
+    return {
+        .groupBox = {u, u, width - 2 * u, 5 * u},
+        .periodRadio = {2 * u, 2 * u, 8 * u, u},
+        .dateRadio = {2 * u, 4 * u, 8 * u, u},
+        .periodCombo = {12 * u, 2 * u, width - 14 * u, 8 * u}, // the height holds the opened list
+        .datePicker = {12 * u, 4 * u, width - 14 * u, u},
+        .groupingTabs = {u, 7 * u, width - 2 * u, height - 8 * u},
+    };
+}
+
+Box listAreaInTabs(Box r, int dialogFrameX, int dialogFrameY, int tabRowBottom)
+{
+    constexpr int u = layoutUnit;
+    r.top += 7 * u + dialogFrameY;
+    r.left += u;
+    r.right -= 2 * dialogFrameX;
+    r.bottom -= tabRowBottom + 2 * dialogFrameY;
+    return r;
+}

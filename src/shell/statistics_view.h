@@ -1,0 +1,52 @@
+// Statistics view arithmetic: which start date and grouping the controls
+// select, and where the controls go. Portable; the Win32 half puts it on screen.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "common/date_time.h"
+#include "store/misqlite.h"
+
+// Pixel unit of the whole main window layout.
+inline constexpr int layoutUnit = 20;
+
+// The texts of the four fixed periods (everything, today, this month, this
+// year) and of the three grouping tabs (printer, user, machine), as loaded.
+using PeriodTexts = std::array<std::u16string, 4>;
+using TabTexts = std::array<std::u16string, 3>;
+
+// Start of the period named by the combo box. A saved date of that name wins
+// over the fixed meanings; a name matching nothing leaves the start at now.
+DateTime periodStart(const DateTime& now, const std::u16string& name, const std::optional<DateTime>& saved,
+    const PeriodTexts& fixedTexts);
+
+// The picked day at 00:00:00.000.
+DateTime startOfDay(DateTime day);
+
+// The grouping column of the focused tab's text; a text that matches no tab
+// groups by printer, so the query never runs without a column.
+GroupingColumn groupingForTab(const std::u16string& tabText, const TabTexts& tabTexts);
+
+struct ControlRect {
+    int x, y, width, height;
+    friend bool operator==(const ControlRect&, const ControlRect&) = default;
+};
+
+struct StatisticsLayout {
+    ControlRect groupBox, periodRadio, dateRadio, periodCombo, datePicker, groupingTabs;
+};
+
+// Places the controls in a client area of the given size.
+StatisticsLayout layoutStatistics(int clientWidth, int clientHeight);
+
+struct Box {
+    int left, top, right, bottom;
+    friend bool operator==(const Box&, const Box&) = default;
+};
+
+// The tab control's client rectangle moved to where the list goes, before the
+// tab control turns it into its display area: shifted by the tab control's
+// position, with the tab row and the dialog frames reserved.
+Box listAreaInTabs(Box tabClient, int dialogFrameX, int dialogFrameY, int tabRowBottom);

@@ -1,0 +1,399 @@
+// Job store: connection, schema, date-time text, recording, statistics and
+// saved dates, all through SQLite's UTF-16 interface with bound values.
+#include "store/misqlite.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "common/milibreria.h"
+
+namespace {
+
+// ---- statements and the wait for a busy file ------------------------------------------
+
+struct StatementFinalizer {
+    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+// Another program (or one of the unlocked combo box fills) may hold the file;
+// its locks last milliseconds, so the call is simply asked again after this pause.
+constexpr auto busyWait = std::chrono::milliseconds(90);
+// A step that fails for another reason is asked again this often before the
+// operation gives up: a transient I/O error may clear, a broken file will not.
+constexpr int failureRetries = 20;
+// Saved-date operations run on the user-interface thread and give up on a
+// busy file after about five seconds.
+constexpr int savedDateBusyRetries = 5000 / 90;
+
+thread_local StoreCallCounts callCounts;
+
+bool isBusy(int result)
+{
+    int primary = result & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+// Makes the call until the file is free. A call that is not busy returns at
+// once: the pause is only ever spent waiting for another connection.
+template <typename Call> int untilNotBusy(Call&& call)
+{
+    for (;;) {
+        ++callCounts.waitingCalls;
+        int result = call();
+        if (!isBusy(result)) return result;
+        ++callCounts.busyAnswers;
+        std::this_thread::sleep_for(busyWait);
+    }
+}
+
+// Makes the call while it is busy, but at most `retries` more times.
+template <typename Call> int whileBusyAtMost(int retries, Call&& call)
+{
+    for (;;) {
+        int result = call();
+        if (!isBusy(result) || retries-- == 0) return result;
+        std::this_thread::sleep_for(busyWait);
+    }
+}
+
+// Compiles the first statement of a whole, terminated text, waiting out a busy file.
+Statement prepare(sqlite3* db, const std::u16string& text, const char16_t* failLine)
+{
+    sqlite3_stmt* raw = nullptr;
+    int result = untilNotBusy([&] { return sqlite3_prepare16_v2(db, text.c_str(), -1, &raw, nullptr); });
+    Statement statement(raw);
+    if (result != SQLITE_OK || !statement) fatalError(storeUnitName, failLine);
+    return statement;
+}
+
+// SQLITE_ROW or SQLITE_DONE. Busy answers are waited out; other failures are
+// retried a bounded number of times and then fatal. A failed step starts the
+// statement over, so a query that has already handed out rows must not be
+// retried (`restartable` false) or its rows would come twice.
+int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable = true)
+{
+    for (int failures = 0;;) {
+        int result = untilNotBusy([&] { return sqlite3_step(statement); });
+        if (result == SQLITE_ROW || result == SQLITE_DONE) return result;
+        if (!restartable || ++failures > failureRetries) fatalError(storeUnitName, failLine);
+        std::this_thread::sleep_for(busyWait);
+    }
+}
+
+void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine)
+{
+    int bytes = static_cast<int>(std::min<std::size_t>(text.size() * 2, 0x7FFFFFFE));
+    if (sqlite3_bind_text16(statement, index, text.data(), bytes, SQLITE_TRANSIENT) != SQLITE_OK)
+        fatalError(storeUnitName, failLine);
+}
+
+// A null cell (possible in a file written by other means) reads as empty text.
+std::u16string columnText(sqlite3_stmt* statement, int column)
+{
+    auto text = static_cast<const char16_t*>(sqlite3_column_text16(statement, column));
+    if (!text) return {};
+    return std::u16string(text, static_cast<std::size_t>(sqlite3_column_bytes16(statement, column)) / 2);
+}
+
+// ---- schema ------------------------------------------------------------------------------------
+
+constexpr char16_t jobsTableName[] = u"tbTrabajos";
+constexpr char16_t datesTableName[] = u"tbFechas";
+constexpr char16_t dateIndexName[] = u"ixTrabajosFecha";
+
+// One read of the schema table sees both tables and the index, so that
+// opening a complete file costs a single query.
+constexpr char16_t schemaQuery[] = u"Select name from sqlite_master where type = 'table' or type = 'index';";
+
+constexpr char16_t createJobsTable[] = u"create table if not exists tbTrabajos"
+                                       u" (trllapri Integer primary key autoincrement,"
+                                       u"trfecha text,"
+                                       u"trusuario text(100),"
+                                       u"trmaquina text(100), trimpresora text(100),"
+                                       u"trnumpags integer);";
+constexpr char16_t createDatesTable[] = u"create table if not exists tbFechas "
+                                        u"(fellapri integer primary key autoincrement,"
+                                        u"fefecha text,"
+                                        u"fememo text(261) );";
+// The statistics filter on julianday(trfecha); the index holds exactly that
+// expression, so the filter reads only the rows of the period.
+constexpr char16_t createDateIndex[]
+    = u"create index if not exists ixTrabajosFecha on tbTrabajos (julianday(trfecha));";
+
+void runSchemaStatement(
+    sqlite3* db, const char16_t* text, const char16_t* compileLine, const char16_t* stepLine)
+{
+    ++callCounts.schemaStatements;
+    Statement statement = prepare(db, text, compileLine);
+    if (step(statement.get(), stepLine) != SQLITE_DONE) fatalError(storeUnitName, stepLine);
+}
+
+// The index only speeds the statistics up: a file in which it cannot be built
+// (a jobs table of another shape, say) still opens, and the operation that
+// needs the missing column reports its own failure.
+void tryCreateDateIndex(sqlite3* db)
+{
+    ++callCounts.schemaStatements;
+    sqlite3_stmt* raw = nullptr;
+    if (untilNotBusy([&] { return sqlite3_prepare16_v2(db, createDateIndex, -1, &raw, nullptr); })
+        != SQLITE_OK)
+        return;
+    Statement statement(raw);
+    untilNotBusy([&] { return sqlite3_step(statement.get()); });
+}
+
+// ---- saved dates share one pattern: open, one statement, close ---------------------------------------
+
+Statement prepareSavedDates(sqlite3* db, const char16_t* text, const char16_t* failLine)
+{
+    sqlite3_stmt* raw = nullptr;
+    int result = whileBusyAtMost(
+        savedDateBusyRetries, [&] { return sqlite3_prepare16_v2(db, text, -1, &raw, nullptr); });
+    Statement statement(raw);
+    if (result != SQLITE_OK || !statement) fatalError(storeUnitName, failLine);
+    return statement;
+}
+
+int stepSavedDates(sqlite3_stmt* statement)
+{
+    return whileBusyAtMost(savedDateBusyRetries, [&] { return sqlite3_step(statement); });
+}
+
+void finishSavedDates(Statement statement, Database db)
+{
+    statement.reset();
+    closeJobDatabase(std::move(db));
+}
+
+} // namespace
+
+// ---- connection ------------------------------------------------------------------------------------
+
+void DatabaseCloser::operator()(sqlite3* connection) const
+{
+    // close_v2 also copes with statements still alive on an early exit.
+    sqlite3_close_v2(connection);
+}
+
+std::u16string jobDatabasePath(const std::u16string& folder)
+{
+#ifdef _WIN32
+    constexpr char16_t separator = u'\\';
+#else
+    constexpr char16_t separator = u'/';
+#endif
+    std::u16string path = folder;
+    if (!path.empty() && path.back() != u'\\' && path.back() != u'/') path += separator;
+    return path + databaseFileName;
+}
+
+Database openJobDatabase(const std::u16string& folder)
+{
+    const std::u16string path = jobDatabasePath(folder);
+    Database db;
+    int result = untilNotBusy([&] {
+        sqlite3* raw = nullptr;
+        int opened = sqlite3_open16(path.c_str(), &raw);
+        db.reset(raw); // even a failed opening hands back a handle to release
+        return opened;
+    });
+    if (result != SQLITE_OK) fatalError(storeUnitName, u"205");
+
+    bool jobsFound = false, datesFound = false, indexFound = false;
+    {
+        Statement query = prepare(db.get(), schemaQuery, u"215");
+        while (step(query.get(), u"215") == SQLITE_ROW) {
+            std::u16string name = columnText(query.get(), 0);
+            if (name == jobsTableName) jobsFound = true;
+            if (name == datesTableName) datesFound = true;
+            if (name == dateIndexName) indexFound = true;
+        }
+    }
+    if (!jobsFound || !datesFound) {
+        runSchemaStatement(db.get(), createJobsTable, u"252", u"260");
+        runSchemaStatement(db.get(), createDatesTable, u"277", u"285");
+    }
+    if (!indexFound) tryCreateDateIndex(db.get());
+    return db;
+}
+
+void closeJobDatabase(Database db)
+{
+    if (sqlite3_close(db.get()) != SQLITE_OK) fatalError(storeUnitName, u"314");
+    db.release();
+}
+
+// ---- date-time text --------------------------------------------------------------------------------
+
+std::u16string formatDateTimeText(const DateTime& time)
+{
+    char text[64];
+    int length = std::snprintf(text, sizeof text, "%.4d-%.2d-%.2dT%.2d:%.2d:%.2d.%.3d", time.year, time.month,
+        time.day, time.hour, time.minute, time.second, time.milliseconds);
+    return std::u16string(text, text + std::clamp(length, 0, static_cast<int>(sizeof text) - 1));
+}
+
+void parseDateTimeText(const char16_t* text, DateTime& time)
+{
+    std::uint16_t* const fields[]
+        = {&time.year, &time.month, &time.day, &time.hour, &time.minute, &time.second, &time.milliseconds};
+    constexpr char16_t separators[] = {u'-', u'-', u'T', u':', u':', u'.'};
+    for (std::uint16_t* field : fields) *field = 0;
+
+    // The text is read as if copied into a 100-unit buffer: nothing past it counts.
+    std::size_t length = 0;
+    while (text && length < dateTimeTextCapacity && text[length] != 0) ++length;
+    std::size_t at = 0;
+    for (std::size_t index = 0; index < std::size(fields); ++index) {
+        if (index > 0) {
+            if (at >= length || text[at] != separators[index - 1]) return;
+            ++at;
+        }
+        // As %d reads: white space, an optional sign, at least one digit.
+        while (at < length && wstrIsSpace(text[at])) ++at;
+        bool negative = false;
+        if (at < length && (text[at] == u'-' || text[at] == u'+')) negative = text[at++] == u'-';
+        std::size_t digitsFrom = at;
+        std::uint16_t value = 0; // unsigned arithmetic keeps the low 16 bits of any length of digits
+        while (at < length && text[at] >= u'0' && text[at] <= u'9')
+            value = static_cast<std::uint16_t>(value * 10u + static_cast<unsigned>(text[at++] - u'0'));
+        if (at == digitsFrom) return;
+        *fields[index] = negative ? static_cast<std::uint16_t>(0u - value) : value;
+    }
+}
+
+// ---- recording a finished job ---------------------------------------------------------------------
+
+std::int64_t jobPageCount(const JobRecord& job)
+{
+    std::int64_t pages = job.pagesPrinted != 0 ? job.pagesPrinted : job.totalPages;
+    std::int64_t copies = 1;
+    if (job.hasDevMode && (job.dmFields & deviceModeCopies) != 0)
+        copies = std::max<std::int64_t>(job.dmCopies, 1);
+    return pages * copies;
+}
+
+void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal)
+{
+    DateTime local = job.submitted;
+    if (!toLocal || !toLocal(job.submitted, local)) local = job.submitted;
+
+    Database db = openJobDatabase(folder);
+    Statement insert = prepare(db.get(),
+        u"insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values (?,?,?,?,?);",
+        u"158");
+    bindText(insert.get(), 1, formatDateTimeText(local), u"158");
+    bindText(insert.get(), 2, job.userName.value_or(u""), u"158");
+    bindText(insert.get(), 3, job.machineName.value_or(u""), u"158");
+    bindText(insert.get(), 4, job.printerName.value_or(u""), u"158");
+    if (sqlite3_bind_int64(insert.get(), 5, jobPageCount(job)) != SQLITE_OK)
+        fatalError(storeUnitName, u"158");
+    if (step(insert.get(), u"166") != SQLITE_DONE) fatalError(storeUnitName, u"166");
+    insert.reset();
+    closeJobDatabase(std::move(db));
+}
+
+// ---- statistics ------------------------------------------------------------------------------------
+
+const char16_t* groupingColumnName(GroupingColumn column)
+{
+    switch (column) {
+    case GroupingColumn::printer: return u"trimpresora";
+    case GroupingColumn::user: return u"trusuario";
+    case GroupingColumn::machine: return u"trmaquina";
+    }
+    return u"trusuario";
+}
+
+void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    const std::u16string start = formatDateTimeText(since);
+    const std::u16string name = groupingColumnName(column);
+    // julianday(trfecha) is written exactly as the index holds it, or the index goes unused.
+    const std::u16string text = u"select " + name + u", sum(trnumpags), count(trnumpags) from "
+        + u"tbTrabajos where julianday(trfecha) " + u">= julianday(?" + u") group by " + name + u";";
+
+    Database db = openJobDatabase(folder);
+    Statement query = prepare(db.get(), text, u"74");
+    bindText(query.get(), 1, start, u"74");
+    bool delivered = false;
+    while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
+        delivered = true;
+        onRow(StatisticsRow{
+            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+    }
+    query.reset();
+    closeJobDatabase(std::move(db));
+}
+
+// ---- saved dates ---------------------------------------------------------------------------------
+
+bool findSavedDate(const std::u16string& folder, DateTime& date, const std::u16string& memo)
+{
+    Database db = openJobDatabase(folder);
+    Statement query = prepareSavedDates(db.get(), u"select fefecha from tbFechas where fememo = ?;", u"336");
+    bindText(query.get(), 1, memo, u"336");
+    int result = stepSavedDates(query.get());
+    if (result != SQLITE_ROW && result != SQLITE_DONE) fatalError(storeUnitName, u"359");
+    bool found = result == SQLITE_ROW;
+    if (found) {
+        // Only the first row of a memo counts; a text of any length is cut to the read buffer.
+        std::u16string saved = columnText(query.get(), 0);
+        if (saved.size() > dateTimeTextCapacity) saved.resize(dateTimeTextCapacity);
+        parseDateTimeText(saved.c_str(), date);
+    }
+    finishSavedDates(std::move(query), std::move(db));
+    return found;
+}
+
+void addSavedDate(const std::u16string& folder, const DateTime& date, const std::u16string& memo)
+{
+    Database db = openJobDatabase(folder);
+    Statement insert
+        = prepareSavedDates(db.get(), u"insert into tbFechas (fefecha, fememo) values (?, ?);", u"379");
+    bindText(insert.get(), 1, formatDateTimeText(date), u"379");
+    bindText(insert.get(), 2, memo, u"379");
+    if (stepSavedDates(insert.get()) != SQLITE_DONE) fatalError(storeUnitName, u"382");
+    finishSavedDates(std::move(insert), std::move(db));
+}
+
+void listSavedDateNames(const std::u16string& folder, SavedNamesFill fill,
+    const std::function<bool(const std::u16string&)>& onName)
+{
+    const bool append = fill == SavedNamesFill::append;
+    const char16_t* compileLine = append ? u"398" : u"431";
+    const char16_t* refusedLine = append ? u"411" : u"444";
+    const char16_t* stepLine = append ? u"414" : u"447";
+
+    Database db = openJobDatabase(folder);
+    Statement query
+        = prepareSavedDates(db.get(), u"select fememo from tbFechas order by fememo;", compileLine);
+    for (bool delivered = false;; delivered = true) {
+        // Only the first step can meet a busy file; later ones read under the lock it took.
+        int result = delivered ? sqlite3_step(query.get()) : stepSavedDates(query.get());
+        if (result == SQLITE_DONE) break;
+        if (result != SQLITE_ROW) fatalError(storeUnitName, stepLine);
+        if (!onName(columnText(query.get(), 0))) fatalError(storeUnitName, refusedLine);
+    }
+    finishSavedDates(std::move(query), std::move(db));
+}
+
+void deleteSavedDate(const std::u16string& folder, const std::u16string& memo)
+{
+    Database db = openJobDatabase(folder);
+    Statement remove = prepareSavedDates(db.get(), u"delete from tbFechas where fememo = ?;", u"463");
+    bindText(remove.get(), 1, memo, u"463");
+    if (stepSavedDates(remove.get()) != SQLITE_DONE) fatalError(storeUnitName, u"466");
+    finishSavedDates(std::move(remove), std::move(db));
+}
+
+StoreCallCounts& storeCallCounts()
+{
+    return callCounts;
+}

@@ -1,0 +1,102 @@
+// Job store: the SQLite file "pgwarden.db" with its jobs table tbTrabajos and
+// its saved dates table tbFechas. Every operation opens its own connection,
+// runs its statement with bound values and closes the connection again, so
+// no connection ever crosses threads. Portable: no Windows header here; the
+// list view and combo box fills live in misqlite_win32.h.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "common/date_time.h"
+#include "monitor/job_record.h"
+
+struct sqlite3;
+
+inline constexpr char16_t storeUnitName[] = u"misqlite";
+inline constexpr char16_t databaseFileName[] = u"pgwarden.db";
+
+// ---- connection -----------------------------------------------------------------
+
+// Closes without looking at the result: for the paths that leave an operation
+// early (a fatal report in the tests, a retried opening).
+struct DatabaseCloser {
+    void operator()(sqlite3* connection) const;
+};
+using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
+
+// Opens "pgwarden.db" in the folder (with or without a trailing separator),
+// creating the file, its two tables and the date index when they are missing.
+Database openJobDatabase(const std::u16string& folder);
+// Checked close: a failure is fatal ("314").
+void closeJobDatabase(Database db);
+
+// The file's path: the folder, one separator and "pgwarden.db".
+std::u16string jobDatabasePath(const std::u16string& folder);
+
+// ---- date-time text -------------------------------------------------------------
+
+// Longest date-time text that is read, terminator not counted.
+inline constexpr std::size_t dateTimeTextCapacity = 100;
+
+// "2016-03-05T09:07:02.045": zero-padded to 4, 2, 2, 2, 2, 2 and 3 digits.
+std::u16string formatDateTimeText(const DateTime& time);
+// Reads "%d-%d-%dT%d:%d:%d.%d" from at most the first 100 units into the seven
+// fields from year to milliseconds, each taking the number's low 16 bits.
+// Fields that the text does not reach become 0; dayOfWeek is left alone.
+void parseDateTimeText(const char16_t* text, DateTime& time);
+
+// ---- recording a finished job ---------------------------------------------------------
+
+// Turns the job's UTC submission time into local time; false when it cannot,
+// and the row then carries the UTC time unchanged.
+using LocalTimeConverter = bool (*)(const DateTime& utc, DateTime& local);
+
+// PagesPrinted, or TotalPages when that is 0, times the device mode's copies
+// when it carries them (fewer than one copy counts as one).
+std::int64_t jobPageCount(const JobRecord& job);
+// Inserts the job's row into tbTrabajos. Waits as long as another connection
+// holds the file; other failures are fatal ("158" compile, "166" step).
+void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal);
+
+// ---- statistics ---------------------------------------------------------------------
+
+enum class GroupingColumn { printer, user, machine };
+// "trimpresora", "trusuario" or "trmaquina".
+const char16_t* groupingColumnName(GroupingColumn column);
+
+// Each cell as SQLite gives it as text: the group's value, its page sum, its job count.
+struct StatisticsRow {
+    std::u16string group, pages, jobs;
+};
+// One row per group of the jobs submitted at or after `since`, in the order
+// SQLite delivers the groups. Failures are fatal ("74" compile and step).
+void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow);
+
+// ---- saved dates ---------------------------------------------------------------------
+
+// True and the seven fields set when the memo is saved; otherwise the date is untouched.
+bool findSavedDate(const std::u16string& folder, DateTime& date, const std::u16string& memo);
+void addSavedDate(const std::u16string& folder, const DateTime& date, const std::u16string& memo);
+
+// Which fill of a combo box is running; each has its own fatal lines.
+enum class SavedNamesFill { append, load };
+// Hands each memo, ordered by fememo, to onName; onName returns false when the
+// combo box refused it, which is fatal ("411" append, "444" load).
+void listSavedDateNames(const std::u16string& folder, SavedNamesFill fill,
+    const std::function<bool(const std::u16string&)>& onName);
+// Removes every row saved under the memo; an unknown memo removes nothing.
+void deleteSavedDate(const std::u16string& folder, const std::u16string& memo);
+
+// ---- what an operation did, for tests and measurements --------------------------------------
+
+struct StoreCallCounts {
+    std::uint64_t waitingCalls = 0;     // openings, compiles and steps made under the busy wait
+    std::uint64_t busyAnswers = 0;      // of those, the ones that found the file busy
+    std::uint64_t schemaStatements = 0; // table and index creations run while opening
+};
+// The counts of the calling thread.
+StoreCallCounts& storeCallCounts();

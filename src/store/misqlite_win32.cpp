@@ -1,0 +1,88 @@
+// Job store, Win32 half: the statistics list view and the saved-date combo
+// boxes are filled from the portable queries.
+#include "store/misqlite_win32.h"
+
+#include <commctrl.h>
+
+#include "common/milibreria_win32.h"
+
+namespace {
+
+SYSTEMTIME toSystemTime(const DateTime& time)
+{
+    return SYSTEMTIME{time.year, time.month, time.dayOfWeek, time.day, time.hour, time.minute, time.second,
+        time.milliseconds};
+}
+
+DateTime fromSystemTime(const SYSTEMTIME& system)
+{
+    return DateTime{system.wYear, system.wMonth, system.wDayOfWeek, system.wDay, system.wHour, system.wMinute,
+        system.wSecond, system.wMilliseconds};
+}
+
+void fillCombo(HWND combo, const std::u16string& folder, SavedNamesFill fill)
+{
+    listSavedDateNames(folder, fill, [combo](const std::u16string& name) {
+        return SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(name.c_str()))) != CB_ERR;
+    });
+}
+
+} // namespace
+
+bool systemTimeToLocal(const DateTime& utc, DateTime& local)
+{
+    SYSTEMTIME universal = toSystemTime(utc), converted;
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &converted)) return false;
+    local = fromSystemTime(converted);
+    return true;
+}
+
+void queryStatisticsIntoList(
+    HWND list, const std::u16string& folder, const DateTime& since, GroupingColumn column)
+{
+    // Emptied first, so a period without jobs leaves the list empty.
+    if (SendMessageW(list, LVM_DELETEALLITEMS, 0, 0) == 0) fatalError(storeUnitName, u"54");
+    queryStatistics(folder, since, column, [list](const StatisticsRow& row) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<std::int16_t>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        item.pszText = const_cast<wchar_t*>(wide(row.group.c_str())); // the list keeps its own copy
+        LRESULT inserted = SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        if (inserted == -1) fatalError(storeUnitName, u"99");
+        item.iItem = static_cast<int>(inserted);
+        item.iSubItem = 1;
+        item.pszText = const_cast<wchar_t*>(wide(row.pages.c_str()));
+        if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+            fatalError(storeUnitName, u"105");
+        item.iSubItem = 2;
+        item.pszText = const_cast<wchar_t*>(wide(row.jobs.c_str()));
+        if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+            fatalError(storeUnitName, u"111");
+    });
+}
+
+void queryStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column)
+{
+    queryStatisticsIntoList(list, programFolder(), since, column);
+}
+
+void appendSavedDateNames(HWND combo, const std::u16string& folder)
+{
+    fillCombo(combo, folder, SavedNamesFill::append);
+}
+
+void appendSavedDateNames(HWND combo)
+{
+    appendSavedDateNames(combo, programFolder());
+}
+
+void loadSavedDateNames(HWND combo, const std::u16string& folder)
+{
+    SendMessageW(combo, CB_RESETCONTENT, 0, 0); // its answer carries no failure
+    fillCombo(combo, folder, SavedNamesFill::load);
+}
+
+void loadSavedDateNames(HWND combo)
+{
+    loadSavedDateNames(combo, programFolder());
+}

@@ -1,0 +1,25 @@
+// Job store, Win32 half: local time from the system's zone, and the fills of
+// the statistics list view and the saved-date combo boxes, all on the
+// database beside the program.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "store/misqlite.h"
+
+// SystemTimeToTzSpecificLocalTime in the machine's active zone.
+bool systemTimeToLocal(const DateTime& utc, DateTime& local);
+
+// Replaces the list's rows by one row per group: the group, its pages, its jobs.
+void queryStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column);
+void queryStatisticsIntoList(
+    HWND list, const std::u16string& folder, const DateTime& since, GroupingColumn column);
+
+// Adds the memos after the box's present entries.
+void appendSavedDateNames(HWND combo);
+void appendSavedDateNames(HWND combo, const std::u16string& folder);
+// Empties the box, then adds the memos.
+void loadSavedDateNames(HWND combo);
+void loadSavedDateNames(HWND combo, const std::u16string& folder);
