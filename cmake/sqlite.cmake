@@ -14,6 +14,7 @@ if(WIN32)
   set_target_properties(sqlite3 PROPERTIES PREFIX "" OUTPUT_NAME sqlite3
     IMPORT_PREFIX "lib" IMPORT_SUFFIX ".dll.a")
   target_compile_definitions(sqlite3 PRIVATE "SQLITE_API=__declspec(dllexport)")
+  target_link_options(sqlite3 PRIVATE $<$<CONFIG:Release>:-s>)
 else()
   add_library(sqlite3 STATIC "${PW_SQLITE_DIR}/sqlite3.c")
   target_link_libraries(sqlite3 PUBLIC ${CMAKE_DL_LIBS})

@@ -17,6 +17,11 @@ target_compile_definitions(pwshell PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN N
 pw_warnings(pwshell)
 
 set(PW_RESOURCES "${PROJECT_SOURCE_DIR}/src/resources/pagewarden.rc")
+# windres does not report the icons it reads; name them so a new drawing rebuilds.
+set_source_files_properties("${PW_RESOURCES}" PROPERTIES OBJECT_DEPENDS
+  "${PROJECT_SOURCE_DIR}/src/resources/pagewarden16.ico;${PROJECT_SOURCE_DIR}/src/resources/pagewarden32.ico")
+set_source_files_properties("${PROJECT_SOURCE_DIR}/src/resources/startfold.rc" PROPERTIES OBJECT_DEPENDS
+  "${PROJECT_SOURCE_DIR}/src/resources/startfold.ico")
 
 # pagewarden_sim.exe differs only by its spooler: it answers from spooler-scenario.txt.
 function(pw_tray_program target spooler)
@@ -30,7 +35,7 @@ function(pw_tray_program target spooler)
   endforeach()
   add_executable(${target} WIN32 ${sources} ${PW_RESOURCES})
   target_link_libraries(${target} PRIVATE pwshell)
-  target_link_options(${target} PRIVATE -municode -mwindows)
+  target_link_options(${target} PRIVATE -municode -mwindows $<$<CONFIG:Release>:-s>)
   pw_warnings(${target})
   add_dependencies(${target} languages)
 endfunction()
@@ -43,6 +48,6 @@ if(PW_STARTFOLD_SOURCES)
   add_executable(Startfold WIN32 ${PW_STARTFOLD_SOURCES} "${PROJECT_SOURCE_DIR}/src/resources/startfold.rc")
   target_compile_definitions(Startfold PRIVATE UNICODE _UNICODE)
   target_link_libraries(Startfold PRIVATE shell32 ole32 user32)
-  target_link_options(Startfold PRIVATE -municode -mwindows)
+  target_link_options(Startfold PRIVATE -municode -mwindows $<$<CONFIG:Release>:-s>)
   pw_warnings(Startfold)
 endif()

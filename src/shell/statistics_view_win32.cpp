@@ -6,13 +6,13 @@
 
 #include "common/db_mutex_win32.h"
 #include "common/milibreria_win32.h"
+#include "shell/iconoenbarra_win32.h"
 #include "shell/statistics_view.h"
 #include "shell/windows_win32.h"
 #include "store/misqlite_win32.h"
 
 namespace {
 
-constexpr char16_t unitName[] = u"iconoenbarra";
 constexpr int controlTextLimit = 269; // terminator included
 
 // The controls all have identifier 0; they are told apart by their handles.
@@ -27,7 +27,7 @@ HWND createControl(HWND parent, const wchar_t* className, const char16_t* captio
 {
     HWND control = CreateWindowExW(0, className, wide(caption), style, 20, 20, 20, 20, parent, nullptr,
         GetModuleHandleW(nullptr), nullptr);
-    if (control == nullptr) fatalHere(unitName);
+    if (control == nullptr) fatalHere(shellUnit);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return control;
 }
@@ -36,7 +36,7 @@ void createStatisticsList(HWND parent, HWND& list, std::uint32_t firstHeaderId)
 {
     list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 20, 10 * layoutUnit, 20,
         20, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (list == nullptr) fatalHere(unitName);
+    if (list == nullptr) fatalHere(shellUnit);
     for (int column = 0; column < 3; ++column) {
         std::u16string header = getText(column == 0 ? firstHeaderId : columnTextIds[column]);
         header.resize(std::min<std::size_t>(header.size(), controlTextLimit - 1));
@@ -46,7 +46,7 @@ void createStatisticsList(HWND parent, HWND& list, std::uint32_t firstHeaderId)
         record.pszText = wide(header.data());
         record.cchTextMax = controlTextLimit;
         if (SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&record)) == -1)
-            fatalHere(unitName);
+            fatalHere(shellUnit);
     }
 }
 
@@ -54,14 +54,14 @@ void createGroupingTabs(HWND parent)
 {
     groupingTabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE, 20, 20, 20, 20, parent,
         nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (groupingTabs == nullptr) fatalHere(unitName);
+    if (groupingTabs == nullptr) fatalHere(shellUnit);
     for (int tab = 0; tab < 3; ++tab) {
         std::u16string text = getText(tabTextIds[tab]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = wide(text.data());
         if (SendMessageW(groupingTabs, TCM_INSERTITEMW, tab, reinterpret_cast<LPARAM>(&item)) == -1)
-            fatalHere(unitName);
+            fatalHere(shellUnit);
     }
 }
 
@@ -107,7 +107,7 @@ DateTime chosenStart()
     if (isChecked(dateRadio)) {
         SYSTEMTIME picked;
         if (SendMessageW(datePicker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&picked)) == GDT_ERROR)
-            fatalHere(unitName);
+            fatalHere(shellUnit);
         memCopy(&start, &picked, sizeof start);
         start = startOfDay(start);
     }
@@ -130,7 +130,7 @@ GroupingColumn chosenGrouping()
 
 void moveControl(HWND control, const ControlRect& r)
 {
-    if (!MoveWindow(control, r.x, r.y, r.width, r.height, TRUE)) fatalHere(unitName);
+    if (!MoveWindow(control, r.x, r.y, r.width, r.height, TRUE)) fatalHere(shellUnit);
 }
 
 } // namespace
@@ -138,7 +138,7 @@ void moveControl(HWND control, const ControlRect& r)
 void createStatisticsControls(HWND mainWindow)
 {
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    if (font == nullptr) fatalHere(unitName);
+    if (font == nullptr) fatalHere(shellUnit);
     groupBox
         = createControl(mainWindow, L"Button", getText(1000000), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, font);
     periodRadio = createControl(
@@ -164,13 +164,13 @@ void fillPeriodCombo()
     SendMessageW(periodCombo, CB_RESETCONTENT, 0, 0);
     for (std::uint32_t id : periodTextIds)
         if (SendMessageW(periodCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(getText(id)))) == CB_ERR)
-            fatalHere(unitName);
+            fatalHere(shellUnit);
     // Listing the names reads the file while a recorder may be writing to it:
     // take the lock like every other access of the view.
     DWORD wait = waitForDbMutex();
     appendSavedDateNames(periodCombo);
     if (ownsDbMutex(wait)) ReleaseMutex(dbMutex);
-    if (SendMessageW(periodCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalHere(unitName);
+    if (SendMessageW(periodCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalHere(shellUnit);
     refreshStatistics();
 }
 
@@ -186,7 +186,7 @@ void refreshStatistics()
 void layoutStatisticsView(HWND mainWindow)
 {
     RECT client;
-    if (!GetClientRect(mainWindow, &client)) fatalHere(unitName);
+    if (!GetClientRect(mainWindow, &client)) fatalHere(shellUnit);
     StatisticsLayout layout = layoutStatistics(client.right, client.bottom);
     moveControl(groupBox, layout.groupBox);
     moveControl(periodRadio, layout.periodRadio);
@@ -196,9 +196,9 @@ void layoutStatisticsView(HWND mainWindow)
     moveControl(groupingTabs, layout.groupingTabs);
 
     RECT tabClient, tabRow;
-    if (!GetClientRect(groupingTabs, &tabClient)) fatalHere(unitName);
+    if (!GetClientRect(groupingTabs, &tabClient)) fatalHere(shellUnit);
     if (!SendMessageW(groupingTabs, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&tabRow)))
-        fatalHere(unitName);
+        fatalHere(shellUnit);
     Box area = listAreaInTabs({tabClient.left, tabClient.top, tabClient.right, tabClient.bottom},
         static_cast<short>(GetSystemMetrics(SM_CXDLGFRAME)),
         static_cast<short>(GetSystemMetrics(SM_CYDLGFRAME)), tabRow.bottom);
@@ -206,7 +206,7 @@ void layoutStatisticsView(HWND mainWindow)
     SendMessageW(groupingTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     // Right and bottom go in as width and height: the frames reserved above
     // leave the list a margin inside the tab control.
-    if (!MoveWindow(statsList, r.left, r.top, r.right, r.bottom, TRUE)) fatalHere(unitName);
+    if (!MoveWindow(statsList, r.left, r.top, r.right, r.bottom, TRUE)) fatalHere(shellUnit);
 }
 
 bool handleStatisticsCommand(HWND, WPARAM wParam, LPARAM lParam)

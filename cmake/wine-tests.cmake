@@ -1,0 +1,18 @@
+# Tests of the tray program as a whole: it runs under wine64 in a virtual
+# desktop and pwdriver.exe works it from outside. Only the 64-bit tree runs
+# them; Wine here is 64-bit.
+if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  return()
+endif()
+
+add_executable(pwdriver "${PROJECT_SOURCE_DIR}/tests/driver/pwdriver_win32.cpp")
+target_compile_definitions(pwdriver PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_libraries(pwdriver PRIVATE shell32 user32 gdi32)
+target_link_options(pwdriver PRIVATE -municode)
+pw_warnings(pwdriver)
+
+if(TARGET pagewarden)
+  add_dependencies(pwdriver pagewarden)
+  add_test(NAME shell_wine COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}")
+  set_tests_properties(shell_wine PROPERTIES TIMEOUT 900)
+endif()
