@@ -1,13 +1,3 @@
-# 64-bit Windows: the same sources, the build that runs under Wine here. The -posix compilers carry std::thread and std::mutex.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# The C++ runtime goes inside the programs: a Windows user needs only the package files.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static -static-libgcc")
+# 64-bit Windows: the same sources, the build that runs under Wine here.
+set(PW_MINGW_ARCH x86_64)
+include("${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake")
