@@ -22,7 +22,7 @@ run: win64
 dist: win32
 	@scripts/make-dist
 
-bench: deps
+bench: deps win64
 	@cmake --preset bench --log-level=WARNING >/dev/null
 	@cmake --build --preset bench -j$(JOBS)
 	@scripts/run-bench
