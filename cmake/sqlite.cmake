@@ -8,7 +8,7 @@ if(NOT fetch_result EQUAL 0)
   message(FATAL_ERROR "The SQLite amalgamation could not be obtained or failed its checksum")
 endif()
 
-set(PW_SQLITE_DEFINITIONS SQLITE_THREADSAFE=1 SQLITE_DEFAULT_FOREIGN_KEYS=0 SQLITE_OMIT_LOAD_EXTENSION)
+set(PW_SQLITE_DEFINITIONS SQLITE_THREADSAFE=1 SQLITE_DEFAULT_FOREIGN_KEYS=0 SQLITE_OMIT_LOAD_EXTENSION SQLITE_TEMP_STORE=2)
 if(WIN32)
   add_library(sqlite3 SHARED "${PW_SQLITE_DIR}/sqlite3.c")
   set_target_properties(sqlite3 PROPERTIES PREFIX "" OUTPUT_NAME sqlite3
