@@ -1,6 +1,7 @@
 # Front door for developers and CI. Every target installs what is missing first.
 SHELL := /bin/bash
 JOBS ?= 2
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps native win32 win64 test run dist bench format clean
 
