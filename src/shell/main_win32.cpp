@@ -1,5 +1,7 @@
 // The tray program's main routine: texts, the single-instance guard, the
 // hidden main window and the message loop that lasts for the whole run.
+#include <new>
+
 #include "common/db_mutex_win32.h"
 #include "common/milibreria_win32.h"
 #include "shell/iconoenbarra_win32.h"
@@ -33,6 +35,9 @@ HWND createMainWindow(HINSTANCE instance)
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
+    // Memory running out anywhere, in any thread, ends in the same report as
+    // a failed allocation of our own, never in an unexplained crash.
+    std::set_new_handler([] { fatalError(u"milibreria", u"191"); });
     // Texts come first: even the refusal of a second copy is a language text.
     loadTexts();
 

@@ -1009,6 +1009,33 @@ void trayClickTime()
     check(program.ends() && program.exitCode() == 0, "and it quits with code 0");
 }
 
+// Without its language folder the program cannot even word its report: it
+// shows the plain one, creates no window and ends with code 1, so whoever
+// started it can tell the failure from a normal quit.
+void missingLanguageFolderEndsInThePlainReport()
+{
+    std::wstring folder = programPath.substr(0, programPath.find_last_of(L'\\'));
+    std::wstring lang = folder + L"\\lang", aside = folder + L"\\lang-aside";
+    check(MoveFileW(lang.c_str(), aside.c_str()) != FALSE, "the language folder is put aside");
+    {
+        Program program;
+        HWND box = nullptr;
+        check(waitUntil([&] { return (box = findWindow(L"#32770", program.id(), true)) != nullptr; }),
+            "the program shows a message box");
+        if (box != nullptr) {
+            std::wstring message = windowText(GetDlgItem(box, 0xFFFF));
+            check(message.find(L"\r\n163\r\n") != std::wstring::npos, "it names line 163");
+            check(message.size() >= 10 && message.substr(message.size() - 10) == L"milibreria",
+                "it names the unit milibreria last");
+            check(findWindow(mainWindowClass, program.id()) == nullptr, "no main window was created");
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+        check(program.ends(), "the program ends once the box is closed");
+        check(program.exitCode() == 1, "it exits with code 1");
+    }
+    check(MoveFileW(aside.c_str(), lang.c_str()) != FALSE, "the language folder is put back");
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -1024,6 +1051,7 @@ int wmain(int argc, wchar_t** argv)
         {L"statistics", statisticsFollowTheChoices},
         {L"statistics-empty", emptyDatabaseShowsHeadersOnly},
         {L"tray-click-time", trayClickTime},
+        {L"fatal-report", missingLanguageFolderEndsInThePlainReport},
     };
     auto scenario = argc == 3 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end()) {
