@@ -108,7 +108,9 @@ INSTANTIATE_TEST_SUITE_P(MonitorFiles, MonitorScenario,
         ScenarioCase{"jobs-fail.txt", {{u"Office", 60, 1}, {u"Office", 60, 3}}},
         ScenarioCase{"printer-added.txt", {{u"New printer", 70, 2}}},
         ScenarioCase{"unreachable-recovery.txt", {{u"Office", 80, 1}}},
-        ScenarioCase{"stop-while-unreachable.txt", {}}),
+        ScenarioCase{"stop-while-unreachable.txt", {}},
+        // One queue listed twice gives each of its jobs one row.
+        ScenarioCase{"printer-listed-twice.txt", {{u"Office", 5, 2}}}),
     [](const ::testing::TestParamInfo<ScenarioCase>& param) {
         std::string name;
         for (const char* c = param.param.file; *c && *c != '.'; ++c) name.push_back(*c == '-' ? '_' : *c);
@@ -181,9 +183,9 @@ std::string utf8(const std::u16string& text)
 // (submitted time in UTC).
 std::string expectedRowOf(const JobRecord& job)
 {
-    std::uint32_t pages = job.pagesPrinted != 0 ? job.pagesPrinted : job.totalPages;
+    std::int64_t pages = job.pagesPrinted != 0 ? job.pagesPrinted : job.totalPages;
     if (job.hasDevMode && (job.dmFields & deviceModeCopies) != 0)
-        pages *= static_cast<std::uint32_t>(job.dmCopies);
+        pages *= std::max<std::int64_t>(job.dmCopies, 1);
     char date[64];
     const DateTime& at = job.submitted;
     std::snprintf(date, sizeof date, "%.4d-%.2d-%.2dT%.2d:%.2d:%.2d.%.3d", at.year, at.month, at.day, at.hour,
@@ -277,6 +279,7 @@ TEST(MonitorScenarioParse, RejectsMalformedLinesNamingTheLine)
         {"pass\nprinter \"P\"\njob 1 colour=red\n", "line 3"},
         {"pass\nprinter \"P\"\njob 1 printed=ten\n", "line 3"},
         {"pass\nprinter \"P\"\njob 1 submitted=2026-01-01 00:00:00\n", "line 3"},
+        {"pass\nprinter \"P\"\njob 1 submitted=2026-02-29T00:00:00.000\n", "line 3"}, // not a leap year
         {"pass\nprinter \"P\" offline\n", "line 2"},
         {"pass unreachable\nprinter \"P\"\n", "line 2"},
         {"pass\nend\npass\n", "line 3"},

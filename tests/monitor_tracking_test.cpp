@@ -103,15 +103,16 @@ TEST(MonitorRefreshPrinters, EmptyEnumerationDropsEverythingUnrecorded)
     EXPECT_TRUE(printers.empty());
 }
 
-TEST(MonitorRefreshPrinters, ANameListedTwiceDoesNotDuplicateItsJobs)
+TEST(MonitorRefreshPrinters, ANameListedTwiceIsFollowedOnce)
 {
     std::vector<PrinterEntry> printers;
-    refreshPrinters(printers, {u"A"});
-    followJobs(printers[0], {job(1, 0x10, 3)});
-    refreshPrinters(printers, {u"A", u"A"});
+    refreshPrinters(printers, {u"A", u"A", u"B"});
     ASSERT_EQ(printers.size(), 2u);
-    EXPECT_EQ(printers[0].jobs.size(), 1u);
-    EXPECT_TRUE(printers[1].jobs.empty());
+    followJobs(printers[0], {job(1, 0x10, 3)});
+    refreshPrinters(printers, {u"B", u"A", u"A"});
+    ASSERT_EQ(printers.size(), 2u);
+    EXPECT_EQ(printers[1].name, u"A");
+    EXPECT_EQ(printers[1].jobs.size(), 1u);
 }
 
 namespace {

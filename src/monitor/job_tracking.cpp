@@ -21,8 +21,15 @@ std::vector<JobRecord> refreshPrinters(
         printers.clear();
         return toRecord;
     }
-    std::vector<PrinterEntry> fresh(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) fresh[i].name = names[i];
+    // A name listed twice is one queue: following it twice would record each
+    // of its jobs twice.
+    std::vector<PrinterEntry> fresh;
+    fresh.reserve(names.size());
+    for (const std::u16string& name : names) {
+        bool seen
+            = std::any_of(fresh.begin(), fresh.end(), [&](const PrinterEntry& e) { return e.name == name; });
+        if (!seen) fresh.push_back(PrinterEntry{name, {}, {}, {}});
+    }
 
     // A vanished printer's jobs will never be polled again; whatever pages they
     // printed is all we will ever learn about them, so those are recorded.
@@ -32,18 +39,13 @@ std::vector<JobRecord> refreshPrinters(
         for (JobRecord& job : old.jobs)
             if (job.pagesPrinted != 0) toRecord.push_back(std::move(job));
     }
-    // Each old entry hands its jobs on once, even to an enumeration that
-    // lists a name twice.
-    std::vector<bool> handedOn(printers.size(), false);
     for (PrinterEntry& entry : fresh) {
-        for (std::size_t i = 0; i < printers.size(); ++i) {
-            if (handedOn[i] || printers[i].name != entry.name) continue;
-            entry.jobs = std::move(printers[i].jobs);
-            entry.marks = std::move(printers[i].marks);
-            entry.flags = std::move(printers[i].flags);
-            handedOn[i] = true;
-            break;
-        }
+        auto old = std::find_if(
+            printers.begin(), printers.end(), [&](const PrinterEntry& e) { return e.name == entry.name; });
+        if (old == printers.end()) continue;
+        entry.jobs = std::move(old->jobs);
+        entry.marks = std::move(old->marks);
+        entry.flags = std::move(old->flags);
     }
     printers = std::move(fresh);
     return toRecord;

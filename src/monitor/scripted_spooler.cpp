@@ -73,6 +73,13 @@ std::uint16_t dayOfWeek(int year, int month, int day)
         (year + year / 4 - year / 100 + year / 400 + offsets[month - 1] + day) % 7);
 }
 
+int daysInMonth(int year, int month)
+{
+    constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
 // YYYY-MM-DDTHH:MM:SS.mmm
 bool parseTime(std::string_view text, DateTime& time)
 {
@@ -84,8 +91,9 @@ bool parseTime(std::string_view text, DateTime& time)
         || !parseField(text.substr(14, 2), time.minute) || !parseField(text.substr(17, 2), time.second)
         || !parseField(text.substr(20, 3), time.milliseconds))
         return false;
-    if (time.year < 1601 || time.month < 1 || time.month > 12 || time.day < 1 || time.day > 31
-        || time.hour > 23 || time.minute > 59 || time.second > 59)
+    if (time.year < 1601 || time.month < 1 || time.month > 12 || time.day < 1
+        || time.day > daysInMonth(time.year, time.month) || time.hour > 23 || time.minute > 59
+        || time.second > 59)
         return false;
     time.dayOfWeek = dayOfWeek(time.year, time.month, time.day);
     return true;

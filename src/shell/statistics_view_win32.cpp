@@ -154,8 +154,8 @@ void createStatisticsControls(HWND mainWindow)
     SendMessageW(statsList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     createGroupingTabs(mainWindow);
     SendMessageW(groupingTabs, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    // The list lies inside the tab control's area and must stay drawn above it.
-    SetWindowPos(statsList, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    // The list lies inside the tab control's area; created first, it stays
+    // above the tab control in the order of the siblings.
     fillPeriodCombo();
 }
 
