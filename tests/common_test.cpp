@@ -239,3 +239,12 @@ TEST_F(TextTableFixture, ShippedLanguageFilesAreComplete)
     }
     EXPECT_GE(files, 2);
 }
+
+TEST(LanguageFileNames, ListingPathsLiftTheLengthLimitForDrivesAndShares)
+{
+    EXPECT_EQ(extendedLengthPath(u"C:\\Pagewarden\\lang"), u"\\\\?\\C:\\Pagewarden\\lang");
+    EXPECT_EQ(extendedLengthPath(u"\\\\server\\tools\\Pagewarden\\lang"),
+        u"\\\\?\\UNC\\server\\tools\\Pagewarden\\lang");
+    EXPECT_EQ(extendedLengthPath(u"\\\\?\\C:\\lang"), u"\\\\?\\C:\\lang");
+    EXPECT_EQ(extendedLengthPath(u"lang"), u"lang");
+}

@@ -118,6 +118,15 @@ void appendBackslash(char16_t* path)
     }
 }
 
+std::u16string extendedLengthPath(const char16_t* path)
+{
+    std::u16string text = path;
+    if (text.starts_with(u"\\\\?\\")) return text;
+    if (text.starts_with(u"\\\\")) return u"\\\\?\\UNC\\" + text.substr(2);
+    if (text.size() >= 2 && text[1] == u':') return u"\\\\?\\" + text;
+    return text;
+}
+
 // ---- language files -----------------------------------------------------------
 
 namespace {

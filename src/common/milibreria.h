@@ -76,6 +76,11 @@ bool isActiveLanguageFileName(const char16_t* name); // also starts with "_"
 // Appends a backslash unless the path already ends with one.
 void appendBackslash(char16_t* path);
 
+// The path in the form that lifts the usual length limit: "\\?\" before a
+// drive path, "\\?\UNC\" in place of the leading "\\" of a network path.
+// A path already in that form, or a relative one, is returned unchanged.
+std::u16string extendedLengthPath(const char16_t* path);
+
 // Interface text ids, by role.
 namespace textid {
 inline constexpr std::uint32_t fatalLineHeading = 21;

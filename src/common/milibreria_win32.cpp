@@ -38,10 +38,10 @@ void languageFolder(char16_t* folder)
 
 void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context)
 {
-    // The \\?\ prefix lifts the usual path length limit from the listing.
-    std::u16string pattern = u"\\\\?\\";
-    pattern += folder;
-    if (pattern.back() != u'\\') pattern += u'\\';
+    // The extended form lifts the usual path length limit from the listing,
+    // for a folder on a network share as well.
+    std::u16string pattern = extendedLengthPath(folder);
+    if (pattern.empty() || pattern.back() != u'\\') pattern += u'\\';
     pattern += u'*';
 
     WIN32_FIND_DATAW entry;
