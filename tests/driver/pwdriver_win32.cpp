@@ -553,39 +553,36 @@ std::vector<Row> listRows(const Program& program, HWND list)
     return rows;
 }
 
-std::vector<std::wstring> headerTexts(const Program& program, HWND list)
+// The texts of a control's items (header items, tabs), read through a
+// record placed in the program's memory with the text buffer behind it.
+template <typename Item>
+std::vector<std::wstring> itemTexts(
+    const Program& program, HWND control, UINT countMessage, UINT getMessage, UINT textMask)
 {
     RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
     std::vector<std::wstring> found;
-    auto count = static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0));
+    auto count = static_cast<int>(SendMessageW(control, countMessage, 0, 0));
     for (int index = 0; index < count; ++index) {
-        HDITEMW item{};
-        item.mask = HDI_TEXT;
+        Item item{};
+        item.mask = textMask;
         item.pszText = reinterpret_cast<wchar_t*>(memory.address + textOffset);
         item.cchTextMax = textLimit;
         memory.write(item);
-        SendMessageW(header, HDM_GETITEMW, index, memory.at());
+        SendMessageW(control, getMessage, index, memory.at());
         found.push_back(memory.readText(textOffset, textLimit));
     }
     return found;
 }
 
+std::vector<std::wstring> headerTexts(const Program& program, HWND list)
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    return itemTexts<HDITEMW>(program, header, HDM_GETITEMCOUNT, HDM_GETITEMW, HDI_TEXT);
+}
+
 std::vector<std::wstring> tabTexts(const Program& program, HWND tabs)
 {
-    RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
-    std::vector<std::wstring> found;
-    auto count = static_cast<int>(SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0));
-    for (int index = 0; index < count; ++index) {
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = reinterpret_cast<wchar_t*>(memory.address + textOffset);
-        item.cchTextMax = textLimit;
-        memory.write(item);
-        SendMessageW(tabs, TCM_GETITEMW, index, memory.at());
-        found.push_back(memory.readText(textOffset, textLimit));
-    }
-    return found;
+    return itemTexts<TCITEMW>(program, tabs, TCM_GETITEMCOUNT, TCM_GETITEMW, TCIF_TEXT);
 }
 
 std::wstring rowsText(std::vector<Row> rows)
