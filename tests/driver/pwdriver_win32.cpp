@@ -125,15 +125,21 @@ HWND waitForMainWindow(const Program& program)
     return window;
 }
 
-// The shell keeps icons by owner window and id; modifying nothing succeeds
-// exactly when it holds ours.
-bool trayIconPresent(HWND window)
+// One shell call about the program's icon (owner window, id 0), no other field set.
+bool notifyProgramIcon(HWND window, DWORD action)
 {
     NOTIFYICONDATAW record{};
     record.cbSize = sizeof record;
     record.hWnd = window;
     record.uID = 0;
-    return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
+    return Shell_NotifyIconW(action, &record) != FALSE;
+}
+
+// The shell keeps icons by owner window and id; modifying nothing succeeds
+// exactly when it holds ours.
+bool trayIconPresent(HWND window)
+{
+    return notifyProgramIcon(window, NIM_MODIFY);
 }
 
 // The pixels of the taskbar's right end, where the notification area is.
@@ -170,11 +176,7 @@ std::vector<COLORREF> notificationAreaPicture()
 
 void deleteTrayIcon(HWND window)
 {
-    NOTIFYICONDATAW record{};
-    record.cbSize = sizeof record;
-    record.hWnd = window;
-    record.uID = 0;
-    Shell_NotifyIconW(NIM_DELETE, &record);
+    notifyProgramIcon(window, NIM_DELETE);
 }
 
 std::wstring windowText(HWND window)
