@@ -141,11 +141,13 @@ WPARAM runMessageLoop()
 {
     MSG message;
     for (;;) {
-        BOOL result = GetMessageA(&message, nullptr, 0, 0);
+        // The wide calls: the ANSI ones would turn every character outside the
+        // code page that a user types into a "?".
+        BOOL result = GetMessageW(&message, nullptr, 0, 0);
         if (result == 0) return message.wParam;
         if (result == -1) fatalError(unitName, u"66");
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 

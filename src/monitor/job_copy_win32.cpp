@@ -1,5 +1,6 @@
 #include "monitor/job_copy_win32.h"
 
+#include "common/date_time_win32.h"
 #include "common/milibreria_win32.h"
 
 namespace {
@@ -38,9 +39,7 @@ JobRecord copyJobRecord(const JOB_INFO_2W& job)
     record.untilTime = job.UntilTime;
     record.totalPages = job.TotalPages;
     record.size = job.Size;
-    const SYSTEMTIME& at = job.Submitted;
-    record.submitted
-        = {at.wYear, at.wMonth, at.wDayOfWeek, at.wDay, at.wHour, at.wMinute, at.wSecond, at.wMilliseconds};
+    record.submitted = fromSystemTime(job.Submitted);
     record.time = job.Time;
     record.pagesPrinted = job.PagesPrinted;
     return record;

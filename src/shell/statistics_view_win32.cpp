@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "common/date_time_win32.h"
 #include "common/db_mutex_win32.h"
 #include "common/milibreria_win32.h"
 #include "shell/iconoenbarra_win32.h"
@@ -94,8 +95,7 @@ DateTime chosenStart()
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    DateTime start;
-    memCopy(&start, &now, sizeof start);
+    DateTime start = fromSystemTime(now);
 
     if (isChecked(periodRadio)) {
         std::u16string name = windowText(periodCombo);
@@ -108,8 +108,7 @@ DateTime chosenStart()
         SYSTEMTIME picked;
         if (SendMessageW(datePicker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&picked)) == GDT_ERROR)
             fatalHere(shellUnit);
-        memCopy(&start, &picked, sizeof start);
-        start = startOfDay(start);
+        start = startOfDay(fromSystemTime(picked));
     }
     return start;
 }

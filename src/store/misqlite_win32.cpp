@@ -4,21 +4,10 @@
 
 #include <commctrl.h>
 
+#include "common/date_time_win32.h"
 #include "common/milibreria_win32.h"
 
 namespace {
-
-SYSTEMTIME toSystemTime(const DateTime& time)
-{
-    return SYSTEMTIME{time.year, time.month, time.dayOfWeek, time.day, time.hour, time.minute, time.second,
-        time.milliseconds};
-}
-
-DateTime fromSystemTime(const SYSTEMTIME& system)
-{
-    return DateTime{system.wYear, system.wMonth, system.wDayOfWeek, system.wDay, system.wHour, system.wMinute,
-        system.wSecond, system.wMilliseconds};
-}
 
 void fillCombo(HWND combo, const std::u16string& folder, SavedNamesFill fill)
 {
