@@ -5,9 +5,13 @@ if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   return()
 endif()
 
-add_executable(pwdriver "${PROJECT_SOURCE_DIR}/tests/driver/pwdriver_win32.cpp")
+# The driver's common ground and one file of scenarios per part of the program.
+file(GLOB PW_DRIVER_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/driver/*.cpp")
+add_executable(pwdriver ${PW_DRIVER_SOURCES})
+target_include_directories(pwdriver PRIVATE "${PROJECT_SOURCE_DIR}/tests")
 target_compile_definitions(pwdriver PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-target_link_libraries(pwdriver PRIVATE shell32 user32 gdi32)
+# It reads the program's database as another program would.
+target_link_libraries(pwdriver PRIVATE sqlite3 comctl32 shell32 user32 gdi32)
 target_link_options(pwdriver PRIVATE -municode)
 pw_warnings(pwdriver)
 
@@ -21,10 +25,16 @@ if(TARGET pagewarden)
   add_test(NAME shell_wine_statistics
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             statistics-empty statistics tray-click-time)
+  # The saved-dates window: its controls, adding, refusing, deleting, and
+  # counting from a saved date (with the simulation build's jobs).
+  add_test(NAME shell_wine_dates
+    COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
+            dates-window dates-add dates-delete)
   if(TARGET pagewarden_sim)
     add_dependencies(pwdriver pagewarden_sim)
   endif()
   # Both runs share one prefix and one run folder.
   set_tests_properties(shell_wine PROPERTIES TIMEOUT 900 RESOURCE_LOCK pw_wine_shell)
   set_tests_properties(shell_wine_statistics PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
+  set_tests_properties(shell_wine_dates PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
 endif()

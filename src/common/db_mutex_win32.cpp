@@ -1,11 +1,14 @@
 #include "common/db_mutex_win32.h"
 
+#include "common/milibreria.h"
+
 HANDLE dbMutex = nullptr;
 
 DWORD waitForDbMutex()
 {
     DWORD result;
     do {
+        if (fatalReportBegun()) return WAIT_FAILED;
         result = WaitForSingleObject(dbMutex, 70);
     } while (result == WAIT_TIMEOUT);
     return result;
@@ -13,7 +16,15 @@ DWORD waitForDbMutex()
 
 bool ownsDbMutex(DWORD waitResult)
 {
-    // An abandoned mutex is granted all the same: its last owner ended
-    // without releasing it.
     return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED;
+}
+
+DbMutexLock::DbMutexLock()
+    : owned_(ownsDbMutex(waitForDbMutex()))
+{
+}
+
+DbMutexLock::~DbMutexLock()
+{
+    if (owned_) ReleaseMutex(dbMutex);
 }

@@ -6,8 +6,24 @@
 
 extern HANDLE dbMutex;
 
-// Waits for the database lock in 70 ms slices for as long as the wait times
-// out, and returns the final wait result. WAIT_OBJECT_0 and WAIT_ABANDONED
-// both mean the caller owns the mutex and must release it.
+// Holds the database lock for a scope. The wait goes on in 70 ms slices for
+// as long as it times out. An abandoned mutex is owned all the same (its last
+// owner ended without releasing it) and is released like any other. A failed
+// wait, or a fatal report under way (whose thread may hold the lock for
+// good), leaves the lock not owned: each caller decides whether to go on.
+class DbMutexLock {
+public:
+    DbMutexLock();
+    ~DbMutexLock();
+    DbMutexLock(const DbMutexLock&) = delete;
+    DbMutexLock& operator=(const DbMutexLock&) = delete;
+
+    bool owned() const { return owned_; }
+
+private:
+    bool owned_ = false;
+};
+
+// The same wait without the scope, for the recorder threads.
 DWORD waitForDbMutex();
 bool ownsDbMutex(DWORD waitResult);

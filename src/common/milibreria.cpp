@@ -2,6 +2,7 @@
 // and the wording of the fatal report.
 #include "common/milibreria.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +11,7 @@ namespace {
 constexpr char16_t unitName[] = u"milibreria";
 
 std::vector<TextEntry> textTable;
+std::atomic<bool> fatalReportUnderWay{false};
 
 } // namespace
 
@@ -203,6 +205,20 @@ const char16_t* getText(std::uint32_t id)
     return u"none";
 }
 
+PeriodTexts loadedPeriodTexts()
+{
+    PeriodTexts texts;
+    for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = getText(textid::fixedPeriods[i]);
+    return texts;
+}
+
+TabTexts loadedTabTexts()
+{
+    TabTexts texts;
+    for (std::size_t i = 0; i < texts.size(); ++i) texts[i] = getText(textid::groupingTabs[i]);
+    return texts;
+}
+
 void freeTexts()
 {
     textTable.clear();
@@ -222,6 +238,16 @@ bool isActiveLanguageFileName(const char16_t* name)
 }
 
 // ---- fatal report -------------------------------------------------------------
+
+void noteFatalReportBegun()
+{
+    fatalReportUnderWay = true;
+}
+
+bool fatalReportBegun()
+{
+    return fatalReportUnderWay;
+}
 
 std::u16string fatalMessage(const char16_t* unit, const char16_t* line)
 {

@@ -2,10 +2,13 @@
 // and the fatal report. Portable: no Windows header here.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "common/text_ids.h"
 
 // ---- fatal report -------------------------------------------------------------
 
@@ -18,6 +21,12 @@
 #define PW_LINE_TEXT2(number) u## #number
 #define PW_LINE_TEXT(number) PW_LINE_TEXT2(number)
 #define fatalHere(unit) fatalError(unit, PW_LINE_TEXT(__LINE__))
+
+// Set once a fatal report has begun. From then on the program starts no new
+// work, and nothing waits for the database lock, which the failing thread may
+// hold for good.
+void noteFatalReportBegun();
+bool fatalReportBegun();
 
 // The report's text, cut to the 400-character buffer it is shown from:
 // text 21, the line, text 22, the unit, separated by CR LF.
@@ -63,6 +72,13 @@ const char16_t* getText(std::uint32_t id);
 bool textsLoaded();
 void freeTexts();
 
+// The loaded texts of the four fixed periods (everything, today, this month,
+// this year) and of the three grouping tabs (printer, user, machine).
+using PeriodTexts = std::array<std::u16string, 4>;
+using TabTexts = std::array<std::u16string, 3>;
+PeriodTexts loadedPeriodTexts();
+TabTexts loadedTabTexts();
+
 // Replaces the table by the lines of a language file given as raw bytes
 // (UTF-16 LE, with or without a byte order mark). A key that is not a decimal
 // number from 1 to 4294967295 is fatal ("286").
@@ -80,10 +96,3 @@ void appendBackslash(char16_t* path);
 // drive path, "\\?\UNC\" in place of the leading "\\" of a network path.
 // A path already in that form, or a relative one, is returned unchanged.
 std::u16string extendedLengthPath(const char16_t* path);
-
-// Interface text ids, by role.
-namespace textid {
-inline constexpr std::uint32_t fatalLineHeading = 21;
-inline constexpr std::uint32_t fatalUnitHeading = 22;
-inline constexpr std::uint32_t fatalCaption = 23;
-} // namespace textid

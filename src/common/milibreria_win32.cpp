@@ -151,6 +151,59 @@ WPARAM runMessageLoop()
     }
 }
 
+void runWindowLoop(HWND window)
+{
+    bool quitKept = false;
+    WPARAM keptCode = 0;
+    MSG message;
+    for (;;) {
+        BOOL result = GetMessageW(&message, nullptr, 0, 0);
+        if (result == -1) fatalError(unitName, u"67");
+        if (result == 0) {
+            if (!IsWindow(window)) break;
+            quitKept = true;
+            keptCode = message.wParam;
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    if (quitKept) PostQuitMessage(static_cast<int>(keptCode));
+}
+
+bool disableOwner(HWND owner)
+{
+    // EnableWindow answers whether the window was disabled already.
+    return !EnableWindow(owner, FALSE);
+}
+
+void restoreOwner(HWND owner, bool disabledHere)
+{
+    if (disabledHere) EnableWindow(owner, TRUE);
+    SetForegroundWindow(owner);
+}
+
+POINT screenCentreOrigin(int width, int height)
+{
+    return POINT{
+        (GetSystemMetrics(SM_CXMAXIMIZED) - width) / 2, (GetSystemMetrics(SM_CYMAXIMIZED) - height) / 2};
+}
+
+bool showOpenWindow(const wchar_t* className)
+{
+    HWND open = FindWindowW(className, nullptr);
+    if (open != nullptr && GetWindowThreadProcessId(open, nullptr) == GetCurrentThreadId()) {
+        ShowWindow(open, SW_SHOWNORMAL);
+        SetForegroundWindow(open);
+        return true;
+    }
+    // Its class is still registered while its loop unwinds under a window
+    // opened later; registering it again would be fatal, so wait for that.
+    WNDCLASSEXW registered{};
+    registered.cbSize = sizeof registered;
+    return GetClassInfoExW(GetModuleHandleW(nullptr), className, &registered) != FALSE;
+}
+
 void setDefaultFont(HWND window)
 {
     HGDIOBJ font = GetStockObject(DEFAULT_GUI_FONT);

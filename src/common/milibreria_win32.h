@@ -51,6 +51,28 @@ void loadTexts();
 void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon, HCURSOR cursor,
     HBRUSH background, const wchar_t* menuName, const wchar_t* className, HICON smallIcon);
 WPARAM runMessageLoop();
+
+// ---- secondary windows ------------------------------------------------------------
+// Each secondary window (saved dates, language, about) runs a nested message
+// loop from inside the main window's command handler until it is destroyed.
+
+// Runs until the window is gone. Its WM_DESTROY posts WM_QUIT to wake the
+// loop; a WM_QUIT that comes while the window still exists belongs to another
+// loop (a window opened earlier and closed first, say) and is posted again
+// once this one ends.
+void runWindowLoop(HWND window);
+// Disables the owner for a modal window; true when this call disabled it, and
+// only then may the window enable it again.
+bool disableOwner(HWND owner);
+void restoreOwner(HWND owner, bool disabledHere);
+// Where a window of this size stands centred in a maximised window's area of
+// the primary screen.
+POINT screenCentreOrigin(int width, int height);
+// A second request for a secondary window shows the open one: brings the
+// window of the class to the front and answers true. Also true, doing
+// nothing, while the class is still registered by a loop that has not yet
+// unwound.
+bool showOpenWindow(const wchar_t* className);
 void setDefaultFont(HWND window);
 void clientToWindowSize(short& width, short& height);
 void initCommonControls();

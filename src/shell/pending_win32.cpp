@@ -2,6 +2,5 @@
 // Whoever implements one of these removes it from here.
 #include "shell/windows_win32.h"
 
-void showSavedDatesWindow(HWND) { }
 void showLanguageWindow(HWND) { }
 void showAboutWindow(HWND, const wchar_t*, const wchar_t*) { }

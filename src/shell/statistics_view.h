@@ -7,15 +7,11 @@
 #include <string>
 
 #include "common/date_time.h"
+#include "common/milibreria.h"
 #include "store/misqlite.h"
 
 // Pixel unit of the whole main window layout.
 inline constexpr int layoutUnit = 20;
-
-// The texts of the four fixed periods (everything, today, this month, this
-// year) and of the three grouping tabs (printer, user, machine), as loaded.
-using PeriodTexts = std::array<std::u16string, 4>;
-using TabTexts = std::array<std::u16string, 3>;
 
 // Start of the period named by the combo box. A saved date of that name wins
 // over the fixed meanings; a name matching nothing leaves the start at now.

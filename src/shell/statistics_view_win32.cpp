@@ -19,9 +19,6 @@ constexpr int controlTextLimit = 269; // terminator included
 // The controls all have identifier 0; they are told apart by their handles.
 HWND groupBox, periodRadio, dateRadio, periodCombo, datePicker, statsList, groupingTabs;
 
-constexpr std::uint32_t periodTextIds[] = {1100000, 1100001, 1100002, 1100003};
-constexpr std::uint32_t tabTextIds[] = {1300000, 1300001, 1300002};
-constexpr std::uint32_t columnTextIds[] = {1200001, 1200002, 1200003};
 constexpr int columnWidths[] = {250, 150, 150};
 
 HWND createControl(HWND parent, const wchar_t* className, const char16_t* caption, DWORD style, HFONT font)
@@ -39,7 +36,7 @@ void createStatisticsList(HWND parent, HWND& list, std::uint32_t firstHeaderId)
         20, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (list == nullptr) fatalHere(shellUnit);
     for (int column = 0; column < 3; ++column) {
-        std::u16string header = getText(column == 0 ? firstHeaderId : columnTextIds[column]);
+        std::u16string header = getText(column == 0 ? firstHeaderId : textid::listColumns[column]);
         header.resize(std::min<std::size_t>(header.size(), controlTextLimit - 1));
         LVCOLUMNW record{};
         record.mask = LVCF_WIDTH | LVCF_TEXT;
@@ -57,19 +54,13 @@ void createGroupingTabs(HWND parent)
         nullptr, GetModuleHandleW(nullptr), nullptr);
     if (groupingTabs == nullptr) fatalHere(shellUnit);
     for (int tab = 0; tab < 3; ++tab) {
-        std::u16string text = getText(tabTextIds[tab]);
+        std::u16string text = getText(textid::groupingTabs[tab]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = wide(text.data());
         if (SendMessageW(groupingTabs, TCM_INSERTITEMW, tab, reinterpret_cast<LPARAM>(&item)) == -1)
             fatalHere(shellUnit);
     }
-}
-
-PeriodTexts loadedPeriodTexts()
-{
-    return {getText(periodTextIds[0]), getText(periodTextIds[1]), getText(periodTextIds[2]),
-        getText(periodTextIds[3])};
 }
 
 bool isChecked(HWND radio)
@@ -123,8 +114,7 @@ GroupingColumn chosenGrouping()
     item.cchTextMax = controlTextLimit;
     if (tab < 0 || !SendMessageW(groupingTabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item)))
         text[0] = 0;
-    return groupingForTab(
-        utf16(item.pszText), {getText(tabTextIds[0]), getText(tabTextIds[1]), getText(tabTextIds[2])});
+    return groupingForTab(utf16(item.pszText), loadedTabTexts());
 }
 
 void moveControl(HWND control, const ControlRect& r)
@@ -138,18 +128,18 @@ void createStatisticsControls(HWND mainWindow)
 {
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     if (font == nullptr) fatalHere(shellUnit);
-    groupBox
-        = createControl(mainWindow, L"Button", getText(1000000), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, font);
-    periodRadio = createControl(
-        mainWindow, L"Button", getText(1000001), WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, font);
+    groupBox = createControl(
+        mainWindow, L"Button", getText(textid::startChoiceGroup), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, font);
+    periodRadio = createControl(mainWindow, L"Button", getText(textid::periodChoice),
+        WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, font);
     dateRadio = createControl(
-        mainWindow, L"Button", getText(1000002), WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, font);
+        mainWindow, L"Button", getText(textid::dateChoice), WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, font);
     chooseByPeriod(true);
     periodCombo = createControl(mainWindow, L"combobox", u"",
         WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_HASSTRINGS | CBS_DROPDOWNLIST, font);
     datePicker = createControl(
         mainWindow, DATETIMEPICK_CLASSW, u"", WS_CHILD | WS_VISIBLE | DTS_LONGDATEFORMAT, font);
-    createStatisticsList(mainWindow, statsList, 1200001);
+    createStatisticsList(mainWindow, statsList, textid::listColumns[0]);
     SendMessageW(statsList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     createGroupingTabs(mainWindow);
     SendMessageW(groupingTabs, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -161,25 +151,24 @@ void createStatisticsControls(HWND mainWindow)
 void fillPeriodCombo()
 {
     SendMessageW(periodCombo, CB_RESETCONTENT, 0, 0);
-    for (std::uint32_t id : periodTextIds)
+    for (textid::Id id : textid::fixedPeriods)
         if (SendMessageW(periodCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(getText(id)))) == CB_ERR)
             fatalHere(shellUnit);
-    // Listing the names reads the file while a recorder may be writing to it:
-    // take the lock like every other access of the view.
-    DWORD wait = waitForDbMutex();
-    appendSavedDateNames(periodCombo);
-    if (ownsDbMutex(wait)) ReleaseMutex(dbMutex);
+    {
+        // Listing the names reads the file while a recorder may be writing to
+        // it: take the lock like every other access of the view.
+        DbMutexLock lock;
+        appendSavedDateNames(periodCombo);
+    }
     if (SendMessageW(periodCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalHere(shellUnit);
     refreshStatistics();
 }
 
 void refreshStatistics()
 {
-    DWORD wait = waitForDbMutex();
-    if (!ownsDbMutex(wait)) return; // the list stays as it was
-    DateTime start = chosenStart();
-    queryStatisticsIntoList(statsList, start, chosenGrouping());
-    ReleaseMutex(dbMutex);
+    DbMutexLock lock;
+    if (!lock.owned()) return; // the list stays as it was
+    queryStatisticsIntoList(statsList, chosenStart(), chosenGrouping());
 }
 
 void layoutStatisticsView(HWND mainWindow)

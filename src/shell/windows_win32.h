@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "dates/saved_dates_window_win32.h"
+
 // Statistics view (client area of the main window).
 void createStatisticsControls(HWND mainWindow);
 void layoutStatisticsView(HWND mainWindow);
@@ -15,6 +17,5 @@ bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header);
 
 // Secondary windows, each modal in a nested message loop; they return once
 // their window has closed.
-void showSavedDatesWindow(HWND owner);
 void showLanguageWindow(HWND owner);
 void showAboutWindow(HWND owner, const wchar_t* version, const wchar_t* productName);

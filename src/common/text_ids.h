@@ -1,0 +1,68 @@
+// Every interface text the program shows, by role. The numbers are the keys
+// of the language files ("lang/*.lang.txt"), so they never change.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace textid {
+
+using Id = std::uint32_t;
+
+// Main menu and tray menu.
+inline constexpr Id fileMenu = 1;
+inline constexpr Id quitItem = 2;
+inline constexpr Id aboutItem = 3;
+inline constexpr Id helpMenu = 5;
+inline constexpr Id optionsMenu = 27;
+inline constexpr Id languageItem = 26;
+inline constexpr Id savedDatesItem = 1000004; // also the saved-dates window's title
+
+// About window: a heading, five labelled entries, three buttons and the caption.
+inline constexpr Id aboutHeading = 6;
+inline constexpr std::array<Id, 5> aboutLabels = {7, 9, 11, 13, 15};
+inline constexpr std::array<Id, 5> aboutValues = {8, 10, 12, 14, 16};
+inline constexpr Id aboutMailButton = 17;
+inline constexpr Id aboutDonationButton = 18;
+inline constexpr Id aboutCaptionVersion = 19; // "<19> 0.5.0.0 <20> Pagewarden"
+inline constexpr Id aboutCaptionOf = 20;
+inline constexpr Id aboutWebButton = 31;
+
+// Fatal report.
+inline constexpr Id fatalLineHeading = 21;
+inline constexpr Id fatalUnitHeading = 22;
+inline constexpr Id fatalCaption = 23;
+
+// Language window.
+inline constexpr Id languageTitle = 25;
+inline constexpr Id acceptButton = 28; // also the saved-dates window's
+inline constexpr Id languageChosen = 29;
+
+// Start.
+inline constexpr Id alreadyRunning = 30;
+inline constexpr Id mainTitle = 1000003; // also the caption of warnings
+
+// Saved-dates window.
+inline constexpr Id closeButton = 33;
+inline constexpr Id addDateTab = 35;
+inline constexpr Id deleteDateTab = 36;
+inline constexpr Id dateNameLabel = 1000005;
+inline constexpr Id timeChoiceGroup = 1000006;
+inline constexpr Id dateAndTimeChoice = 1000007;
+inline constexpr Id dateOnlyChoice = 1000008;
+inline constexpr Id emptyNameWarning = 1000009;
+inline constexpr Id nameInUseWarning = 1000010;
+inline constexpr Id savedNamesLabel = 1000011;
+inline constexpr Id nothingToDeleteWarning = 1000012;
+
+// Statistics view.
+inline constexpr Id startChoiceGroup = 1000000;
+inline constexpr Id periodChoice = 1000001;
+inline constexpr Id dateChoice = 1000002;
+// Everything, today, this month, this year: the first four entries of the
+// period list, and names a saved date may not take.
+inline constexpr std::array<Id, 4> fixedPeriods = {1100000, 1100001, 1100002, 1100003};
+inline constexpr std::array<Id, 3> listColumns = {1200001, 1200002, 1200003};  // name, pages, jobs
+inline constexpr std::array<Id, 3> groupingTabs = {1300000, 1300001, 1300002}; // printer, user, machine
+
+} // namespace textid

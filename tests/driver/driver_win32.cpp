@@ -1,0 +1,538 @@
+// The test driver's common ground and its entry point.
+//
+// Usage: pwdriver SCENARIO PROGRAM.exe
+#include "driver/driver_win32.h"
+
+#include <shellapi.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int failures = 0;
+bool scenarioSkipped = false;
+
+std::map<std::wstring, Scenario>& scenarioTable()
+{
+    static std::map<std::wstring, Scenario> table;
+    return table;
+}
+
+} // namespace
+
+// ---- checks ------------------------------------------------------------------------
+
+void check(bool condition, const char* what)
+{
+    std::printf("%s %s\n", condition ? "ok  " : "FAIL", what);
+    std::fflush(stdout);
+    if (!condition) ++failures;
+}
+
+bool waitUntil(const std::function<bool()>& condition, DWORD limit)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition()) return true;
+        if (GetTickCount() - start >= limit) return false;
+        Sleep(5);
+    }
+}
+
+void skipScenario(const char* why)
+{
+    std::printf("skip %s\n", why);
+    scenarioSkipped = true;
+}
+
+bool addScenario(const wchar_t* name, Scenario run)
+{
+    scenarioTable()[name] = run;
+    return true;
+}
+
+// ---- the program under test --------------------------------------------------------
+
+std::wstring programPath;
+
+std::wstring programFolder()
+{
+    return programPath.substr(0, programPath.find_last_of(L'\\'));
+}
+
+Program::Program()
+    : Program(programPath)
+{
+}
+
+Program::Program(const std::wstring& path, const std::wstring& arguments)
+{
+    std::wstring commandLine = L"\"" + path + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+            &startup, &process)) {
+        std::printf("FAIL cannot start %ls (error %lu)\n", path.c_str(), GetLastError());
+        std::exit(1);
+    }
+}
+
+Program::~Program()
+{
+    // Whatever a failed check left running is ended here, and only that.
+    if (running()) {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, deadline);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+DWORD Program::exitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process.hProcess, &code);
+    return code;
+}
+
+namespace {
+
+struct WindowSearch {
+    const wchar_t* className;
+    DWORD processId;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM context)
+{
+    auto& search = *reinterpret_cast<WindowSearch*>(context);
+    wchar_t name[64];
+    if (!GetClassNameW(window, name, 64) || lstrcmpW(name, search.className) != 0) return TRUE;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (search.processId != 0 && owner != search.processId) return TRUE;
+    if (search.visibleOnly && !IsWindowVisible(window)) return TRUE;
+    search.found = window;
+    return FALSE;
+}
+
+} // namespace
+
+HWND findWindow(const wchar_t* className, DWORD processId, bool visibleOnly)
+{
+    WindowSearch search{className, processId, visibleOnly, nullptr};
+    EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND waitForWindow(const wchar_t* className, const Program& program, DWORD limit)
+{
+    HWND window = nullptr;
+    waitUntil([&] { return (window = findWindow(className, program.id(), true)) != nullptr; }, limit);
+    return window;
+}
+
+HWND waitForMainWindow(const Program& program)
+{
+    HWND window = nullptr;
+    waitUntil([&] { return (window = findWindow(mainWindowClass, program.id())) != nullptr; });
+    return window;
+}
+
+HWND waitForTrayMenu(const Program& program)
+{
+    return waitForWindow(L"#32768", program);
+}
+
+HWND waitForMessageBox(const Program& program, DWORD limit)
+{
+    return waitForWindow(L"#32770", program, limit);
+}
+
+std::wstring messageBoxText(HWND box)
+{
+    return windowText(GetDlgItem(box, 0xFFFF));
+}
+
+void dismissMessageBox(HWND box)
+{
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+std::wstring windowText(HWND window)
+{
+    // Long enough for any text of ours, a 250-character name included.
+    std::wstring text(4096, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), 4096)));
+    return text;
+}
+
+std::wstring className(HWND window)
+{
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+LONG styleOf(HWND window)
+{
+    return GetWindowLongW(window, GWL_STYLE);
+}
+
+std::vector<HWND> childWindows(HWND parent)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+RECT childRect(HWND child)
+{
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return RECT{r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+bool sameRect(const RECT& r, int x, int y, int width, int height)
+{
+    return r.left == x && r.top == y && r.right == width && r.bottom == height;
+}
+
+// ---- the tray icon ------------------------------------------------------------------
+
+namespace {
+
+// One shell call about the program's icon (owner window, id 0), no other field set.
+bool notifyProgramIcon(HWND window, DWORD action)
+{
+    NOTIFYICONDATAW record{};
+    record.cbSize = sizeof record;
+    record.hWnd = window;
+    record.uID = 0;
+    return Shell_NotifyIconW(action, &record) != FALSE;
+}
+
+} // namespace
+
+// The shell keeps icons by owner window and id; modifying nothing succeeds
+// exactly when it holds ours.
+bool trayIconPresent(HWND window)
+{
+    return notifyProgramIcon(window, NIM_MODIFY);
+}
+
+void deleteTrayIcon(HWND window)
+{
+    notifyProgramIcon(window, NIM_DELETE);
+}
+
+// The pixels of the taskbar's right end, where the notification area is.
+// Once the owner window is gone the shell drops a left-over icon from its
+// list the moment anyone asks about it, so after the end of the program only
+// the picture tells whether the icon was deleted or merely abandoned.
+std::vector<COLORREF> notificationAreaPicture()
+{
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT area{};
+    if (taskbar == nullptr || !GetWindowRect(taskbar, &area)) return {};
+    area.left = std::max(area.left, area.right - 200);
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    SelectObject(memory, old);
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    std::vector<COLORREF> pixels(static_cast<std::size_t>(width) * height);
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), &format, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// Nothing but the taskbar's own colour: no icon is drawn there.
+bool notificationAreaEmpty(const std::vector<COLORREF>& picture)
+{
+    return !picture.empty()
+        && std::all_of(picture.begin(), picture.end(), [&](COLORREF c) { return c == picture[0]; });
+}
+
+// The icon is in the shell's list and drawn in the notification area.
+bool waitForTrayIcon(HWND window)
+{
+    return waitUntil(
+        [&] { return trayIconPresent(window) && !notificationAreaEmpty(notificationAreaPicture()); });
+}
+
+void trayClick(HWND main)
+{
+    SendMessageW(main, trayCallbackMsg, 0, WM_LBUTTONDOWN);
+}
+
+void trayMenuQuit(const Program& program, HWND main)
+{
+    PostMessageW(main, trayCallbackMsg, 0, WM_RBUTTONDOWN);
+    HWND menu = waitForTrayMenu(program);
+    check(menu != nullptr, "a right click on the icon opens the tray menu");
+    if (menu == nullptr) return;
+    // The loop of the menu reads keys from the thread's queue: select the one
+    // item, then choose it.
+    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_CHAR, L'\r', 0);
+}
+
+// ---- language texts ---------------------------------------------------------------
+
+std::map<unsigned long, std::wstring> texts;
+
+void loadActiveLanguage()
+{
+    texts.clear();
+    std::wstring folder = programFolder() + L"\\lang\\";
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"_*.lang.txt").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FindClose(search);
+    HANDLE file = CreateFileW((folder + entry.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+        OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::wstring content(GetFileSize(file, nullptr) / 2, L'\0');
+    DWORD got = 0;
+    ReadFile(file, content.data(), static_cast<DWORD>(content.size() * 2), &got, nullptr);
+    CloseHandle(file);
+    std::size_t at = 0;
+    while (at < content.size()) {
+        std::size_t end = content.find(L"\r\n", at);
+        if (end == std::wstring::npos) end = content.size();
+        std::wstring line = content.substr(at, end - at);
+        if (!line.empty() && line[0] == 0xFEFF) line.erase(0, 1);
+        std::size_t equals = line.find(L'=');
+        if (equals != std::wstring::npos && texts.count(std::wcstoul(line.c_str(), nullptr, 10)) == 0)
+            texts[std::wcstoul(line.c_str(), nullptr, 10)] = line.substr(equals + 1);
+        at = end + 2;
+    }
+}
+
+// ---- memory in the program's process ------------------------------------------------
+
+RemoteMemory::RemoteMemory(const Program& program, SIZE_T size)
+    : process(program.process.hProcess)
+    , address(static_cast<char*>(
+          VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)))
+{
+    if (address == nullptr) {
+        std::printf("FAIL cannot allocate memory in the program (error %lu)\n", GetLastError());
+        std::exit(1);
+    }
+}
+
+RemoteMemory::~RemoteMemory()
+{
+    VirtualFreeEx(process, address, 0, MEM_RELEASE);
+}
+
+std::wstring RemoteMemory::readText(SIZE_T offset, SIZE_T limit) const
+{
+    std::wstring text(limit, L'\0');
+    ReadProcessMemory(process, address + offset, text.data(), limit * sizeof(wchar_t), nullptr);
+    text.resize(text.find(L'\0') == std::wstring::npos ? limit : text.find(L'\0'));
+    return text;
+}
+
+std::vector<std::wstring> tabTexts(const Program& program, HWND tabs)
+{
+    return itemTexts<TCITEMW>(program, tabs, TCM_GETITEMCOUNT, TCM_GETITEMW, TCIF_TEXT);
+}
+
+std::vector<std::wstring> comboTexts(const Program&, HWND combo)
+{
+    // Wine carries CB_GETLBTEXT between processes itself, into a buffer of
+    // the sender's.
+    std::vector<std::wstring> found;
+    auto count = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int index = 0; index < count; ++index) {
+        auto length = static_cast<std::size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, index, 0));
+        std::wstring text(length + 1, L'\0');
+        SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+        text.resize(text.find(L'\0'));
+        found.push_back(text);
+    }
+    return found;
+}
+
+void clickTab(const Program& program, HWND tabs, int tab)
+{
+    RemoteMemory memory(program, sizeof(RECT));
+    SendMessageW(tabs, TCM_GETITEMRECT, tab, memory.at());
+    RECT r = memory.read<RECT>();
+    LPARAM point = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(tabs, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(tabs, WM_LBUTTONUP, 0, point);
+}
+
+void setPicker(const Program& program, HWND picker, const SYSTEMTIME& value)
+{
+    RemoteMemory memory(program, sizeof value);
+    memory.write(value);
+    SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, memory.at());
+}
+
+SYSTEMTIME pickerValue(const Program& program, HWND picker)
+{
+    RemoteMemory memory(program, sizeof(SYSTEMTIME));
+    SendMessageW(picker, DTM_GETSYSTEMTIME, 0, memory.at());
+    return memory.read<SYSTEMTIME>();
+}
+
+bool checked(HWND radio)
+{
+    return SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// ---- screenshots --------------------------------------------------------------------
+
+// The screen DC of Wine shows none of the other process's windows, so the
+// script takes the picture from the X server: the driver leaves NAME.request
+// in the folder "shots" beside the program and waits until the script has
+// taken it away.
+void screenshot(HWND window, const wchar_t* name)
+{
+    SendMessageW(window, WM_NULL, 0, 0);
+    // Painting waits for an empty queue and cannot be watched from another
+    // process; this only gives it time, a late picture fails nothing.
+    Sleep(300);
+    std::wstring folder = programFolder() + L"\\shots";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring request = folder + L"\\" + name + L".request";
+    CloseHandle(CreateFileW(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    bool taken
+        = waitUntil([&] { return GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
+    std::printf("     (screenshot %ls%s)\n", name, taken ? "" : " not taken");
+}
+
+// ---- the database beside the program ---------------------------------------------------
+
+namespace {
+
+struct DatabaseConnection {
+    sqlite3* db = nullptr;
+    DatabaseConnection()
+    {
+        std::wstring path = programFolder() + L"\\pgwarden.db";
+        if (sqlite3_open16(path.c_str(), &db) != SQLITE_OK)
+            std::printf("FAIL cannot open %ls\n", path.c_str());
+        sqlite3_busy_timeout(db, 10000);
+    }
+    ~DatabaseConnection() { sqlite3_close_v2(db); }
+    DatabaseConnection(const DatabaseConnection&) = delete;
+    DatabaseConnection& operator=(const DatabaseConnection&) = delete;
+};
+
+} // namespace
+
+std::vector<std::wstring> databaseRows(const std::wstring& sql)
+{
+    DatabaseConnection connection;
+    std::vector<std::wstring> rows;
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare16_v2(connection.db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+        std::printf("FAIL the query %ls: %s\n", sql.c_str(), sqlite3_errmsg(connection.db));
+        ++failures;
+        return rows;
+    }
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        std::wstring row;
+        for (int cell = 0; cell < sqlite3_column_count(statement); ++cell) {
+            if (cell > 0) row += L'|';
+            auto text = static_cast<const wchar_t*>(sqlite3_column_text16(statement, cell));
+            row += text
+                ? std::wstring(text, static_cast<std::size_t>(sqlite3_column_bytes16(statement, cell)) / 2)
+                : L"NULL";
+        }
+        rows.push_back(row);
+    }
+    sqlite3_finalize(statement);
+    return rows;
+}
+
+void databaseExec(const std::wstring& sql)
+{
+    DatabaseConnection connection;
+    std::wstring rest = sql;
+    const void* tail = rest.c_str();
+    while (tail != nullptr && *static_cast<const wchar_t*>(tail) != 0) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare16_v2(connection.db, tail, -1, &statement, &tail) != SQLITE_OK) {
+            std::printf("FAIL the statement %ls: %s\n", sql.c_str(), sqlite3_errmsg(connection.db));
+            ++failures;
+            return;
+        }
+        if (statement == nullptr) break;
+        sqlite3_step(statement);
+        sqlite3_finalize(statement);
+    }
+}
+
+// ---- time -------------------------------------------------------------------------------
+
+Ticks ticksOf(const SYSTEMTIME& time)
+{
+    FILETIME file;
+    SystemTimeToFileTime(&time, &file);
+    return (static_cast<Ticks>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+SYSTEMTIME timeOf(Ticks ticks)
+{
+    FILETIME file{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SYSTEMTIME time;
+    FileTimeToSystemTime(&file, &time);
+    return time;
+}
+
+SYSTEMTIME dayAt(WORD year, WORD month, WORD day, WORD hour, WORD minute)
+{
+    SYSTEMTIME time{};
+    time.wYear = year, time.wMonth = month, time.wDay = day, time.wHour = hour, time.wMinute = minute;
+    return timeOf(ticksOf(time));
+}
+
+// ---- entry ----------------------------------------------------------------------------------
+
+int wmain(int argc, wchar_t** argv)
+{
+    const auto& scenarios = scenarioTable();
+    auto scenario = argc == 3 ? scenarios.find(argv[1]) : scenarios.end();
+    if (scenario == scenarios.end()) {
+        std::fputs("usage: pwdriver SCENARIO PROGRAM.exe\nscenarios:", stderr);
+        for (const auto& [name, run] : scenarios) std::fprintf(stderr, " %ls", name.c_str());
+        std::fputs("\n", stderr);
+        return 2;
+    }
+    wchar_t full[MAX_PATH];
+    GetFullPathNameW(argv[2], MAX_PATH, full, nullptr);
+    programPath = full;
+    loadActiveLanguage();
+    if (texts.empty()) {
+        std::puts("FAIL no active language file beside the program");
+        return 1;
+    }
+    scenario->second();
+    if (failures != 0) return 1;
+    return scenarioSkipped ? 77 : 0;
+}

@@ -1,0 +1,212 @@
+// The test driver's common ground: the program under test, its windows and
+// message boxes, memory in its process, its language texts, screenshots, and
+// the table of scenarios that each scenario file adds to.
+//
+// The driver works the tray program from outside, as a user and the shell
+// would, and checks what they would see. One scenario per run; exit code 0
+// when every check held, 77 when the scenario found nothing to test.
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+inline constexpr wchar_t mainWindowClass[] = L"pgwarden1";
+inline constexpr UINT trayCallbackMsg = WM_USER + 1;
+inline constexpr WORD cmdQuit = 10006;
+inline constexpr WORD cmdAbout = 10016;
+inline constexpr WORD cmdLanguage = 10020;
+inline constexpr WORD cmdSavedDates = 10021;
+
+// Every wait is a poll against a deadline far above what an idle machine
+// needs, so a loaded one slows the test down without failing it.
+inline constexpr DWORD deadline = 30000;
+
+// ---- checks ------------------------------------------------------------------------
+
+void check(bool condition, const char* what);
+bool waitUntil(const std::function<bool()>& condition, DWORD limit = deadline);
+// Exit code 77: the scenario found nothing to test.
+void skipScenario(const char* why);
+
+using Scenario = void (*)();
+// Called from a static initialiser of each scenario file.
+bool addScenario(const wchar_t* name, Scenario run);
+
+// ---- the program under test --------------------------------------------------------
+
+// The program's full path, and its folder (the database and "lang" are there).
+extern std::wstring programPath;
+std::wstring programFolder();
+
+struct Program {
+    PROCESS_INFORMATION process{};
+
+    Program(); // starts programPath in its own folder
+    explicit Program(const std::wstring& path, const std::wstring& arguments = L"");
+    ~Program(); // ends whatever a failed check left running
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool running() const { return WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT; }
+    bool ends(DWORD limit = deadline) const
+    {
+        return WaitForSingleObject(process.hProcess, limit) == WAIT_OBJECT_0;
+    }
+    DWORD exitCode() const;
+    DWORD id() const { return process.dwProcessId; }
+};
+
+// A top-level window of the class belonging to the process (any process for 0).
+HWND findWindow(const wchar_t* className, DWORD processId, bool visibleOnly = false);
+HWND waitForWindow(const wchar_t* className, const Program& program, DWORD limit = deadline);
+HWND waitForMainWindow(const Program& program);
+HWND waitForTrayMenu(const Program& program);
+// A message box of the program, shown.
+HWND waitForMessageBox(const Program& program, DWORD limit = deadline);
+// The text a message box shows: its static control with id 0xFFFF.
+std::wstring messageBoxText(HWND box);
+void dismissMessageBox(HWND box);
+
+std::wstring windowText(HWND window);
+std::wstring className(HWND window);
+LONG styleOf(HWND window);
+// The children of a window in their order among siblings, which is the order
+// of their creation.
+std::vector<HWND> childWindows(HWND parent);
+// A rectangle in the parent's client coordinates: x, y, width, height.
+RECT childRect(HWND child);
+bool sameRect(const RECT& r, int x, int y, int width, int height);
+
+// ---- the tray icon ------------------------------------------------------------------
+
+bool trayIconPresent(HWND window);
+void deleteTrayIcon(HWND window);
+std::vector<COLORREF> notificationAreaPicture();
+bool notificationAreaEmpty(const std::vector<COLORREF>& picture);
+bool waitForTrayIcon(HWND window);
+void trayClick(HWND main);
+// Opens the tray menu with a right click and chooses its one item.
+void trayMenuQuit(const Program& program, HWND main);
+
+// ---- language texts, read the way the program reads them --------------------------
+
+extern std::map<unsigned long, std::wstring> texts;
+void loadActiveLanguage();
+
+// ---- memory in the program's process ------------------------------------------------
+
+// List views, tab controls, combo boxes, date pickers and WM_NOTIFY all take
+// pointers that the program dereferences in its own address space, so a
+// record sent from here must live there.
+struct RemoteMemory {
+    HANDLE process;
+    char* address;
+
+    RemoteMemory(const Program& program, SIZE_T size);
+    ~RemoteMemory();
+    RemoteMemory(const RemoteMemory&) = delete;
+    RemoteMemory& operator=(const RemoteMemory&) = delete;
+
+    template <typename T> void write(const T& value, SIZE_T offset = 0)
+    {
+        WriteProcessMemory(process, address + offset, &value, sizeof value, nullptr);
+    }
+    template <typename T> T read(SIZE_T offset = 0) const
+    {
+        T value{};
+        ReadProcessMemory(process, address + offset, &value, sizeof value, nullptr);
+        return value;
+    }
+    std::wstring readText(SIZE_T offset, SIZE_T limit) const;
+    LPARAM at(SIZE_T offset = 0) const { return reinterpret_cast<LPARAM>(address + offset); }
+};
+
+inline constexpr SIZE_T textLimit = 270;
+inline constexpr SIZE_T textOffset = 256; // every record we send fits before it
+
+// The texts of a control's items (header items, tabs), read through a record
+// placed in the program's memory with the text buffer behind it.
+template <typename Item>
+std::vector<std::wstring> itemTexts(
+    const Program& program, HWND control, UINT countMessage, UINT getMessage, UINT textMask)
+{
+    RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
+    std::vector<std::wstring> found;
+    auto count = static_cast<int>(SendMessageW(control, countMessage, 0, 0));
+    for (int index = 0; index < count; ++index) {
+        Item item{};
+        item.mask = textMask;
+        item.pszText = reinterpret_cast<wchar_t*>(memory.address + textOffset);
+        item.cchTextMax = textLimit;
+        memory.write(item);
+        SendMessageW(control, getMessage, index, memory.at());
+        found.push_back(memory.readText(textOffset, textLimit));
+    }
+    return found;
+}
+std::vector<std::wstring> tabTexts(const Program& program, HWND tabs);
+std::vector<std::wstring> comboTexts(const Program& program, HWND combo);
+// A real click on a tab: the tab control selects it and notifies its parent.
+void clickTab(const Program& program, HWND tabs, int tab);
+// Sets a date picker through the program's memory, and reads it back.
+void setPicker(const Program& program, HWND picker, const SYSTEMTIME& value);
+SYSTEMTIME pickerValue(const Program& program, HWND picker);
+bool checked(HWND radio);
+
+// ---- screenshots --------------------------------------------------------------------
+
+// A picture of the whole desktop, taken by the script from the X server.
+void screenshot(HWND window, const wchar_t* name);
+
+// ---- the database beside the program, read as another program would ----------------
+
+// Every row of a query, its cells joined by "|" (NULL for a null cell).
+std::vector<std::wstring> databaseRows(const std::wstring& sql);
+void databaseExec(const std::wstring& sql);
+
+// ---- jobs with submission times around the day of the test --------------------------
+
+using Ticks = unsigned long long; // 100 ns since 1601
+Ticks ticksOf(const SYSTEMTIME& time);
+SYSTEMTIME timeOf(Ticks ticks); // with its day of the week, which the date picker wants
+SYSTEMTIME dayAt(WORD year, WORD month, WORD day, WORD hour = 0, WORD minute = 0);
+
+struct Job {
+    int id;
+    const char* printer;
+    const char* user;
+    const char* machine;
+    int printed, copies;
+    SYSTEMTIME submitted;
+};
+
+// One pass with every job printing its last page, then passes with empty
+// queues: the simulation build records each job when it leaves its queue.
+void writeSpoolerScenario(const std::vector<Job>& jobs);
+
+// ---- the statistics view -------------------------------------------------------------
+
+struct StatisticsControls {
+    HWND groupBox = nullptr, periodRadio = nullptr, dateRadio = nullptr, periodCombo = nullptr,
+         datePicker = nullptr, statsList = nullptr, groupingTabs = nullptr;
+    bool complete() const
+    {
+        return groupBox && periodRadio && dateRadio && periodCombo && datePicker && statsList && groupingTabs;
+    }
+};
+StatisticsControls findStatisticsControls(HWND main);
+
+using Row = std::array<std::wstring, 3>; // group, pages, jobs
+enum Grouping { byPrinter, byUser, byMachine };
+std::vector<Row> listRows(const Program& program, HWND list);
+std::vector<Row> expectedRows(const std::vector<Job>& jobs, const SYSTEMTIME& since, Grouping grouping);
+bool sameRows(std::vector<Row> found, std::vector<Row> expected);
+void checkRows(const Program& program, HWND list, const std::vector<Row>& expected, const char* what);
+void choosePeriod(HWND main, const StatisticsControls& view, int entry);
