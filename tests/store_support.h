@@ -6,11 +6,25 @@
 #include <sqlite3.h>
 
 #include <atomic>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "store/misqlite.h"
+
+inline long processId()
+{
+#ifdef _WIN32
+    return _getpid();
+#else
+    return getpid();
+#endif
+}
 
 struct StoreFolder : ::testing::Test {
     std::filesystem::path path;
@@ -20,8 +34,10 @@ struct StoreFolder : ::testing::Test {
     {
         static std::atomic<int> serial{0};
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        // The process id keeps two test runs on one machine out of each other's folders.
         path = std::filesystem::temp_directory_path()
-            / ("pw_store_" + std::string(test->name()) + "_" + std::to_string(serial++));
+            / ("pw_store_" + std::to_string(processId()) + "_" + std::string(test->name()) + "_"
+                + std::to_string(serial++));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
         folder = path.u16string();
