@@ -25,16 +25,18 @@ if(TARGET pagewarden)
   add_test(NAME shell_wine_statistics
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             statistics-empty statistics tray-click-time)
-  # The saved-dates window: its controls, adding, refusing, deleting, and
-  # counting from a saved date (with the simulation build's jobs).
-  add_test(NAME shell_wine_dates
+  # The secondary windows: the saved-dates window (its controls, adding,
+  # refusing, deleting, and counting from a saved date with the simulation
+  # build's jobs), the about window and its links, and windows closed out of
+  # the order they were opened in.
+  add_test(NAME shell_wine_windows
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
-            dates-window dates-add dates-delete)
+            dates-window dates-add dates-delete about-window windows-out-of-order)
   if(TARGET pagewarden_sim)
     add_dependencies(pwdriver pagewarden_sim)
   endif()
   # Both runs share one prefix and one run folder.
   set_tests_properties(shell_wine PROPERTIES TIMEOUT 900 RESOURCE_LOCK pw_wine_shell)
   set_tests_properties(shell_wine_statistics PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
-  set_tests_properties(shell_wine_dates PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
+  set_tests_properties(shell_wine_windows PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
 endif()

@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <map>
 #include <vector>
 
 namespace {
@@ -192,16 +193,27 @@ POINT screenCentreOrigin(int width, int height)
 bool showOpenWindow(const wchar_t* className)
 {
     HWND open = FindWindowW(className, nullptr);
-    if (open != nullptr && GetWindowThreadProcessId(open, nullptr) == GetCurrentThreadId()) {
-        ShowWindow(open, SW_SHOWNORMAL);
-        SetForegroundWindow(open);
-        return true;
-    }
-    // Its class is still registered while its loop unwinds under a window
-    // opened later; registering it again would be fatal, so wait for that.
-    WNDCLASSEXW registered{};
-    registered.cbSize = sizeof registered;
-    return GetClassInfoExW(GetModuleHandleW(nullptr), className, &registered) != FALSE;
+    if (open == nullptr || GetWindowThreadProcessId(open, nullptr) != GetCurrentThreadId()) return false;
+    ShowWindow(open, SW_SHOWNORMAL);
+    SetForegroundWindow(open);
+    return true;
+}
+
+namespace {
+
+// Open windows, and loops still unwinding, per secondary window class.
+std::map<std::wstring, int> classUsers;
+
+} // namespace
+
+bool enterWindowClass(const wchar_t* className)
+{
+    return classUsers[className]++ == 0;
+}
+
+bool leaveWindowClass(const wchar_t* className)
+{
+    return --classUsers[className] == 0;
 }
 
 void setDefaultFont(HWND window)

@@ -69,10 +69,14 @@ void restoreOwner(HWND owner, bool disabledHere);
 // the primary screen.
 POINT screenCentreOrigin(int width, int height);
 // A second request for a secondary window shows the open one: brings the
-// window of the class to the front and answers true. Also true, doing
-// nothing, while the class is still registered by a loop that has not yet
-// unwound.
+// window of the class to the front and answers true.
 bool showOpenWindow(const wchar_t* className);
+// A window closed under one opened later keeps its loop, and so its class,
+// until that later one has closed; meanwhile the same window may be asked
+// for again. So the first window of a class to open registers it (enter
+// answers true) and the last loop to end unregisters it (leave answers true).
+bool enterWindowClass(const wchar_t* className);
+bool leaveWindowClass(const wchar_t* className);
 void setDefaultFont(HWND window);
 void clientToWindowSize(short& width, short& height);
 void initCommonControls();

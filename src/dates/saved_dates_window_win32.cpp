@@ -257,9 +257,11 @@ void showSavedDatesWindow(HWND owner)
     if (largeIcon == nullptr || smallIcon == nullptr) fatalError(datesUnit, u"410");
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
     if (arrow == nullptr) fatalError(datesUnit, u"413");
-    WNDCLASSEXW windowClass;
-    registerWindowClass(windowClass, CS_HREDRAW | CS_VREDRAW, savedDatesWndProc, largeIcon, arrow,
-        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, savedDatesClass, smallIcon);
+    if (enterWindowClass(savedDatesClass)) {
+        WNDCLASSEXW windowClass;
+        registerWindowClass(windowClass, CS_HREDRAW | CS_VREDRAW, savedDatesWndProc, largeIcon, arrow,
+            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, savedDatesClass, smallIcon);
+    }
 
     short width = clientWidth, height = clientHeight;
     clientToWindowSize(width, height);
@@ -274,6 +276,7 @@ void showSavedDatesWindow(HWND owner)
     SetFocus(nameEdit);
     runWindowLoop(window);
 
-    if (!UnregisterClassW(savedDatesClass, module)) fatalError(datesUnit, u"436");
+    if (leaveWindowClass(savedDatesClass) && !UnregisterClassW(savedDatesClass, module))
+        fatalError(datesUnit, u"436");
     restoreOwner(owner, disabledHere);
 }

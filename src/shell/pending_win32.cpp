@@ -3,4 +3,3 @@
 #include "shell/windows_win32.h"
 
 void showLanguageWindow(HWND) { }
-void showAboutWindow(HWND, const wchar_t*, const wchar_t*) { }

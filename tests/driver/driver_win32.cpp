@@ -516,6 +516,7 @@ SYSTEMTIME dayAt(WORD year, WORD month, WORD day, WORD hour, WORD minute)
 
 int wmain(int argc, wchar_t** argv)
 {
+    if (recordLink(argc, argv)) return 0;
     const auto& scenarios = scenarioTable();
     auto scenario = argc == 3 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end()) {

@@ -35,6 +35,10 @@ bool waitUntil(const std::function<bool()>& condition, DWORD limit = deadline);
 // Exit code 77: the scenario found nothing to test.
 void skipScenario(const char* why);
 
+// "pwdriver record-link URL": the driver standing in for the shell's web and
+// mail handlers; appends the link to links.txt beside itself.
+bool recordLink(int argc, wchar_t** argv);
+
 using Scenario = void (*)();
 // Called from a static initialiser of each scenario file.
 bool addScenario(const wchar_t* name, Scenario run);

@@ -1,0 +1,41 @@
+#include "about/about_text.h"
+
+#include "common/milibreria.h"
+
+std::u16string cutText(std::u16string text, std::size_t capacity)
+{
+    if (text.size() <= capacity) return text;
+    std::size_t cut = capacity;
+    if (cut > 0 && text[cut - 1] >= 0xD800 && text[cut - 1] <= 0xDBFF) --cut;
+    text.resize(cut);
+    return text;
+}
+
+std::u16string aboutCaption(const std::u16string& version, const std::u16string& productName)
+{
+    std::u16string caption = getText(textid::aboutCaptionVersion);
+    caption += u' ';
+    caption += version;
+    caption += u' ';
+    caption += getText(textid::aboutCaptionOf);
+    caption += u' ';
+    caption += productName;
+    return cutText(caption, aboutCaptionCapacity);
+}
+
+std::u16string aboutBody()
+{
+    constexpr char16_t lineBreak[] = u"\r\n";
+    std::u16string body = getText(textid::aboutHeading);
+    body += lineBreak;
+    body += lineBreak;
+    for (std::size_t entry = 0; entry < textid::aboutLabels.size(); ++entry) {
+        body += lineBreak;
+        if (entry > 0) body += lineBreak;
+        body += getText(textid::aboutLabels[entry]);
+        body += lineBreak;
+        body += u'\t';
+        body += getText(textid::aboutValues[entry]);
+    }
+    return cutText(body, aboutBodyCapacity);
+}

@@ -1,0 +1,16 @@
+// The about window: the program's name and version, a few lines about it,
+// and three buttons that hand a link to the shell.
+#pragma once
+
+#include <windows.h>
+
+// Opens the window over the owner, which stays enabled, and returns once it
+// has closed. A second request while it is open brings it to the front.
+void showAboutWindow(HWND owner, const wchar_t* version, const wchar_t* productName);
+LRESULT CALLBACK aboutWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+inline constexpr wchar_t aboutClass[] = L"MirtAboutF1";
+// Command ids of its buttons.
+inline constexpr WORD cmdAboutMail = 10000;
+inline constexpr WORD cmdAboutDonation = 10001;
+inline constexpr WORD cmdAboutWebPage = 10002;
