@@ -1,7 +1,7 @@
 // Startfold: opens the current user's Startup folder in the shell, so that a
 // shortcut to Pagewarden can be put there and start it at logon. It has no
-// window of its own and shares no code with the tray program: the package
-// may ship it alone, and it must keep working whatever Pagewarden becomes.
+// window of its own and shares no code with the tray program, which never
+// starts it.
 //
 // Exit code 0 when the folder was opened, 1 after the failure box, so that
 // an installer or a script that starts it can tell the two apart.
