@@ -11,7 +11,7 @@ add_executable(pwdriver ${PW_DRIVER_SOURCES})
 target_include_directories(pwdriver PRIVATE "${PROJECT_SOURCE_DIR}/tests")
 target_compile_definitions(pwdriver PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # It reads the program's database as another program would.
-target_link_libraries(pwdriver PRIVATE sqlite3 comctl32 shell32 user32 gdi32)
+target_link_libraries(pwdriver PRIVATE sqlite3 comctl32 shell32 user32 gdi32 advapi32)
 target_link_options(pwdriver PRIVATE -municode)
 pw_warnings(pwdriver)
 
@@ -35,8 +35,18 @@ if(TARGET pagewarden)
   if(TARGET pagewarden_sim)
     add_dependencies(pwdriver pagewarden_sim)
   endif()
-  # Both runs share one prefix and one run folder.
+  # Every run of shell-tests shares one prefix and one run folder.
   set_tests_properties(shell_wine PROPERTIES TIMEOUT 900 RESOURCE_LOCK pw_wine_shell)
   set_tests_properties(shell_wine_statistics PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
   set_tests_properties(shell_wine_windows PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
+endif()
+
+# Startfold, worked by the same driver in the same prefix: the Startup folder
+# opened in a folder window, and the failure box with the folder made
+# unavailable. The screenshots stay in shell-tests-run/shots.
+if(TARGET Startfold)
+  add_dependencies(pwdriver Startfold)
+  add_test(NAME startfold_wine
+    COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}" startfold-opens startfold-failure)
+  set_tests_properties(startfold_wine PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
 endif()
