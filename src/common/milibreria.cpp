@@ -120,6 +120,11 @@ void appendBackslash(char16_t* path)
     }
 }
 
+void appendBackslash(std::u16string& path)
+{
+    if (path.empty() || path.back() != u'\\') path += u'\\';
+}
+
 std::u16string extendedLengthPath(const char16_t* path)
 {
     std::u16string text = path;

@@ -57,7 +57,6 @@ char16_t* wstrTrim(char16_t* s);
 
 // ---- language texts -----------------------------------------------------------
 
-inline constexpr std::size_t pathCapacity = 2600; // path buffers, terminator included
 inline constexpr char16_t languageSuffix[] = u".lang.txt";
 
 struct TextEntry {
@@ -91,6 +90,7 @@ bool isActiveLanguageFileName(const char16_t* name); // also starts with "_"
 
 // Appends a backslash unless the path already ends with one.
 void appendBackslash(char16_t* path);
+void appendBackslash(std::u16string& path);
 
 // The path in the form that lifts the usual length limit: "\\?\" before a
 // drive path, "\\?\UNC\" in place of the leading "\\" of a network path.

@@ -12,29 +12,32 @@ constexpr char16_t unitName[] = u"milibreria";
 
 } // namespace
 
-void programFolder(char16_t* folder)
+std::u16string programPath()
 {
-    std::vector<wchar_t> path(pathCapacity, 0);
-    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(pathCapacity));
-    if (length == 0) fatalError(unitName, u"119");
-    path[pathCapacity - 1] = 0; // a cut path is not terminated on older systems
-    while (length > 0 && path[length - 1] != L'\\') --length;
-    path[length > 0 ? length - 1 : 0] = 0;
-    wstrCopy(folder, utf16(path.data()));
+    // Grown until the whole path fits: a program may live deep in a folder
+    // tree or on a share with a long name.
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) fatalError(unitName, u"119");
+        if (length < path.size()) return std::u16string(utf16(path.data()), length);
+        path.resize(path.size() * 2);
+    }
 }
 
 std::u16string programFolder()
 {
-    std::vector<char16_t> folder(pathCapacity, 0);
-    programFolder(folder.data());
-    return folder.data();
+    std::u16string path = programPath();
+    std::size_t backslash = path.find_last_of(u'\\');
+    path.resize(backslash == std::u16string::npos ? 0 : backslash);
+    return path;
 }
 
-void languageFolder(char16_t* folder)
+std::u16string languageFolder()
 {
-    programFolder(folder);
+    std::u16string folder = programFolder();
     appendBackslash(folder);
-    wstrAppend(folder, u"lang");
+    return folder + u"lang";
 }
 
 void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context)
@@ -76,22 +79,23 @@ bool acceptActiveLanguageFile(WIN32_FIND_DATAW& entry, const char16_t*, void* co
 
 } // namespace
 
-void findActiveLanguageFile(char16_t* path)
+std::u16string findActiveLanguageFile(const std::u16string& folder)
 {
     std::u16string name;
-    forEachFolderEntry(path, acceptActiveLanguageFile, &name);
+    forEachFolderEntry(folder.c_str(), acceptActiveLanguageFile, &name);
     if (name.empty()) fatalError(unitName, u"226");
+    std::u16string path = folder;
     appendBackslash(path);
-    wstrAppend(path, name.c_str());
+    return path + name;
 }
 
-void readLanguageFile(const char16_t* path)
+void readLanguageFile(const std::u16string& path)
 {
     freeTexts();
     // The file may have gone or been locked since the listing; with no texts
     // loaded, the report below is the plain one that needs no table.
-    HANDLE file = CreateFileW(
-        wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(wide(extendedLengthPath(path.c_str()).c_str()), GENERIC_READ, FILE_SHARE_READ,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) fatalError(unitName, u"207");
 
     std::vector<unsigned char> bytes;
@@ -111,10 +115,7 @@ void readLanguageFile(const char16_t* path)
 
 void loadTexts()
 {
-    std::vector<char16_t> path(pathCapacity, 0);
-    languageFolder(path.data());
-    findActiveLanguageFile(path.data());
-    readLanguageFile(path.data());
+    readLanguageFile(findActiveLanguageFile(languageFolder()));
 }
 
 // ---- window helpers -------------------------------------------------------------

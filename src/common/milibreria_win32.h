@@ -28,21 +28,22 @@ inline char16_t* utf16(wchar_t* s)
     return reinterpret_cast<char16_t*>(s);
 }
 
-// Folder of the program file, without a trailing backslash ("119" when the
-// path cannot be obtained). The buffer holds pathCapacity units.
-void programFolder(char16_t* folder);
+// The program file's path, and its folder without a trailing backslash
+// ("119" when the path cannot be obtained).
+std::u16string programPath();
 std::u16string programFolder();
 // programFolder, a backslash and "lang".
-void languageFolder(char16_t* folder);
+std::u16string languageFolder();
 
 // Offers each entry of a folder to the visitor until it returns true.
 using FolderVisitor = bool (*)(WIN32_FIND_DATAW& entry, const char16_t* folder, void* context);
 void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context = nullptr);
 
-// Appends a backslash and the name of the active ("_"-marked) language file.
-void findActiveLanguageFile(char16_t* path);
+// The folder, a backslash and the name of the active ("_"-marked) language
+// file: the first the listing offers.
+std::u16string findActiveLanguageFile(const std::u16string& folder);
 // Replaces the text table by the texts of the file.
-void readLanguageFile(const char16_t* path);
+void readLanguageFile(const std::u16string& path);
 // Finds and reads the active language file of the program's "lang" folder.
 void loadTexts();
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "about/about_window_win32.h"
+#include "common/language_window_win32.h"
 #include "dates/saved_dates_window_win32.h"
 
 // Statistics view (client area of the main window).
@@ -18,4 +19,3 @@ bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header);
 
 // Secondary windows, each modal in a nested message loop; they return once
 // their window has closed.
-void showLanguageWindow(HWND owner);

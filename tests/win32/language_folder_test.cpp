@@ -38,10 +38,8 @@ struct LanguageFolder : ::testing::Test {
     // Runs findActiveLanguageFile on the folder and returns the file name it chose.
     std::u16string active(const fs::path& where)
     {
-        std::vector<char16_t> path(pathCapacity, 0);
-        wstrCopy(path.data(), utf16(where.wstring().c_str()));
-        findActiveLanguageFile(path.data());
-        return fs::path(wide(path.data())).filename().u16string();
+        std::u16string path = findActiveLanguageFile(utf16(where.wstring().c_str()));
+        return fs::path(wide(path.c_str())).filename().u16string();
     }
 };
 
@@ -88,7 +86,7 @@ TEST_F(LanguageFolder, ReadsTheChosenFileWhole)
     for (int id = 1; id <= 3000; ++id) big += std::u16string(u"1") + u"=" + u"x\r\n";
     write(L"_Big.lang.txt", u"30=Already running\r\n40=" + std::u16string(70000, u'y') + u"\r\n" + big);
     std::u16string path = utf16((folder / "_Big.lang.txt").wstring().c_str());
-    readLanguageFile(path.c_str());
+    readLanguageFile(path);
     EXPECT_EQ(std::u16string(getText(30)), u"Already running");
     EXPECT_EQ(std::u16string(getText(40)).size(), 70000u);
     EXPECT_EQ(std::u16string(getText(1)), u"x");
@@ -97,7 +95,7 @@ TEST_F(LanguageFolder, ReadsTheChosenFileWhole)
 TEST_F(LanguageFolder, VanishedFileEndsInThePlainReport)
 {
     std::u16string path = utf16((folder / "_Gone.lang.txt").wstring().c_str());
-    EXPECT_FATAL(readLanguageFile(path.c_str()), u"milibreria", u"207");
+    EXPECT_FATAL(readLanguageFile(path), u"milibreria", u"207");
     EXPECT_FALSE(textsLoaded());
     // With no texts loaded the report still has its wording.
     EXPECT_NE(fatalMessage(u"milibreria", u"207").find(u"207"), std::u16string::npos);
