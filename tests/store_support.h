@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,13 @@ struct StoreFolder : ::testing::Test {
     void SetUp() override
     {
         static std::atomic<int> serial{0};
+        // Unique to this run too: test runs of other checkouts share the
+        // temporary folder, and one must never delete another's file.
+        static const unsigned runId = std::random_device{}();
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         path = std::filesystem::temp_directory_path()
-            / ("pw_store_" + std::string(test->name()) + "_" + std::to_string(serial++));
+            / ("pw_store_" + std::string(test->name()) + "_" + std::to_string(runId) + "_"
+                + std::to_string(serial++));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
         folder = path.u16string();
@@ -43,6 +48,8 @@ public:
     ~RawDatabase() { sqlite3_close_v2(db_); }
     RawDatabase(const RawDatabase&) = delete;
     RawDatabase& operator=(const RawDatabase&) = delete;
+
+    sqlite3* handle() { return db_; }
 
     void exec(const std::string& sql)
     {
@@ -68,6 +75,28 @@ public:
         EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), collect, &result, &error), SQLITE_OK)
             << sql << ": " << error;
         sqlite3_free(error);
+        return result;
+    }
+
+    // Every cell as the UTF-16 text SQLite gives for it, empty for a null
+    // cell, the way the job store reads its cells; cells joined by "|".
+    std::vector<std::u16string> rows16(const std::string& sql)
+    {
+        std::vector<std::u16string> result;
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
+            << sql << ": " << sqlite3_errmsg(db_);
+        while (statement && sqlite3_step(statement) == SQLITE_ROW) {
+            std::u16string row;
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                if (i > 0) row += u'|';
+                auto text = static_cast<const char16_t*>(sqlite3_column_text16(statement, i));
+                if (text)
+                    row.append(text, static_cast<std::size_t>(sqlite3_column_bytes16(statement, i)) / 2);
+            }
+            result.push_back(row);
+        }
+        sqlite3_finalize(statement);
         return result;
     }
 
