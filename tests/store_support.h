@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <random>
@@ -24,9 +25,10 @@ struct StoreFolder : ::testing::Test {
         // temporary folder, and one must never delete another's file.
         static const unsigned runId = std::random_device{}();
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = test->name();
+        std::replace(name.begin(), name.end(), '/', '_'); // a parameterised test's name holds one
         path = std::filesystem::temp_directory_path()
-            / ("pw_store_" + std::string(test->name()) + "_" + std::to_string(runId) + "_"
-                + std::to_string(serial++));
+            / ("pw_store_" + name + "_" + std::to_string(runId) + "_" + std::to_string(serial++));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
         folder = path.u16string();
