@@ -353,7 +353,7 @@ TEST(MonitorRecordedJobs, RemembersEachIdentityForADay)
     EXPECT_FALSE(recorded.admit(first, 1000 + recordedJobsLifetime + 1));
     EXPECT_EQ(recorded.size(), 4u);
     EXPECT_TRUE(recorded.admit(otherId, 3000 + recordedJobsLifetime)); // a day after it, too
-    EXPECT_EQ(recorded.size(), 2u); // the other two went with it
+    EXPECT_EQ(recorded.size(), 2u);                                    // the other two went with it
     EXPECT_EQ(recordedJobsLifetime, 24 * hour);
 }
 

@@ -428,9 +428,10 @@ std::u16string narrowingBound(const DateTime& since)
         return {};
     CivilDate bound = civilFromDays(daysFromCivil(since.year, since.month, since.day) - marginDays);
     if (bound.year < 0) return {};
-    char text[16];
-    std::snprintf(text, sizeof text, "%.4d-%.2d-%.2d", static_cast<int>(bound.year), bound.month, bound.day);
-    return std::u16string(text, text + 10);
+    char text[32];
+    int length = std::snprintf(
+        text, sizeof text, "%.4d-%.2d-%.2d", static_cast<int>(bound.year), bound.month, bound.day);
+    return std::u16string(text, text + std::clamp(length, 0, static_cast<int>(sizeof text) - 1));
 }
 
 // Which way a period is summed fastest. The rows are written in time order,
