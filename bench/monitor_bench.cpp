@@ -39,14 +39,14 @@ Snapshot snapshotFrom(std::uint32_t firstId)
 
 void measure(const char* label, ScriptedSpooler& spooler, int passes)
 {
-    std::vector<PrinterEntry> printers;
+    MonitorState state;
     std::vector<JobRecord> recorded;
     SpoolerReads reads = scriptedReads(spooler);
     std::size_t rows = 0;
     auto wallStart = std::chrono::steady_clock::now();
     std::clock_t cpuStart = std::clock();
     for (int i = 0; i < passes; ++i) {
-        runPass(printers, reads, recorded);
+        runPass(state, reads, 100u * static_cast<unsigned>(i), recorded);
         rows += recorded.size();
         recorded.clear();
     }

@@ -27,6 +27,28 @@ if(WIN32)
   include(cmake/wine-tests.cmake OPTIONAL)
   include(cmake/monitor-wine-tests.cmake OPTIONAL)
 else()
+  # SQLite 3.8.5 in a program of its own (two SQLite versions cannot share
+  # one): the unit tests hand it files the job store wrote, to prove that an
+  # older SQLite still reads and writes them.
+  set(PW_OLD_SQLITE_DIR "${CMAKE_BINARY_DIR}/sqlite-3080500")
+  execute_process(
+    COMMAND "${PROJECT_SOURCE_DIR}/scripts/fetch-sqlite" "${PW_CACHE}" "${PW_OLD_SQLITE_DIR}" 3080500
+    RESULT_VARIABLE fetch_old_result)
+  if(NOT fetch_old_result EQUAL 0)
+    message(FATAL_ERROR "The SQLite 3.8.5 amalgamation could not be obtained or failed its checksum")
+  endif()
+  add_executable(old_reader_check "${PROJECT_SOURCE_DIR}/tests/old_reader/old_reader_check.c"
+    "${PW_OLD_SQLITE_DIR}/sqlite3.c")
+  target_include_directories(old_reader_check PRIVATE "${PW_OLD_SQLITE_DIR}")
+  target_compile_definitions(old_reader_check PRIVATE SQLITE_THREADSAFE=0 SQLITE_OMIT_LOAD_EXTENSION)
+  # The amalgamation is 2014 code: its warnings are not ours to mend.
+  set_source_files_properties("${PW_OLD_SQLITE_DIR}/sqlite3.c" PROPERTIES COMPILE_OPTIONS "-w;-O1")
+  set_source_files_properties("${PROJECT_SOURCE_DIR}/tests/old_reader/old_reader_check.c" PROPERTIES
+    COMPILE_OPTIONS "-Wall;-Wextra;-Werror")
+  target_link_libraries(old_reader_check PRIVATE m)
+  add_dependencies(unit_tests old_reader_check)
+  target_compile_definitions(unit_tests PRIVATE "PW_OLD_READER_CHECK=\"$<TARGET_FILE:old_reader_check>\"")
+
   add_test(NAME unit_tests COMMAND unit_tests)
   set_tests_properties(unit_tests PROPERTIES TIMEOUT 600)
 endif()

@@ -9,6 +9,7 @@
 
 #include "monitor/job_tracking.h"
 #include "monitor/scripted_spooler.h"
+#include "store_support.h"
 
 namespace {
 
@@ -23,19 +24,21 @@ std::string readScenarioFile(const std::string& name)
 struct ScenarioRun {
     ScriptedSpooler spooler;
     std::vector<JobRecord> recorded;
-    std::vector<PrinterEntry> printers;
+    MonitorState state;
     int passes = 0;
-    bool stoppedWhileRetrying = false;
+    bool stopped = false; // a stop came in the middle of a pass
 };
 
-// Runs passes the way the monitor thread does until the scenario's quit.
+// Runs passes the way the monitor thread does until the scenario's quit, a
+// tenth of a second apart.
 void play(ScenarioRun& run, int passLimit = 1000)
 {
     SpoolerReads reads = scriptedReads(run.spooler);
     while (run.passes < passLimit) {
-        PassOutcome outcome = runPass(run.printers, reads, run.recorded);
+        PassOutcome outcome
+            = runPass(run.state, reads, 100u * static_cast<unsigned>(run.passes), run.recorded);
         if (outcome.stopped) {
-            run.stoppedWhileRetrying = true;
+            run.stopped = true;
             return;
         }
         ++run.passes;
@@ -101,16 +104,30 @@ INSTANTIATE_TEST_SUITE_P(MonitorFiles, MonitorScenario,
         ScenarioCase{"two-printers.txt", {{u"Office", 10, 2}, {u"Lab", 20, 5}}},
         // 30 and 32 printed pages; 31 was printing but had printed none.
         ScenarioCase{"printer-vanishes.txt", {{u"Lab", 30, 2}, {u"Lab", 32, 4}}},
-        ScenarioCase{"no-printers.txt", {}},
+        // The last printer vanishing: the job with pages printed gives its row.
+        ScenarioCase{"no-printers.txt", {{u"Office", 40, 3}}},
         // The sighting during the unopenable passes was never read.
         ScenarioCase{"unopenable.txt", {{u"Office", 50, 1}}},
-        // Once when the failed read empties the queue, once more when it leaves.
-        ScenarioCase{"jobs-fail.txt", {{u"Office", 60, 1}, {u"Office", 60, 3}}},
+        // The failed read judges nothing: one row, from the last sighting.
+        ScenarioCase{"jobs-fail.txt", {{u"Office", 60, 3}}},
+        // No fatal report: the printer is skipped while its information fails.
+        ScenarioCase{"info-fails.txt", {{u"Lab", 57, 4}, {u"Office", 55, 2}}},
         ScenarioCase{"printer-added.txt", {{u"New printer", 70, 2}}},
         ScenarioCase{"unreachable-recovery.txt", {{u"Office", 80, 1}}},
         ScenarioCase{"stop-while-unreachable.txt", {}},
         // One queue listed twice gives each of its jobs one row.
-        ScenarioCase{"printer-listed-twice.txt", {{u"Office", 5, 2}}}),
+        ScenarioCase{"printer-listed-twice.txt", {{u"Office", 5, 2}}},
+        // Recorded when its printer vanished, not again when it leaves after the return.
+        ScenarioCase{"printer-returns.txt", {{u"Lab", 45, 1}}},
+        ScenarioCase{"reused-job-id.txt", {{u"Office", 8, 2}, {u"Office", 8, 5}}},
+        ScenarioCase{"stale-job-count.txt", {{u"Office", 2, 3}}},
+        // The printers after the quit are not read: Slow B's job gives no row.
+        ScenarioCase{"quit-while-slow.txt", {{u"Fast", 1, 1}, {u"Slow A", 2, 2}}},
+        ScenarioCase{"huge-page-count.txt", {{u"Office", 9, 0xFFFFFFFFu}}},
+        ScenarioCase{"bom-names.txt", {{u"\uFEFFOffice", 11, 1}, {u"\uFFFELab", 12, 2}}},
+        ScenarioCase{"tz-dst.txt",
+            {{u"Office", 101, 1}, {u"Office", 102, 2}, {u"Office", 103, 3}, {u"Office", 104, 4},
+                {u"Office", 105, 5}, {u"Office", 106, 6}}}),
     [](const ::testing::TestParamInfo<ScenarioCase>& param) {
         std::string name;
         for (const char* c = param.param.file; *c && *c != '.'; ++c) name.push_back(*c == '-' ? '_' : *c);
@@ -133,7 +150,19 @@ TEST(MonitorScenarioRun, WorkedExampleRecordsTheLastSightingWhole)
     EXPECT_EQ(job.dmFields & deviceModeCopies, 0u);
     EXPECT_EQ(job.submitted, (DateTime{2026, 1, 4, 1, 0, 0, 0, 0}));
     EXPECT_EQ(run.passes, 4);
-    EXPECT_TRUE(run.printers.at(0).jobs.empty());
+    EXPECT_TRUE(run.state.printers.at(0).jobs.empty());
+}
+
+TEST(MonitorScenarioRun, AQuitWhileASlowServerIsReadStopsBeforeTheNextPrinter)
+{
+    ScenarioRun run;
+    playText(run, readScenarioFile("quit-while-slow.txt"));
+    EXPECT_TRUE(run.stopped);
+    EXPECT_EQ(run.passes, 1); // the second pass never finished
+    // Only Slow A was opened after the quit: not the four slow servers' 12 s.
+    EXPECT_EQ(run.spooler.readingMilliseconds, 3000u);
+    ASSERT_EQ(run.state.printers.size(), 5u);
+    EXPECT_EQ(run.state.printers[2].jobs.size(), 1u); // Slow B keeps its job, unjudged
 }
 
 TEST(MonitorScenarioRun, UnreachableSpoolerIsRetriedAfterASecondAndTheStopEndsTheWait)
@@ -141,12 +170,12 @@ TEST(MonitorScenarioRun, UnreachableSpoolerIsRetriedAfterASecondAndTheStopEndsTh
     ScenarioRun recovery;
     playText(recovery, readScenarioFile("unreachable-recovery.txt"));
     EXPECT_EQ(recovery.spooler.retryWaits, (std::vector<std::uint32_t>{1000, 1000}));
-    EXPECT_FALSE(recovery.stoppedWhileRetrying);
+    EXPECT_FALSE(recovery.stopped);
     EXPECT_EQ(recovery.passes, 2); // the two failed enumerations belong to the second pass
 
     ScenarioRun stop;
     playText(stop, readScenarioFile("stop-while-unreachable.txt"));
-    EXPECT_TRUE(stop.stoppedWhileRetrying);
+    EXPECT_TRUE(stop.stopped);
     EXPECT_EQ(stop.spooler.retryWaits.size(), 1u);
     EXPECT_TRUE(stop.recorded.empty());
 }
@@ -201,7 +230,7 @@ TEST(MonitorScenarioRun, MixedScenarioRecordsTheGeneratedExpectation)
 {
     ScenarioRun run;
     playText(run, readScenarioFile("mixed-200.txt"));
-    EXPECT_EQ(run.printers.size(), 5u);
+    EXPECT_EQ(run.state.printers.size(), 5u);
     std::vector<std::string> rows;
     for (const JobRecord& job : run.recorded) rows.push_back(expectedRowOf(job));
     std::sort(rows.begin(), rows.end());
@@ -215,14 +244,59 @@ TEST(MonitorScenarioRun, MixedScenarioRecordsTheGeneratedExpectation)
     for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i], expected[i]);
 }
 
+namespace {
+
+bool keepUtc(const DateTime& utc, DateTime& local)
+{
+    local = utc;
+    return true;
+}
+
+class MonitorScenarioRows : public StoreFolder, public ::testing::WithParamInterface<const char*> { };
+
+} // namespace
+
+// The check the Wine runs make of the simulation build (tests/scenarios/
+// check-scenario), made here through the same job store: every scenario's
+// rows in pgwarden.db, with times kept in UTC, are those of its .expected file.
+TEST_P(MonitorScenarioRows, RowsInTheStoreAreThoseOfTheExpectedFile)
+{
+    const std::string name = GetParam();
+    ScenarioRun run;
+    playText(run, readScenarioFile(name + ".txt"));
+    closeJobDatabase(openJobDatabase(folder));
+    for (const JobRecord& job : run.recorded) recordJob(folder, job, keepUtc);
+    RawDatabase raw(folder);
+    std::vector<std::string> rows = raw.rows(
+        "select trfecha||'|'||trusuario||'|'||trmaquina||'|'||trimpresora||'|'||trnumpags from tbTrabajos;");
+    std::sort(rows.begin(), rows.end());
+
+    std::vector<std::string> expected;
+    std::istringstream file(readScenarioFile(name + ".expected"));
+    for (std::string line; std::getline(file, line);)
+        if (!line.empty()) expected.push_back(line);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(rows, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(MonitorFiles, MonitorScenarioRows,
+    ::testing::Values("worked-example", "stop-while-unreachable", "jobs-fail", "info-fails", "no-printers",
+        "printer-returns", "reused-job-id", "stale-job-count", "quit-while-slow", "huge-page-count",
+        "bom-names"),
+    [](const ::testing::TestParamInfo<const char*>& param) {
+        std::string name;
+        for (const char* c = param.param; *c; ++c) name.push_back(*c == '-' ? '_' : *c);
+        return name;
+    });
+
 TEST(MonitorScenarioRun, WithoutEndTheLastSnapshotRepeats)
 {
     ScenarioRun run;
     playText(run, "pass\nprinter \"P\"\njob 1 status=16 printed=1\n");
     EXPECT_EQ(run.passes, 1000); // never quits
     EXPECT_TRUE(run.recorded.empty());
-    ASSERT_EQ(run.printers.size(), 1u);
-    EXPECT_EQ(run.printers[0].jobs.size(), 1u);
+    ASSERT_EQ(run.state.printers.size(), 1u);
+    EXPECT_EQ(run.state.printers[0].jobs.size(), 1u);
 }
 
 TEST(MonitorScenarioParse, ReadsEveryKeyAndQuotedValue)
@@ -231,7 +305,7 @@ TEST(MonitorScenarioParse, ReadsEveryKeyAndQuotedValue)
     std::string error;
     ASSERT_TRUE(parseScenario(
         "\xEF\xBB\xBF# comment\r\n\r\npass\r\n  printer \"O'Brien \\\\srv\\Queue 2\" unopenable "
-        "jobs-fail\r\n"
+        "jobs-fail info-fails reports=0x10 slow=250 quit\r\n"
         "job 0x2A status=0x1010 printed=12 total=15 copies=3 user=\"Ana Ruiz\" machine=PC "
         "document=\"a \\ b's\" submitted=2025-12-31T23:59:58.250\r\n"
         "job 43 nodevmode copies=2 user=\"Se\xC3\xB1or \xF0\x9F\x96\xA8\"\r\n"
@@ -245,6 +319,11 @@ TEST(MonitorScenarioParse, ReadsEveryKeyAndQuotedValue)
     EXPECT_EQ(printer.name, u"O'Brien \\\\srv\\Queue 2");
     EXPECT_TRUE(printer.unopenable);
     EXPECT_TRUE(printer.jobsFail);
+    EXPECT_TRUE(printer.infoFails);
+    EXPECT_EQ(printer.reportedJobs, 16u);
+    EXPECT_EQ(reportedJobCount(printer), 16u);
+    EXPECT_EQ(printer.slowMilliseconds, 250u);
+    EXPECT_TRUE(printer.quitWhileRead);
     ASSERT_EQ(printer.jobs.size(), 2u);
 
     const JobRecord& first = printer.jobs[0];
@@ -281,6 +360,10 @@ TEST(MonitorScenarioParse, RejectsMalformedLinesNamingTheLine)
         {"pass\nprinter \"P\"\njob 1 submitted=2026-01-01 00:00:00\n", "line 3"},
         {"pass\nprinter \"P\"\njob 1 submitted=2026-02-29T00:00:00.000\n", "line 3"}, // not a leap year
         {"pass\nprinter \"P\" offline\n", "line 2"},
+        {"pass\nprinter \"P\" reports=\n", "line 2"},
+        {"pass\nprinter \"P\" reports=-1\n", "line 2"},
+        {"pass\nprinter \"P\" slow=soon\n", "line 2"},
+        {"pass\nprinter \"P\" info-fail\n", "line 2"},
         {"pass unreachable\nprinter \"P\"\n", "line 2"},
         {"pass\nend\npass\n", "line 3"},
         {"pass\nflush\n", "line 2"},

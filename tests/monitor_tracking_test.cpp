@@ -2,6 +2,8 @@
 // enumeration hands to recorders, and how passes are paced.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "monitor/job_tracking.h"
 
 namespace {
@@ -12,6 +14,14 @@ JobRecord job(std::uint32_t id, std::uint32_t status, std::uint32_t printed = 0)
     record.jobId = id;
     record.status = status;
     record.pagesPrinted = printed;
+    record.printerName = u"A";
+    record.submitted = {2026, 1, 4, 1, 8, 0, 0, 0};
+    return record;
+}
+
+JobRecord submittedAt(JobRecord record, std::uint16_t minute)
+{
+    record.submitted.minute = minute;
     return record;
 }
 
@@ -76,6 +86,34 @@ TEST(MonitorFollowJobs, JobsAreMatchedByIdNotPosition)
     EXPECT_EQ(idsOf(gone), (std::vector<std::uint32_t>{100, 90, 80, 70, 60, 50, 40, 30, 20, 10}));
 }
 
+// The spooler gives a freed id to the next job; the submission time tells
+// the two apart, so the first is judged gone and the second followed anew.
+TEST(MonitorFollowJobs, AReusedIdWithAnotherSubmissionTimeIsANewJob)
+{
+    PrinterEntry entry;
+    followJobs(entry, {job(8, 0x10, 2), job(9, 0x10, 1)});
+    std::vector<JobRecord> gone = followJobs(entry, {submittedAt(job(8, 0x8), 1), job(9, 0x10, 2)});
+    ASSERT_EQ(idsOf(gone), (std::vector<std::uint32_t>{8}));
+    EXPECT_EQ(gone[0].pagesPrinted, 2u);
+    EXPECT_EQ(gone[0].submitted.minute, 0);
+    EXPECT_FALSE(seenPrinting(entry, 0)); // the new job 8 has not printed yet
+    EXPECT_TRUE(seenPrinting(entry, 1));
+    gone = followJobs(entry, {submittedAt(job(8, 0x10, 5), 1), job(9, 0x10, 3)});
+    EXPECT_TRUE(gone.empty()); // both are the jobs of the poll before
+}
+
+// PagesPrinted + 1 of 0xFFFFFFFF must not wrap to a mark of 0.
+TEST(MonitorFollowJobs, AJobReportingFourBillionPagesIsStillSeenPrinting)
+{
+    PrinterEntry entry;
+    followJobs(entry, {job(9, 0x10, 0xFFFFFFFFu), job(10, 0x10, 0xFFFFFFFEu)});
+    EXPECT_TRUE(seenPrinting(entry, 0));
+    EXPECT_TRUE(seenPrinting(entry, 1));
+    std::vector<JobRecord> gone = followJobs(entry, {});
+    ASSERT_EQ(idsOf(gone), (std::vector<std::uint32_t>{9, 10}));
+    EXPECT_EQ(gone[0].pagesPrinted, 0xFFFFFFFFu);
+}
+
 TEST(MonitorRefreshPrinters, KeepsJobsByNameAndRecordsVanishedPrintersByPagesPrinted)
 {
     std::vector<PrinterEntry> printers;
@@ -94,13 +132,19 @@ TEST(MonitorRefreshPrinters, KeepsJobsByNameAndRecordsVanishedPrintersByPagesPri
     EXPECT_TRUE(seenPrinting(printers[1], 0));
 }
 
-TEST(MonitorRefreshPrinters, EmptyEnumerationDropsEverythingUnrecorded)
+// The last printer vanishing loses no more than one of two: its jobs with
+// pages printed are recorded either way.
+TEST(MonitorRefreshPrinters, AnEmptyEnumerationFollowsTheVanishingRule)
 {
-    std::vector<PrinterEntry> printers;
-    refreshPrinters(printers, {u"A"});
-    followJobs(printers[0], {job(1, 0x10, 3)});
-    EXPECT_TRUE(refreshPrinters(printers, {}).empty());
-    EXPECT_TRUE(printers.empty());
+    for (bool lastPrinter : {true, false}) {
+        std::vector<PrinterEntry> printers;
+        refreshPrinters(printers, {u"A", u"B"});
+        followJobs(printers[0], {job(1, 0x10, 3), job(2, 0x10, 0), job(3, 0x8, 1)});
+        std::vector<JobRecord> gone = refreshPrinters(
+            printers, lastPrinter ? std::vector<std::u16string>{} : std::vector<std::u16string>{u"B"});
+        EXPECT_EQ(idsOf(gone), (std::vector<std::uint32_t>{1, 3})) << lastPrinter;
+        EXPECT_EQ(printers.size(), lastPrinter ? 0u : 1u);
+    }
 }
 
 TEST(MonitorRefreshPrinters, ANameListedTwiceIsFollowedOnce)
@@ -117,14 +161,19 @@ TEST(MonitorRefreshPrinters, ANameListedTwiceIsFollowedOnce)
 
 namespace {
 
-// A spooler whose enumeration answers from a list of outcomes.
+// A spooler whose enumeration answers from a list of outcomes and whose
+// queues answer from a table.
 struct FakeSpooler {
-    std::vector<EnumOutcome> outcomes;
+    std::vector<EnumOutcome> outcomes = {EnumOutcome::listed};
     std::size_t calls = 0;
     std::vector<std::uint32_t> waits;
     std::size_t stopAfterWaits = 1000;
-    std::vector<std::u16string> unopenable;
-    std::uint32_t jobCount = 0;
+    std::vector<std::u16string> names = {u"A", u"B"};
+    std::map<std::u16string, std::vector<JobRecord>> queues;
+    std::map<std::u16string, QueueOutcome> failing; // printers whose reading fails, and how
+    std::uint32_t jobCount = 0;                     // reported at least, whatever the queue holds
+    std::vector<std::u16string> reads;              // the printers asked for, in order
+    std::size_t stopAfterReads = 1000000;
 };
 
 SpoolerReads fakeReads(FakeSpooler& fake)
@@ -134,23 +183,32 @@ SpoolerReads fakeReads(FakeSpooler& fake)
     reads.enumPrinters = [](void* context, std::vector<std::u16string>& names) {
         auto& f = *static_cast<FakeSpooler*>(context);
         EnumOutcome outcome = f.outcomes[std::min(f.calls++, f.outcomes.size() - 1)];
-        if (outcome == EnumOutcome::listed) names = {u"A", u"B"};
+        if (outcome == EnumOutcome::listed) names = f.names;
         return outcome;
     };
     reads.readQueue = [](void* context, const std::u16string& name, QueueRead& read) {
         auto& f = *static_cast<FakeSpooler*>(context);
-        for (const auto& closed : f.unopenable)
-            if (closed == name) return false;
-        read.jobCount = f.jobCount;
-        return true;
+        f.reads.push_back(name);
+        const std::vector<JobRecord>& queue = f.queues[name];
+        read.jobCount = std::max<std::uint32_t>(f.jobCount, static_cast<std::uint32_t>(queue.size()));
+        auto failure = f.failing.find(name);
+        if (failure != f.failing.end()) return failure->second;
+        read.jobs = queue;
+        return QueueOutcome::read;
     };
     reads.waitBeforeRetry = [](void* context, std::uint32_t milliseconds) {
         auto& f = *static_cast<FakeSpooler*>(context);
         f.waits.push_back(milliseconds);
         return f.waits.size() >= f.stopAfterWaits;
     };
+    reads.stopRequested = [](void* context) {
+        auto& f = *static_cast<FakeSpooler*>(context);
+        return f.reads.size() >= f.stopAfterReads;
+    };
     return reads;
 }
+
+constexpr std::uint64_t hour = 60 * 60 * 1000;
 
 } // namespace
 
@@ -158,12 +216,12 @@ TEST(MonitorPass, EveryFailedEnumerationWaitsBeforeTheRetry)
 {
     FakeSpooler fake;
     fake.outcomes = {EnumOutcome::unreachable, EnumOutcome::failed, EnumOutcome::failed, EnumOutcome::listed};
-    std::vector<PrinterEntry> printers;
+    MonitorState state;
     std::vector<JobRecord> toRecord;
-    PassOutcome outcome = runPass(printers, fakeReads(fake), toRecord);
+    PassOutcome outcome = runPass(state, fakeReads(fake), 0, toRecord);
     EXPECT_FALSE(outcome.stopped);
     EXPECT_EQ(fake.waits, (std::vector<std::uint32_t>{1000, 10, 10}));
-    EXPECT_EQ(printers.size(), 2u);
+    EXPECT_EQ(state.printers.size(), 2u);
 }
 
 TEST(MonitorPass, AStopDuringTheRetryWaitAbandonsThePassKeepingTheTable)
@@ -171,28 +229,150 @@ TEST(MonitorPass, AStopDuringTheRetryWaitAbandonsThePassKeepingTheTable)
     FakeSpooler fake;
     fake.outcomes = {EnumOutcome::listed, EnumOutcome::unreachable};
     fake.stopAfterWaits = 3;
-    std::vector<PrinterEntry> printers;
+    MonitorState state;
     std::vector<JobRecord> toRecord;
-    runPass(printers, fakeReads(fake), toRecord);
-    followJobs(printers[0], {job(1, 0x10, 1)});
-    PassOutcome outcome = runPass(printers, fakeReads(fake), toRecord);
+    runPass(state, fakeReads(fake), 0, toRecord);
+    followJobs(state.printers[0], {job(1, 0x10, 1)});
+    PassOutcome outcome = runPass(state, fakeReads(fake), 100, toRecord);
     EXPECT_TRUE(outcome.stopped);
     EXPECT_EQ(fake.waits.size(), 3u);
-    EXPECT_EQ(printers[0].jobs.size(), 1u); // a stop records nothing still queued
+    EXPECT_EQ(state.printers[0].jobs.size(), 1u); // a stop records nothing still queued
     EXPECT_TRUE(toRecord.empty());
 }
 
-TEST(MonitorPass, BusyOnlyWhenAnOpenedPrinterReportsJobs)
+TEST(MonitorPass, BusyOnlyWhenAPrinterReportsJobs)
 {
     FakeSpooler fake;
-    fake.outcomes = {EnumOutcome::listed};
-    std::vector<PrinterEntry> printers;
+    MonitorState state;
     std::vector<JobRecord> toRecord;
-    EXPECT_FALSE(runPass(printers, fakeReads(fake), toRecord).busy);
+    EXPECT_FALSE(runPass(state, fakeReads(fake), 0, toRecord).busy);
     fake.jobCount = 2; // reported, though the reading gave no job: still busy
-    EXPECT_TRUE(runPass(printers, fakeReads(fake), toRecord).busy);
-    fake.unopenable = {u"A", u"B"};
-    EXPECT_FALSE(runPass(printers, fakeReads(fake), toRecord).busy);
+    EXPECT_TRUE(runPass(state, fakeReads(fake), 100, toRecord).busy);
+    fake.failing = {{u"A", QueueOutcome::jobsFailed}, {u"B", QueueOutcome::jobsFailed}};
+    EXPECT_TRUE(runPass(state, fakeReads(fake), 200, toRecord).busy); // the count was read
+    fake.failing = {{u"A", QueueOutcome::unopened}, {u"B", QueueOutcome::infoFailed}};
+    EXPECT_FALSE(runPass(state, fakeReads(fake), 300, toRecord).busy);
+}
+
+// A queue that was not read has not been seen empty: its jobs are neither
+// recorded nor forgotten, and are judged at the next good reading.
+TEST(MonitorPass, AQueueThatCannotBeReadKeepsItsJobsUnjudged)
+{
+    for (QueueOutcome failure :
+        {QueueOutcome::unopened, QueueOutcome::infoFailed, QueueOutcome::jobsFailed}) {
+        SCOPED_TRACE(static_cast<int>(failure));
+        FakeSpooler fake;
+        fake.queues[u"A"] = {job(1, 0x10, 1), job(2, 0x8)};
+        MonitorState state;
+        std::vector<JobRecord> toRecord;
+        runPass(state, fakeReads(fake), 0, toRecord);
+
+        fake.queues[u"A"] = {}; // were it read, job 1 would be gone
+        fake.failing[u"A"] = failure;
+        runPass(state, fakeReads(fake), 100, toRecord);
+        EXPECT_TRUE(toRecord.empty());
+        ASSERT_EQ(idsOf(state.printers[0].jobs), (std::vector<std::uint32_t>{1, 2}));
+        EXPECT_TRUE(seenPrinting(state.printers[0], 0));
+
+        fake.failing.clear();
+        fake.queues[u"A"] = {job(1, 0x10, 3)};
+        runPass(state, fakeReads(fake), 200, toRecord);
+        fake.queues[u"A"] = {};
+        runPass(state, fakeReads(fake), 300, toRecord);
+        ASSERT_EQ(idsOf(toRecord), (std::vector<std::uint32_t>{1}));
+        EXPECT_EQ(toRecord[0].pagesPrinted, 3u);
+    }
+}
+
+// A stop seen before a printer ends the pass there: what the printers read
+// so far gave is handed over, the others keep their jobs unjudged.
+TEST(MonitorPass, AStopBetweenPrintersEndsThePassBeforeTheNextQueue)
+{
+    FakeSpooler fake;
+    fake.names = {u"A", u"B", u"C"};
+    for (const char16_t* name : {u"A", u"B", u"C"}) {
+        JobRecord printing = job(name[0], 0x10, 2);
+        printing.printerName = name;
+        fake.queues[name] = {printing};
+    }
+    MonitorState state;
+    std::vector<JobRecord> toRecord;
+    runPass(state, fakeReads(fake), 0, toRecord);
+    fake.queues.clear();
+    fake.reads.clear();
+    fake.stopAfterReads = 1; // the quit comes while A is read
+    PassOutcome outcome = runPass(state, fakeReads(fake), 100, toRecord);
+    EXPECT_TRUE(outcome.stopped);
+    EXPECT_EQ(fake.reads, std::vector<std::u16string>{u"A"});
+    EXPECT_EQ(idsOf(toRecord), (std::vector<std::uint32_t>{u'A'}));
+    EXPECT_EQ(state.printers[1].jobs.size(), 1u);
+    EXPECT_EQ(state.printers[2].jobs.size(), 1u);
+}
+
+// A printer that drops out of one enumeration and comes back with the same
+// jobs: what was recorded at its vanishing is not recorded again while
+// remembered, and a day later it would be.
+TEST(MonitorPass, AJobIsRecordedOnceWhileItIsRemembered)
+{
+    struct Case {
+        std::uint64_t returnAfter;
+        std::size_t rows;
+    } cases[] = {{hour, 1}, {23 * hour, 1}, {25 * hour, 2}};
+    for (const Case& c : cases) {
+        FakeSpooler fake;
+        fake.queues[u"A"] = {job(5, 0x10, 1)};
+        MonitorState state;
+        std::vector<JobRecord> toRecord;
+        runPass(state, fakeReads(fake), 0, toRecord);
+        fake.names = {u"B"};
+        runPass(state, fakeReads(fake), 100, toRecord); // A vanishes: job 5 is recorded
+        fake.names = {u"A", u"B"};
+        fake.queues[u"A"] = {job(5, 0x10, 3)};
+        runPass(state, fakeReads(fake), c.returnAfter, toRecord);
+        fake.queues[u"A"] = {};
+        runPass(state, fakeReads(fake), c.returnAfter + 100, toRecord);
+        ASSERT_EQ(toRecord.size(), c.rows) << c.returnAfter;
+        EXPECT_EQ(toRecord[0].pagesPrinted, 1u);
+    }
+}
+
+TEST(MonitorRecordedJobs, RemembersEachIdentityForADay)
+{
+    RecordedJobs recorded;
+    const JobIdentity first{u"Laser", 7, {2026, 1, 4, 1, 8, 0, 0, 0}};
+    EXPECT_TRUE(recorded.admit(first, 1000));
+    EXPECT_FALSE(recorded.admit(first, 2000));
+    JobIdentity otherPrinter = first, otherId = first, otherTime = first;
+    otherPrinter.printer = u"laser";
+    otherId.jobId = 8;
+    otherTime.submitted.milliseconds = 1;
+    for (const JobIdentity& other : {otherPrinter, otherId, otherTime})
+        EXPECT_TRUE(recorded.admit(other, 3000));
+    EXPECT_FALSE(recorded.admit(first, 1000 + recordedJobsLifetime - 1));
+    EXPECT_TRUE(recorded.admit(first, 1000 + recordedJobsLifetime)); // forgotten, then remembered anew
+    EXPECT_FALSE(recorded.admit(first, 1000 + recordedJobsLifetime + 1));
+    EXPECT_EQ(recorded.size(), 4u);
+    EXPECT_TRUE(recorded.admit(otherId, 3000 + recordedJobsLifetime)); // a day after it, too
+    EXPECT_EQ(recorded.size(), 2u);                                    // the other two went with it
+    EXPECT_EQ(recordedJobsLifetime, 24 * hour);
+}
+
+TEST(MonitorRecordedJobs, ForgetsTheOldestBeyondItsCapacity)
+{
+    RecordedJobs recorded; // the program's own bound
+    JobIdentity identity{u"Laser", 0, {2026, 1, 4, 1, 8, 0, 0, 0}};
+    for (std::uint32_t id = 0; id <= recordedJobsCapacity; ++id) {
+        identity.jobId = id;
+        ASSERT_TRUE(recorded.admit(identity, id));
+    }
+    EXPECT_EQ(recorded.size(), recordedJobsCapacity);
+    EXPECT_EQ(recordedJobsCapacity, 100000u);
+    identity.jobId = 1;
+    EXPECT_FALSE(recorded.admit(identity, 200000)); // still remembered
+    identity.jobId = 0;
+    EXPECT_TRUE(recorded.admit(identity, 200000)); // the oldest went first
+    identity.jobId = 1;
+    EXPECT_TRUE(recorded.admit(identity, 200000)); // and made room for 0 by going next
 }
 
 TEST(MonitorPacing, IdlePassesKeepAHundredMillisecondSchedule)

@@ -5,26 +5,14 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "store/misqlite.h"
-
-inline long processId()
-{
-#ifdef _WIN32
-    return _getpid();
-#else
-    return getpid();
-#endif
-}
 
 struct StoreFolder : ::testing::Test {
     std::filesystem::path path;
@@ -33,11 +21,14 @@ struct StoreFolder : ::testing::Test {
     void SetUp() override
     {
         static std::atomic<int> serial{0};
+        // Unique to this run too: test runs of other checkouts share the
+        // temporary folder, and one must never delete another's file.
+        static const unsigned runId = std::random_device{}();
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        // The process id keeps two test runs on one machine out of each other's folders.
+        std::string name = test->name();
+        std::replace(name.begin(), name.end(), '/', '_'); // a parameterised test's name holds one
         path = std::filesystem::temp_directory_path()
-            / ("pw_store_" + std::to_string(processId()) + "_" + std::string(test->name()) + "_"
-                + std::to_string(serial++));
+            / ("pw_store_" + name + "_" + std::to_string(runId) + "_" + std::to_string(serial++));
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
         folder = path.u16string();
@@ -59,6 +50,8 @@ public:
     ~RawDatabase() { sqlite3_close_v2(db_); }
     RawDatabase(const RawDatabase&) = delete;
     RawDatabase& operator=(const RawDatabase&) = delete;
+
+    sqlite3* handle() { return db_; }
 
     void exec(const std::string& sql)
     {
@@ -84,6 +77,28 @@ public:
         EXPECT_EQ(sqlite3_exec(db_, sql.c_str(), collect, &result, &error), SQLITE_OK)
             << sql << ": " << error;
         sqlite3_free(error);
+        return result;
+    }
+
+    // Every cell as the UTF-16 text SQLite gives for it, empty for a null
+    // cell, the way the job store reads its cells; cells joined by "|".
+    std::vector<std::u16string> rows16(const std::string& sql)
+    {
+        std::vector<std::u16string> result;
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr), SQLITE_OK)
+            << sql << ": " << sqlite3_errmsg(db_);
+        while (statement && sqlite3_step(statement) == SQLITE_ROW) {
+            std::u16string row;
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                if (i > 0) row += u'|';
+                auto text = static_cast<const char16_t*>(sqlite3_column_text16(statement, i));
+                if (text)
+                    row.append(text, static_cast<std::size_t>(sqlite3_column_bytes16(statement, i)) / 2);
+            }
+            result.push_back(row);
+        }
+        sqlite3_finalize(statement);
         return result;
     }
 

@@ -65,15 +65,15 @@ std::vector<std::string> statistics(const std::u16string& folder, DateTime since
 
 // ---- opening -----------------------------------------------------------------------------------------
 
-const std::vector<std::string> completeSchema = {"ixTrabajosFecha", "ixTrabajosImpresora",
-    "ixTrabajosMaquina", "ixTrabajosUsuario", "tbFechas", "tbTrabajos"};
+const std::vector<std::string> completeSchema = {"ixTrabajosFecha", "ixTrabajosFechaIrregular",
+    "ixTrabajosImpresora", "ixTrabajosMaquina", "ixTrabajosUsuario", "tbFechas", "tbTrabajos"};
 
 TEST_F(StoreDatabase, FirstOpeningCreatesTheFileBothTablesAndTheIndexes)
 {
     storeCallCounts() = {};
     closeJobDatabase(openJobDatabase(folder + u"/")); // a trailing separator names the same file
     EXPECT_TRUE(std::filesystem::exists(path / "pgwarden.db"));
-    EXPECT_EQ(storeCallCounts().schemaStatements, 6u);
+    EXPECT_EQ(storeCallCounts().schemaStatements, 7u);
     RawDatabase raw(folder);
     EXPECT_EQ(schemaNames(raw), completeSchema);
     EXPECT_EQ(raw.rows("pragma encoding;"), std::vector<std::string>{"UTF-16le"});
@@ -97,7 +97,7 @@ TEST_F(StoreDatabase, MissingJobsTableIsCreatedAndSavedDatesSurvive)
     }
     storeCallCounts() = {};
     closeJobDatabase(openJobDatabase(folder));
-    EXPECT_EQ(storeCallCounts().schemaStatements, 6u);
+    EXPECT_EQ(storeCallCounts().schemaStatements, 7u);
     RawDatabase raw(folder);
     EXPECT_EQ(schemaNames(raw), completeSchema);
     EXPECT_EQ(raw.rows("select fememo from tbFechas;"), std::vector<std::string>{"kept"});
@@ -116,6 +116,43 @@ TEST_F(StoreDatabase, FileWrittenWithoutTheIndexesGetsThemAndStillCounts)
     EXPECT_EQ(statistics(folder, {1800, 1, 0, 1}, GroupingColumn::user), std::vector<std::string>{"ann|4|1"});
     RawDatabase raw(folder);
     EXPECT_EQ(schemaNames(raw), completeSchema);
+}
+
+// Older SQLite versions refuse a whole file at the first index on an
+// expression; such indexes of earlier builds give way to plain ones, and the
+// file keeps every row and its figures.
+TEST_F(StoreDatabase, IndexesOnJuliandayAreReplacedByPlainOnes)
+{
+    {
+        RawDatabase raw(folder);
+        raw.exec(createDatesTableSql);
+        raw.exec("create table tbTrabajos (trllapri Integer primary key autoincrement,trfecha "
+                 "text,trusuario text(100),trmaquina text(100), trimpresora text(100),trnumpags integer);");
+        raw.exec("create index ixTrabajosFecha on tbTrabajos (julianday(trfecha));");
+        raw.exec(
+            "create index ixTrabajosImpresora on tbTrabajos (trimpresora, julianday(trfecha), trnumpags);");
+        raw.exec("create index ixTrabajosUsuario on tbTrabajos (trusuario, julianday(trfecha), trnumpags);");
+        raw.exec("create index ixTrabajosMaquina on tbTrabajos (trmaquina, julianday(trfecha), trnumpags);");
+        raw.exec("create index ixOtherProgram on tbTrabajos (trnumpags);");
+        raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+                 "('2016-01-01T00:00:00.000','ann','pc','laser',4);");
+    }
+    storeCallCounts() = {};
+    EXPECT_EQ(
+        statistics(folder, {2015, 12, 0, 31}, GroupingColumn::user), std::vector<std::string>{"ann|4|1"});
+    EXPECT_EQ(storeCallCounts().schemaStatements, 9u); // four dropped, four made again, one new
+    {
+        RawDatabase raw(folder);
+        EXPECT_TRUE(raw.rows("select name from sqlite_master where sql like '%julianday%';").empty());
+        EXPECT_EQ(raw.rows("select sql from sqlite_master where name = 'ixTrabajosUsuario';"),
+            std::vector<std::string>{
+                "CREATE INDEX ixTrabajosUsuario on tbTrabajos (trusuario, trfecha, trnumpags)"});
+        EXPECT_EQ(raw.rows("select count(*) from sqlite_master where name = 'ixOtherProgram';"),
+            std::vector<std::string>{"1"}); // not ours: left alone
+    }
+    storeCallCounts() = {};
+    closeJobDatabase(openJobDatabase(folder));
+    EXPECT_EQ(storeCallCounts().schemaStatements, 0u);
 }
 
 TEST_F(StoreDatabase, ClosingWithAStatementStillOpenIsFatal)
@@ -216,6 +253,53 @@ TEST_F(StoreRecording, RowHoldsLocalTimeNamesAndPagesExactly)
             "2016-03-05T09:07:02.045|O'Neil|x'); drop table tbTrabajos; --|Bob's Laser|40000|text",
             "2016-03-05T09:07:02.045||pc|laser|1|text",
         }));
+}
+
+// SQLite reads a leading U+FEFF or U+FFFE of bound UTF-16 text as a byte
+// order mark: dropped, or the rest byte-swapped. Names that begin with one
+// are stored and read back unit for unit, in every name column and memo.
+TEST_F(StoreRecording, NamesBeginningWithAByteOrderMarkAreKeptExactly)
+{
+    const std::u16string names[] = {u"\uFEFFann", u"\uFFFEpc", u"\uFEFF\uFFFEPrinter", u"\uFFFE", u"\uFEFF"};
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        JobRecord record = job(names[i].c_str(), names[(i + 1) % 5].c_str(), names[(i + 2) % 5].c_str(), 1);
+        recordJob(folder, record, keepUtc);
+    }
+    RawDatabase raw(folder);
+    for (const char* column : {"trusuario", "trmaquina", "trimpresora"}) {
+        std::vector<std::u16string> stored
+            = raw.rows16(std::string("select ") + column + " from tbTrabajos order by trllapri;");
+        ASSERT_EQ(stored.size(), 5u) << column;
+        int offset = column[2] == 'u' ? 0 : column[2] == 'm' ? 1 : 2;
+        for (std::size_t i = 0; i < 5; ++i)
+            EXPECT_EQ(stored[i], names[(i + offset) % 5]) << column << " row " << i;
+    }
+    // The statistics read them back through sqlite3_column_text16 unchanged.
+    std::vector<std::u16string> groups;
+    queryStatistics(folder, {1800, 1, 0, 1}, GroupingColumn::user,
+        [&](const StatisticsRow& row) { groups.push_back(row.group); });
+    std::sort(groups.begin(), groups.end());
+    std::vector<std::u16string> expected(std::begin(names), std::end(names));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(groups, expected);
+
+    for (const std::u16string& memo : names) addSavedDate(folder, {2016, 3, 0, 5}, memo);
+    DateTime date{};
+    EXPECT_FALSE(findSavedDate(folder, date, u"ann"));
+    ASSERT_TRUE(findSavedDate(folder, date, u"\uFFFE"));
+    std::vector<std::u16string> memos;
+    listSavedDateNames(folder, SavedNamesFill::load, [&](const std::u16string& memo) {
+        memos.push_back(memo);
+        return true;
+    });
+    // Binary order of the stored UTF-16 LE bytes: FE FF sorts before FF FE.
+    EXPECT_EQ(memos,
+        (std::vector<std::u16string>{
+            u"\uFFFE", u"\uFFFEpc", u"\uFEFF", u"\uFEFFann", u"\uFEFF\uFFFEPrinter"}));
+    deleteSavedDate(folder, u"\uFEFF");
+    EXPECT_EQ(
+        raw.rows16("select fememo from tbFechas where fememo = '' or length(fememo) = 1 order by fememo;"),
+        std::vector<std::u16string>{u"\uFFFE"});
 }
 
 TEST_F(StoreRecording, StepThatKeepsFailingEndsAfterBoundedRetries)

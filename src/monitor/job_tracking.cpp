@@ -1,6 +1,7 @@
 #include "monitor/job_tracking.h"
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 
 bool isPrintingStatus(std::uint32_t status)
@@ -17,10 +18,6 @@ std::vector<JobRecord> refreshPrinters(
     std::vector<PrinterEntry>& printers, const std::vector<std::u16string>& names)
 {
     std::vector<JobRecord> toRecord;
-    if (names.empty()) {
-        printers.clear();
-        return toRecord;
-    }
     // A name listed twice is one queue: following it twice would record each
     // of its jobs twice.
     std::vector<PrinterEntry> fresh;
@@ -32,7 +29,9 @@ std::vector<JobRecord> refreshPrinters(
     }
 
     // A vanished printer's jobs will never be polled again; whatever pages they
-    // printed is all we will ever learn about them, so those are recorded.
+    // printed is all we will ever learn about them, so those are recorded. An
+    // enumeration without any printer is no exception: the last printer
+    // going away loses no more than any other.
     for (PrinterEntry& old : printers) {
         auto kept = std::find(names.begin(), names.end(), old.name);
         if (kept != names.end()) continue;
@@ -51,17 +50,32 @@ std::vector<JobRecord> refreshPrinters(
     return toRecord;
 }
 
+namespace {
+
+// A job's place in the matching between two polls.
+using JobKey = std::tuple<std::uint32_t, std::uint16_t, std::uint16_t, std::uint16_t, std::uint16_t,
+    std::uint16_t, std::uint16_t, std::uint16_t, std::uint16_t>;
+
+JobKey keyOf(const JobRecord& job)
+{
+    const DateTime& at = job.submitted;
+    return {
+        job.jobId, at.year, at.month, at.dayOfWeek, at.day, at.hour, at.minute, at.second, at.milliseconds};
+}
+
+} // namespace
+
 std::vector<JobRecord> followJobs(PrinterEntry& entry, std::vector<JobRecord> newJobs)
 {
     std::vector<JobRecord> toRecord;
     if (!entry.jobs.empty()) {
-        // Ids sorted once, so a long queue is matched in n log n, not n squared.
-        std::vector<std::uint32_t> ids;
-        ids.reserve(newJobs.size());
-        for (const JobRecord& job : newJobs) ids.push_back(job.jobId);
-        std::sort(ids.begin(), ids.end());
+        // Keys sorted once, so a long queue is matched in n log n, not n squared.
+        std::vector<JobKey> keys;
+        keys.reserve(newJobs.size());
+        for (const JobRecord& job : newJobs) keys.push_back(keyOf(job));
+        std::sort(keys.begin(), keys.end());
         for (std::size_t j = 0; j < entry.jobs.size(); ++j) {
-            bool stillThere = std::binary_search(ids.begin(), ids.end(), entry.jobs[j].jobId);
+            bool stillThere = std::binary_search(keys.begin(), keys.end(), keyOf(entry.jobs[j]));
             if (!stillThere && seenPrinting(entry, j)) toRecord.push_back(std::move(entry.jobs[j]));
         }
     }
@@ -70,7 +84,7 @@ std::vector<JobRecord> followJobs(PrinterEntry& entry, std::vector<JobRecord> ne
     entry.flags.assign(entry.jobs.size(), 0);
     for (std::size_t k = 0; k < entry.jobs.size(); ++k) {
         if (!isPrintingStatus(entry.jobs[k].status)) continue;
-        entry.marks[k] = entry.jobs[k].pagesPrinted + 1;
+        entry.marks[k] = std::uint64_t{entry.jobs[k].pagesPrinted} + 1;
         entry.flags[k] = -1;
     }
     return toRecord;
@@ -89,26 +103,31 @@ bool enumeratePrinters(const SpoolerReads& spooler, std::vector<std::u16string>&
     }
 }
 
-bool pollQueues(
-    std::vector<PrinterEntry>& printers, const SpoolerReads& spooler, std::vector<JobRecord>& toRecord)
+PassOutcome pollQueues(
+    std::vector<PrinterEntry>& printers, const SpoolerReads& spooler, std::vector<JobRecord>& finished)
 {
-    bool busy = false;
+    PassOutcome outcome;
     for (PrinterEntry& entry : printers) {
+        if (spooler.stopRequested && spooler.stopRequested(spooler.context)) {
+            outcome.stopped = true;
+            return outcome;
+        }
         QueueRead read;
-        if (!spooler.readQueue(spooler.context, entry.name, read)) continue;
-        if (read.jobCount > 0) busy = true;
+        QueueOutcome result = spooler.readQueue(spooler.context, entry.name, read);
+        if (result == QueueOutcome::read || result == QueueOutcome::jobsFailed)
+            outcome.busy = outcome.busy || read.jobCount > 0;
+        if (result != QueueOutcome::read) continue;
         // The entry polled is the one followed: the name the printer reports
         // about itself may be spelt differently from the enumeration's (a
         // connection's server prefix), and a second search by it would lose
         // the printer's jobs.
-        std::vector<JobRecord> finished = followJobs(entry, std::move(read.jobs));
-        for (JobRecord& job : finished) toRecord.push_back(std::move(job));
+        for (JobRecord& job : followJobs(entry, std::move(read.jobs))) finished.push_back(std::move(job));
     }
-    return busy;
+    return outcome;
 }
 
 PassOutcome runPass(
-    std::vector<PrinterEntry>& printers, const SpoolerReads& spooler, std::vector<JobRecord>& toRecord)
+    MonitorState& state, const SpoolerReads& spooler, std::uint64_t now, std::vector<JobRecord>& toRecord)
 {
     PassOutcome outcome;
     std::vector<std::u16string> names;
@@ -116,8 +135,10 @@ PassOutcome runPass(
         outcome.stopped = true;
         return outcome;
     }
-    for (JobRecord& job : refreshPrinters(printers, names)) toRecord.push_back(std::move(job));
-    outcome.busy = pollQueues(printers, spooler, toRecord);
+    std::vector<JobRecord> finished = refreshPrinters(state.printers, names);
+    outcome = pollQueues(state.printers, spooler, finished);
+    for (JobRecord& job : finished)
+        if (state.recorded.admit(identityOf(job), now)) toRecord.push_back(std::move(job));
     return outcome;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "monitor/job_record.h"
+#include "monitor/recorded_jobs.h"
 
 // Status bits that show a job being printed or just printed. Windows marks a
 // job that has been sent or printed COMPLETE or PRINTED just before it leaves
@@ -22,11 +23,12 @@ bool isPrintingStatus(std::uint32_t status);
 
 // One followed printer. The i-th mark and flag belong to the i-th job; a job
 // was seen printing at the last poll when both are non-zero (mark:
-// PagesPrinted + 1, flag: -1).
+// PagesPrinted + 1, in 64 bits so that a job reporting 0xFFFFFFFF pages
+// printed does not wrap to 0 and go unseen; flag: -1).
 struct PrinterEntry {
     std::u16string name; // as the enumeration gave it
     std::vector<JobRecord> jobs;
-    std::vector<std::uint32_t> marks;
+    std::vector<std::uint64_t> marks;
     std::vector<std::int32_t> flags;
 };
 
@@ -34,13 +36,14 @@ bool seenPrinting(const PrinterEntry& entry, std::size_t job);
 
 // Merges a new enumeration into the followed printers, in the enumeration's
 // order. Returns the jobs to record: those of printers that vanished whose
-// PagesPrinted is not 0. An empty enumeration drops every job unrecorded.
+// PagesPrinted is not 0, also when the enumeration lists no printer at all.
 std::vector<JobRecord> refreshPrinters(
     std::vector<PrinterEntry>& printers, const std::vector<std::u16string>& names);
 
-// Replaces a printer's followed jobs by a new reading of its queue (empty when
-// the queue could not be read) and returns the jobs that left it after being
-// seen printing, as they were last seen.
+// Replaces a printer's followed jobs by a new reading of its whole queue and
+// returns the jobs that left it after being seen printing, as they were last
+// seen. A job is the same job from poll to poll when its JobId and its
+// Submitted time both match: the spooler hands a freed id to the next job.
 std::vector<JobRecord> followJobs(PrinterEntry& entry, std::vector<JobRecord> newJobs);
 
 // ---- the spooler as the passes see it ---------------------------------------------
@@ -51,18 +54,31 @@ enum class EnumOutcome : std::uint8_t {
     failed,      // any other failure that did not ask for a larger buffer
 };
 
+// How the reading of one printer's queue went. Only `read` says anything
+// about the jobs: after any other outcome the printer's followed jobs stay
+// as they are for the pass and are judged at its next good reading, for a
+// queue that could not be read has not been seen empty.
+enum class QueueOutcome : std::uint8_t {
+    read,       // jobs holds the whole queue
+    unopened,   // the printer could not be opened
+    infoFailed, // opened, but its information could not be read (server gone, printer deleted)
+    jobsFailed, // its job count was read, its jobs could not be
+};
+
 struct QueueRead {
-    std::uint32_t jobCount = 0;  // what the printer reports, even when its queue cannot be read
-    std::vector<JobRecord> jobs; // empty when the job enumeration failed
+    std::uint32_t jobCount = 0; // what the printer reports; read also when its jobs cannot be
+    std::vector<JobRecord> jobs;
 };
 
 struct SpoolerReads {
     void* context = nullptr;
     EnumOutcome (*enumPrinters)(void* context, std::vector<std::u16string>& names) = nullptr;
-    // False when the printer cannot be opened: its followed jobs stay as they are.
-    bool (*readQueue)(void* context, const std::u16string& printer, QueueRead& read) = nullptr;
+    QueueOutcome (*readQueue)(void* context, const std::u16string& printer, QueueRead& read) = nullptr;
     // Waits before the enumeration is tried again; true when a stop came meanwhile.
     bool (*waitBeforeRetry)(void* context, std::uint32_t milliseconds) = nullptr;
+    // Asked before each printer's queue: a slow print server must not hold
+    // up a quit for the rest of the pass.
+    bool (*stopRequested)(void* context) = nullptr;
 };
 
 // Pauses, in milliseconds.
@@ -74,20 +90,29 @@ inline constexpr std::uint32_t failedRetry = 10;        // other enumeration fai
 // Enumerates until the spooler answers. False when a stop came while waiting.
 bool enumeratePrinters(const SpoolerReads& spooler, std::vector<std::u16string>& names);
 
-// Reads every followed printer's queue, appending finished jobs to toRecord.
-// Returns the busy flag: true when some printer reported jobs.
-bool pollQueues(
-    std::vector<PrinterEntry>& printers, const SpoolerReads& spooler, std::vector<JobRecord>& toRecord);
-
 struct PassOutcome {
-    bool stopped = false; // a stop came while the spooler was being retried
-    bool busy = false;
+    bool stopped = false; // a stop came while the spooler was retried or between two printers
+    bool busy = false;    // some printer reported jobs
 };
 
-// One whole pass: enumeration, merge, every queue. Finished jobs are appended
-// to toRecord in the order they were found.
+// Reads every followed printer's queue, appending finished jobs to finished.
+// A stop request seen before a printer ends the reading there: the printers
+// not read keep their jobs, and none of them is judged.
+PassOutcome pollQueues(
+    std::vector<PrinterEntry>& printers, const SpoolerReads& spooler, std::vector<JobRecord>& finished);
+
+// What the monitor keeps from one pass to the next.
+struct MonitorState {
+    std::vector<PrinterEntry> printers;
+    RecordedJobs recorded;
+};
+
+// One whole pass: enumeration, merge, every queue. Finished jobs that were
+// not recorded before are appended to toRecord in the order they were found,
+// and remembered as recorded from `now` (milliseconds) on. The jobs found
+// before a stop are handed over too.
 PassOutcome runPass(
-    std::vector<PrinterEntry>& printers, const SpoolerReads& spooler, std::vector<JobRecord>& toRecord);
+    MonitorState& state, const SpoolerReads& spooler, std::uint64_t now, std::vector<JobRecord>& toRecord);
 
 // The pause before the next pass. Idle passes keep a fixed 100 ms schedule
 // from the pacing mark (the tick of the last idle pass); a late pass or a

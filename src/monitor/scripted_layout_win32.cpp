@@ -84,7 +84,7 @@ BOOL writePrinterInfo2(const ScriptedPrinter& printer, BYTE* buffer, DWORD size,
             wchar_t* name = packer.text(printer.name);
             if (!record) return;
             record->pPrinterName = name;
-            record->cJobs = static_cast<DWORD>(printer.jobs.size());
+            record->cJobs = reportedJobCount(printer);
             record->Status = 0;
         });
 }

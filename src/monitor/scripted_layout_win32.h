@@ -10,7 +10,7 @@
 
 // PRINTER_INFO_4W of every printer of the snapshot.
 BOOL writePrinterInfo4(const Snapshot& snapshot, BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned);
-// PRINTER_INFO_2W of one printer: its name and its job count.
+// PRINTER_INFO_2W of one printer: its name and its job count (as reported).
 BOOL writePrinterInfo2(const ScriptedPrinter& printer, BYTE* buffer, DWORD size, DWORD* needed);
 // JOB_INFO_2W of up to count jobs from firstJob on, each with its DEVMODEW.
 BOOL writeJobInfo2(const ScriptedPrinter& printer, DWORD firstJob, DWORD count, BYTE* buffer, DWORD size,

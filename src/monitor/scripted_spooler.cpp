@@ -183,12 +183,22 @@ std::string parseLine(const std::vector<Word>& words, Scenario& scenario)
         ScriptedPrinter printer;
         if (!utf8ToUtf16(words[1].text, printer.name)) return "malformed UTF-8 in the printer name";
         for (std::size_t i = 2; i < words.size(); ++i) {
-            if (words[i].text == "unopenable")
+            const std::string& word = words[i].text;
+            std::uint32_t number = 0;
+            if (word == "unopenable")
                 printer.unopenable = true;
-            else if (words[i].text == "jobs-fail")
+            else if (word == "info-fails")
+                printer.infoFails = true;
+            else if (word == "jobs-fail")
                 printer.jobsFail = true;
+            else if (word == "quit")
+                printer.quitWhileRead = true;
+            else if (word.starts_with("reports=") && parseNumber(std::string_view(word).substr(8), number))
+                printer.reportedJobs = number;
+            else if (word.starts_with("slow=") && parseNumber(std::string_view(word).substr(5), number))
+                printer.slowMilliseconds = number;
             else
-                return "unknown word after printer: " + words[i].text;
+                return "unknown word after printer: " + word;
         }
         snapshot.printers.push_back(std::move(printer));
         return {};
@@ -301,6 +311,17 @@ const ScriptedPrinter* findScriptedPrinter(const Snapshot& snapshot, const std::
     return nullptr;
 }
 
+std::uint32_t reportedJobCount(const ScriptedPrinter& printer)
+{
+    return printer.reportedJobs.value_or(static_cast<std::uint32_t>(printer.jobs.size()));
+}
+
+void quitWhileReading(ScriptedSpooler& spooler)
+{
+    spooler.quitAfterPass = false;
+    spooler.quitDue = true;
+}
+
 void finishPass(ScriptedSpooler& spooler)
 {
     if (spooler.quitAfterPass) {
@@ -326,21 +347,34 @@ EnumOutcome scriptedEnumPrinters(void* context, std::vector<std::u16string>& nam
     return EnumOutcome::listed;
 }
 
-bool scriptedReadQueue(void* context, const std::u16string& name, QueueRead& read)
+// Answers as the monitor's reading of the real spooler does: the printer's
+// information first, and its jobs (all of them) only when it reports some.
+QueueOutcome scriptedReadQueue(void* context, const std::u16string& name, QueueRead& read)
 {
-    const ScriptedPrinter* printer
-        = findScriptedPrinter(currentSnapshot(*static_cast<ScriptedSpooler*>(context)), name);
-    if (printer == nullptr || printer->unopenable) return false;
-    read.jobCount = static_cast<std::uint32_t>(printer->jobs.size());
-    if (!printer->jobsFail) read.jobs = printer->jobs;
-    return true;
+    auto& spooler = *static_cast<ScriptedSpooler*>(context);
+    const ScriptedPrinter* printer = findScriptedPrinter(currentSnapshot(spooler), name);
+    if (printer == nullptr) return QueueOutcome::unopened;
+    spooler.readingMilliseconds += printer->slowMilliseconds;
+    if (printer->quitWhileRead) quitWhileReading(spooler);
+    if (printer->unopenable) return QueueOutcome::unopened;
+    if (printer->infoFails) return QueueOutcome::infoFailed;
+    read.jobCount = reportedJobCount(*printer);
+    if (read.jobCount == 0) return QueueOutcome::read;
+    if (printer->jobsFail) return QueueOutcome::jobsFailed;
+    read.jobs = printer->jobs;
+    return QueueOutcome::read;
+}
+
+bool scriptedStopRequested(void* context)
+{
+    const auto& spooler = *static_cast<const ScriptedSpooler*>(context);
+    return spooler.quitDue || spooler.quitGiven;
 }
 
 bool scriptedWaitBeforeRetry(void* context, std::uint32_t milliseconds)
 {
-    auto& spooler = *static_cast<ScriptedSpooler*>(context);
-    spooler.retryWaits.push_back(milliseconds);
-    return spooler.quitDue || spooler.quitGiven;
+    static_cast<ScriptedSpooler*>(context)->retryWaits.push_back(milliseconds);
+    return scriptedStopRequested(context);
 }
 
 } // namespace
@@ -352,5 +386,6 @@ SpoolerReads scriptedReads(ScriptedSpooler& spooler)
     reads.enumPrinters = scriptedEnumPrinters;
     reads.readQueue = scriptedReadQueue;
     reads.waitBeforeRetry = scriptedWaitBeforeRetry;
+    reads.stopRequested = scriptedStopRequested;
     return reads;
 }

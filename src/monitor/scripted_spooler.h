@@ -1,16 +1,25 @@
 // A spooler played from a scenario file, for tests and the simulation build.
 // The file is UTF-8, one directive a line:
 //   pass [unreachable]                    the next snapshot of the spooler
-//   printer "NAME" [unopenable] [jobs-fail]
+//   printer "NAME" [unopenable] [info-fails] [jobs-fail] [reports=N] [slow=MS] [quit]
 //   job ID [status=N] [printed=N] [total=N] [copies=N] [user=U] [machine=M]
 //          [document="D"] [submitted=YYYY-MM-DDTHH:MM:SS.mmm] [nodevmode]
 //   end                                   quit once the last snapshot's pass is over
+// The words after a printer's name, for that snapshot only:
+//   unopenable   OpenPrinterW fails
+//   info-fails   opened, GetPrinterW fails without asking for a larger buffer
+//   jobs-fail    EnumJobsW fails without asking for a larger buffer
+//   reports=N    GetPrinterW reports N jobs, whatever the queue holds (a job
+//                queued or gone between the two calls)
+//   slow=MS      opening the printer takes MS milliseconds (a slow print server)
+//   quit         the user quits while this printer is being read
 // Blank lines and lines starting with # are ignored; a quoted value runs from
 // one " to the next, so names may hold blanks, apostrophes and backslashes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,9 +30,17 @@
 struct ScriptedPrinter {
     std::u16string name;
     bool unopenable = false;
-    bool jobsFail = false; // the job enumeration fails without asking for a larger buffer
+    bool infoFails = false; // the printer information cannot be read once it is opened
+    bool jobsFail = false;  // the job enumeration fails without asking for a larger buffer
+    std::optional<std::uint32_t>
+        reportedJobs;                   // the job count of the printer information, when not the queue's
+    std::uint32_t slowMilliseconds = 0; // how long opening it takes
+    bool quitWhileRead = false;
     std::vector<JobRecord> jobs;
 };
+
+// The job count the printer information of this printer gives.
+std::uint32_t reportedJobCount(const ScriptedPrinter& printer);
 
 struct Snapshot {
     bool unreachable = false; // the enumeration fails with 1722
@@ -47,6 +64,7 @@ struct ScriptedSpooler {
     bool quitDue = false;       // the quit should be given now
     bool quitGiven = false;
     std::vector<std::uint32_t> retryWaits; // waits asked for before retrying an enumeration
+    std::uint64_t readingMilliseconds = 0; // time the slow printers took to open, in all
 };
 
 const Snapshot& takeSnapshot(ScriptedSpooler& spooler);
@@ -54,11 +72,14 @@ const Snapshot& currentSnapshot(const ScriptedSpooler& spooler);
 const ScriptedPrinter* findScriptedPrinter(const Snapshot& snapshot, const std::u16string& name);
 // Called when a pass is over.
 void finishPass(ScriptedSpooler& spooler);
+// Called when a printer marked quit is being read: the quit is due at once.
+void quitWhileReading(ScriptedSpooler& spooler);
 // True exactly once, when the scenario's end has come.
 bool takeQuit(ScriptedSpooler& spooler);
 
-// The spooler reads answered from the scenario. A retry wait reports a stop
-// once the end is due, as the quit of the real program would.
+// The spooler reads answered from the scenario. A retry wait and the check
+// between printers report a stop once the quit is due, as the quit of the
+// real program would.
 SpoolerReads scriptedReads(ScriptedSpooler& spooler);
 
 // UTF-8 to UTF-16; false on a malformed sequence.

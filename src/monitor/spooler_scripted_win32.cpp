@@ -84,8 +84,17 @@ BOOL spoolOpenPrinter(const wchar_t* name, HANDLE* printer)
 {
     const Snapshot& snapshot = currentSnapshot(spooler);
     for (std::size_t i = 0; i < snapshot.printers.size(); ++i) {
-        if (snapshot.printers[i].name != utf16(name)) continue;
-        if (snapshot.printers[i].unopenable) break;
+        const ScriptedPrinter& scripted = snapshot.printers[i];
+        if (scripted.name != utf16(name)) continue;
+        if (scripted.quitWhileRead) {
+            // The user quits while this slow server answers: the interface
+            // thread sets the stop event during the pause below.
+            quitWhileReading(spooler);
+            postQuitWhenDue();
+        }
+        if (scripted.slowMilliseconds > 0) Sleep(scripted.slowMilliseconds);
+        postQuitWhenDue(); // the main window may not have existed a moment ago
+        if (scripted.unopenable) break;
         *printer = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(i + 1));
         return TRUE;
     }
@@ -96,9 +105,10 @@ BOOL spoolOpenPrinter(const wchar_t* name, HANDLE* printer)
 BOOL spoolGetPrinter(HANDLE printer, DWORD, BYTE* buffer, DWORD size, DWORD* needed)
 {
     const ScriptedPrinter* scripted = printerOf(printer);
-    if (scripted == nullptr) {
+    if (scripted == nullptr || scripted->infoFails) {
+        // What a printer deleted, or a server gone, after the opening answers.
         *needed = 0;
-        SetLastError(ERROR_INVALID_HANDLE);
+        SetLastError(scripted ? ERROR_INVALID_PRINTER_NAME : ERROR_INVALID_HANDLE);
         return FALSE;
     }
     return writePrinterInfo2(*scripted, buffer, size, needed);

@@ -7,8 +7,8 @@
 
 #include "common/db_mutex_win32.h"
 #include "common/milibreria_win32.h"
-#include "monitor/job_copy_win32.h"
 #include "monitor/job_tracking.h"
+#include "monitor/queue_reader_win32.h"
 #include "monitor/spooler_win32.h"
 #include "store/misqlite.h"
 #include "store/misqlite_win32.h"
@@ -22,11 +22,6 @@ constexpr const char16_t* unitName = u"subproceso";
 struct RecorderEntry {
     std::unique_ptr<JobRecord> record;
     HANDLE thread = nullptr;
-};
-
-struct PrinterCloser {
-    HANDLE printer;
-    ~PrinterCloser() { spoolClosePrinter(printer); }
 };
 
 EnumOutcome enumPrintersOfSpooler(void*, std::vector<std::u16string>& names)
@@ -48,40 +43,19 @@ EnumOutcome enumPrintersOfSpooler(void*, std::vector<std::u16string>& names)
     }
 }
 
-bool readQueueOfSpooler(void*, const std::u16string& name, QueueRead& read)
+QueueOutcome readQueueOfSpooler(void*, const std::u16string& name, QueueRead& read)
 {
-    HANDLE printer = nullptr;
-    if (!spoolOpenPrinter(wide(name.c_str()), &printer)) return false;
-    PrinterCloser closer{printer};
-
-    std::vector<BYTE> info;
-    DWORD needed = 0;
-    while (!spoolGetPrinter(printer, 2, info.data(), static_cast<DWORD>(info.size()), &needed)) {
-        if (needed <= info.size()) fatalError(unitName, u"417");
-        info.resize(needed);
-    }
-    read.jobCount = reinterpret_cast<const PRINTER_INFO_2W*>(info.data())->cJobs;
-    if (read.jobCount == 0) return true;
-
-    std::vector<BYTE> jobs;
-    DWORD size = 0;
-    DWORD returned = 0;
-    while (!spoolEnumJobs(printer, 0, read.jobCount, 2, jobs.data(), size, &needed, &returned)) {
-        // A queue that cannot be read counts as empty for this pass.
-        if (needed <= size) return true;
-        // Four bytes of slack behind what the spooler asked for.
-        jobs.resize(needed + 4);
-        size = needed;
-    }
-    const auto* entries = reinterpret_cast<const JOB_INFO_2W*>(jobs.data());
-    read.jobs.reserve(returned);
-    for (DWORD i = 0; i < returned; ++i) read.jobs.push_back(copyJobRecord(entries[i]));
-    return true;
+    return readPrinterQueue(name, read);
 }
 
 bool waitOnStopEvent(void* stopEvent, std::uint32_t milliseconds)
 {
     return WaitForSingleObject(static_cast<HANDLE>(stopEvent), milliseconds) == WAIT_OBJECT_0;
+}
+
+bool stopEventSet(void* stopEvent)
+{
+    return waitOnStopEvent(stopEvent, 0);
 }
 
 void startRecorder(std::vector<RecorderEntry>& recorders, JobRecord&& job)
@@ -135,14 +109,17 @@ DWORD WINAPI monitorThread(void* stopEventVariable)
     spooler.enumPrinters = enumPrintersOfSpooler;
     spooler.readQueue = readQueueOfSpooler;
     spooler.waitBeforeRetry = waitOnStopEvent;
+    spooler.stopRequested = stopEventSet;
 
-    std::vector<PrinterEntry> printers;
+    MonitorState state;
     std::vector<RecorderEntry> recorders;
     std::vector<JobRecord> finished;
     std::uint32_t pacingMark = 0;
     while (WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0) {
         reapRecorders(recorders);
-        PassOutcome pass = runPass(printers, spooler, finished);
+        // The 64-bit tick: the memory of recorded jobs spans a day, and the
+        // 32-bit counter wraps every 49.7 days.
+        PassOutcome pass = runPass(state, spooler, GetTickCount64(), finished);
         for (JobRecord& job : finished) startRecorder(recorders, std::move(job));
         finished.clear();
         if (pass.stopped) break;

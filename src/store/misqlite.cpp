@@ -85,10 +85,20 @@ int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable = t
     }
 }
 
+// SQLite takes a leading U+FEFF or U+FFFE of bound UTF-16 text for a byte
+// order mark and drops it (or swaps every unit behind it), whichever byte
+// order the call names; bound as UTF-8 instead, U+FFFE would come back as
+// U+FFFD. So every text goes in behind a mark of our own, in the machine's
+// order: that mark is the one SQLite takes away, and a name that begins with
+// either unit is stored exactly.
 void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine)
 {
-    int bytes = static_cast<int>(std::min<std::size_t>(text.size() * 2, 0x7FFFFFFE));
-    if (sqlite3_bind_text16(statement, index, text.data(), bytes, SQLITE_TRANSIENT) != SQLITE_OK)
+    std::u16string marked;
+    marked.reserve(text.size() + 1);
+    marked += u'\uFEFF';
+    marked += text;
+    int bytes = static_cast<int>(std::min<std::size_t>(marked.size() * 2, 0x7FFFFFFE));
+    if (sqlite3_bind_text16(statement, index, marked.data(), bytes, SQLITE_TRANSIENT) != SQLITE_OK)
         fatalError(storeUnitName, failLine);
 }
 
@@ -104,11 +114,11 @@ std::u16string columnText(sqlite3_stmt* statement, int column)
 
 constexpr char16_t jobsTableName[] = u"tbTrabajos";
 constexpr char16_t datesTableName[] = u"tbFechas";
-constexpr char16_t dateIndexName[] = u"ixTrabajosFecha";
 
-// One read of the schema table sees both tables and the index, so that
+// One read of the schema table sees both tables and the indexes, so that
 // opening a complete file costs a single query.
-constexpr char16_t schemaQuery[] = u"Select name from sqlite_master where type = 'table' or type = 'index';";
+constexpr char16_t schemaQuery[]
+    = u"Select name, sql from sqlite_master where type = 'table' or type = 'index';";
 
 constexpr char16_t createJobsTable[] = u"create table if not exists tbTrabajos"
                                        u" (trllapri Integer primary key autoincrement,"
@@ -120,26 +130,58 @@ constexpr char16_t createDatesTable[] = u"create table if not exists tbFechas "
                                         u"(fellapri integer primary key autoincrement,"
                                         u"fefecha text,"
                                         u"fememo text(261) );";
-// The statistics filter on julianday(trfecha); the date index holds exactly
-// that expression, so a short period reads only its own rows. A period that
-// reaches back past the oldest job reads every row, and is summed fastest
-// straight from an index already in the order of its grouping column.
+
+// True for a trfecha that does not begin with four digits and a dash: a time
+// alone, a Julian day number, 'now', a number or anything unreadable. Only
+// such a text can hold a date that its place in text order does not tell, so
+// the statistics find these rows through a partial index of their own. Older
+// SQLite versions refuse a function (glob, substr) in a partial index, so the
+// test is made of operators alone: the integer at the front of the text, plus
+// 10000 and written back, must be "1" and the text's first four characters,
+// followed by a dash. The statistics repeat the term word for word, or the
+// index goes unused.
+constexpr char16_t irregularDateTerm[]
+    = u"NOT ('1' || trfecha >= CAST(CAST(trfecha AS INTEGER) + 10000 AS TEXT) || '-' AND "
+      u"'1' || trfecha < CAST(CAST(trfecha AS INTEGER) + 10000 AS TEXT) || '.')";
+
+// Plain column indexes only, and a partial index of operators only: a file
+// must stay readable by every SQLite 3 another program may open it with, and
+// versions before 3.9 refuse the whole file at the first index on an
+// expression. A short period is read through the date index; a period that
+// reaches back past most of the jobs is summed fastest straight from an index
+// already in the order of its grouping column.
 struct IndexDefinition {
     const char16_t* name;
-    const char16_t* statement;
+    const char16_t* columns;
+    const char16_t* where; // null for a full index
 };
 constexpr IndexDefinition storeIndexes[] = {
-    {dateIndexName, u"create index if not exists ixTrabajosFecha on tbTrabajos (julianday(trfecha));"},
-    {u"ixTrabajosImpresora",
-        u"create index if not exists ixTrabajosImpresora on tbTrabajos (trimpresora, julianday(trfecha), "
-        u"trnumpags);"},
-    {u"ixTrabajosUsuario",
-        u"create index if not exists ixTrabajosUsuario on tbTrabajos (trusuario, julianday(trfecha), "
-        u"trnumpags);"},
-    {u"ixTrabajosMaquina",
-        u"create index if not exists ixTrabajosMaquina on tbTrabajos (trmaquina, julianday(trfecha), "
-        u"trnumpags);"},
+    {u"ixTrabajosFecha", u"(trfecha)", nullptr},
+    {u"ixTrabajosImpresora", u"(trimpresora, trfecha, trnumpags)", nullptr},
+    {u"ixTrabajosUsuario", u"(trusuario, trfecha, trnumpags)", nullptr},
+    {u"ixTrabajosMaquina", u"(trmaquina, trfecha, trnumpags)", nullptr},
+    {u"ixTrabajosFechaIrregular", u"(trfecha)", irregularDateTerm},
 };
+
+std::u16string createIndexStatement(const IndexDefinition& index)
+{
+    std::u16string text = u"create index if not exists ";
+    text += index.name;
+    text += u" on tbTrabajos ";
+    text += index.columns;
+    if (index.where) {
+        text += u" where ";
+        text += index.where;
+    }
+    return text + u";";
+}
+
+// Earlier versions of the program indexed julianday(trfecha) under the same
+// names; such an index makes the file unreadable for SQLite before 3.9.
+bool isExpressionIndex(const std::u16string& sql)
+{
+    return sql.find(u"julianday") != std::u16string::npos;
+}
 
 void runSchemaStatement(
     sqlite3* db, const char16_t* text, const char16_t* compileLine, const char16_t* stepLine)
@@ -150,13 +192,15 @@ void runSchemaStatement(
 }
 
 // The indexes only speed the statistics up: a file in which one cannot be
-// built (a jobs table of another shape, say) still opens, and the operation
-// that needs the missing column reports its own failure.
-void tryCreateIndex(sqlite3* db, const char16_t* statementText)
+// built or dropped (a jobs table of another shape, a read-only file) still
+// opens, and the operation that needs the missing column reports its own
+// failure.
+void tryIndexStatement(sqlite3* db, const std::u16string& statementText)
 {
     ++callCounts.schemaStatements;
     sqlite3_stmt* raw = nullptr;
-    if (untilNotBusy([&] { return sqlite3_prepare16_v2(db, statementText, -1, &raw, nullptr); }) != SQLITE_OK)
+    if (untilNotBusy([&] { return sqlite3_prepare16_v2(db, statementText.c_str(), -1, &raw, nullptr); })
+        != SQLITE_OK)
         return;
     Statement statement(raw);
     untilNotBusy([&] { return sqlite3_step(statement.get()); });
@@ -221,22 +265,31 @@ Database openJobDatabase(const std::u16string& folder)
 
     bool jobsFound = false, datesFound = false;
     bool indexFound[std::size(storeIndexes)] = {};
+    bool indexOutdated[std::size(storeIndexes)] = {};
     {
         Statement query = prepare(db.get(), schemaQuery, u"215");
         while (step(query.get(), u"215") == SQLITE_ROW) {
             std::u16string name = columnText(query.get(), 0);
             if (name == jobsTableName) jobsFound = true;
             if (name == datesTableName) datesFound = true;
-            for (std::size_t i = 0; i < std::size(storeIndexes); ++i)
-                if (name == storeIndexes[i].name) indexFound[i] = true;
+            for (std::size_t i = 0; i < std::size(storeIndexes); ++i) {
+                if (name != storeIndexes[i].name) continue;
+                indexFound[i] = true;
+                indexOutdated[i] = isExpressionIndex(columnText(query.get(), 1));
+            }
         }
     }
     if (!jobsFound || !datesFound) {
         runSchemaStatement(db.get(), createJobsTable, u"252", u"260");
         runSchemaStatement(db.get(), createDatesTable, u"277", u"285");
     }
-    for (std::size_t i = 0; i < std::size(storeIndexes); ++i)
-        if (!indexFound[i]) tryCreateIndex(db.get(), storeIndexes[i].statement);
+    for (std::size_t i = 0; i < std::size(storeIndexes); ++i) {
+        if (indexOutdated[i])
+            tryIndexStatement(
+                db.get(), std::u16string(u"drop index if exists ") + storeIndexes[i].name + u";");
+        if (!indexFound[i] || indexOutdated[i])
+            tryIndexStatement(db.get(), createIndexStatement(storeIndexes[i]));
+    }
     return db;
 }
 
@@ -330,13 +383,100 @@ const char16_t* groupingColumnName(GroupingColumn column)
 
 namespace {
 
-// True when no job is older than the start (and false for an empty table):
-// min() of the indexed expression costs one index probe.
-bool startsBeforeOldestJob(sqlite3* db, const std::u16string& start)
+// Days from 1970-01-01 of a proleptic Gregorian date; the day may run past the
+// month's end and counts on into the next month, as julianday() counts it.
+std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day)
 {
-    Statement query = prepare(db, u"select julianday(?) <= min(julianday(trfecha)) from tbTrabajos;", u"74");
-    bindText(query.get(), 1, start, u"74");
-    return step(query.get(), u"74") == SQLITE_ROW && sqlite3_column_int(query.get(), 0) == 1;
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+struct CivilDate {
+    std::int64_t year;
+    unsigned month, day;
+};
+
+CivilDate civilFromDays(std::int64_t days)
+{
+    days += 719468;
+    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
+    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned shifted = (5 * dayOfYear + 2) / 153;
+    const unsigned day = dayOfYear - (153 * shifted + 2) / 5 + 1;
+    const unsigned month = shifted < 10 ? shifted + 3 : shifted - 9;
+    return {static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2), month, day};
+}
+
+// Every trfecha that begins with four digits and a dash and that julianday()
+// can read at all is a date "YYYY-MM-DD", perhaps a time behind it and a zone
+// behind that. Its value lies below its date plus 1 day 16 hours (a time up
+// to 24:59:59.999, a zone as far as -14:59) and its day may run up to the
+// 31st of any month, three days into the next. So a text below the day five
+// days before the start can never reach the start, and the statistics leave
+// out by text order alone every such text below this bound. Empty (no text
+// is below it) when the start is no date julianday() reads, or too early.
+std::u16string narrowingBound(const DateTime& since)
+{
+    constexpr int marginDays = 5;
+    if (since.year > 9999 || since.month < 1 || since.month > 12 || since.day < 1 || since.day > 31)
+        return {};
+    CivilDate bound = civilFromDays(daysFromCivil(since.year, since.month, since.day) - marginDays);
+    if (bound.year < 0) return {};
+    char text[32];
+    int length = std::snprintf(
+        text, sizeof text, "%.4d-%.2d-%.2d", static_cast<int>(bound.year), bound.month, bound.day);
+    return std::u16string(text, text + std::clamp(length, 0, static_cast<int>(sizeof text) - 1));
+}
+
+// Which way a period is summed fastest. The rows are written in time order,
+// so the share of row numbers at or above the first one in the period
+// estimates the share of rows the narrowed query would read one by one;
+// past about a third, one pass over the grouping column's index is cheaper.
+// Only the speed depends on this guess, never the figures.
+bool periodIsShort(sqlite3* db, const std::u16string& bound)
+{
+    Statement probe = prepare(db,
+        u"select (select min(trllapri) from tbTrabajos), (select max(trllapri) from tbTrabajos), "
+        u"(select trllapri from tbTrabajos where trfecha >= ? order by trfecha limit 1);",
+        u"74");
+    bindText(probe.get(), 1, bound, u"74");
+    if (step(probe.get(), u"74") != SQLITE_ROW) return true;
+    if (sqlite3_column_type(probe.get(), 2) == SQLITE_NULL) return true; // nothing at or after the bound
+    const sqlite3_int64 first = sqlite3_column_int64(probe.get(), 0);
+    const sqlite3_int64 last = sqlite3_column_int64(probe.get(), 1);
+    const sqlite3_int64 from = std::clamp<sqlite3_int64>(sqlite3_column_int64(probe.get(), 2), first, last);
+    return (last - from) * 3 < last - first;
+}
+
+// The whole comparison as the figures are defined: every row whose trfecha
+// julianday() reads at or after the start.
+std::u16string wholeStatisticsText(const std::u16string& column)
+{
+    return u"select " + column
+        + u", sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >= julianday(?1) "
+          u"group by "
+        + column + u";";
+}
+
+// The same figures from fewer rows: the rows at or above the bound in text
+// order, and below it only those of the irregular index (the term is the
+// index's own). The two halves never share a row, and each keeps the exact
+// julianday() comparison.
+std::u16string narrowedStatisticsText(const std::u16string& column)
+{
+    std::u16string text = u"select " + column + u", sum(p), count(p) from (select " + column
+        + u", trnumpags as p from tbTrabajos where trfecha >= ?2 and julianday(trfecha) >= julianday(?1) "
+          u"union all select "
+        + column + u", trnumpags from tbTrabajos where trfecha < ?2 and ";
+    text += irregularDateTerm;
+    text += u" and julianday(trfecha) >= julianday(?1)) group by " + column + u";";
+    return text;
 }
 
 } // namespace
@@ -345,20 +485,16 @@ void queryStatistics(const std::u16string& folder, const DateTime& since, Groupi
     const std::function<void(const StatisticsRow&)>& onRow)
 {
     const std::u16string start = formatDateTimeText(since);
+    const std::u16string bound = narrowingBound(since);
     const std::u16string name = groupingColumnName(column);
 
     Database db = openJobDatabase(folder);
-    // A period that starts at or before the oldest job counts every row: then
-    // the grouping column's own index serves best. Otherwise "+column" keeps
-    // the planner on the date index, which reads only the period's rows.
-    const std::u16string grouping = startsBeforeOldestJob(db.get(), start) ? name : u"+" + name;
-    // julianday(trfecha) is written exactly as the indexes hold it, or they go unused.
-    std::u16string text = u"select " + name;
-    text += u", sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >= julianday(?) "
-            u"group by ";
-    text += grouping + u";";
-    Statement query = prepare(db.get(), text, u"74");
+    const bool narrowed = periodIsShort(db.get(), bound);
+    if (narrowed) ++callCounts.narrowedStatistics;
+    Statement query
+        = prepare(db.get(), narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name), u"74");
     bindText(query.get(), 1, start, u"74");
+    if (narrowed) bindText(query.get(), 2, bound, u"74");
     bool delivered = false;
     while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
         delivered = true;

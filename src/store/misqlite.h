@@ -28,7 +28,8 @@ struct DatabaseCloser {
 using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
 
 // Opens "pgwarden.db" in the folder (with or without a trailing separator),
-// creating the file, its two tables and the date index when they are missing.
+// creating the file, its two tables and its indexes when they are missing,
+// and replacing indexes on expressions that older SQLite versions cannot read.
 Database openJobDatabase(const std::u16string& folder);
 // Checked close: a failure is fatal ("314").
 void closeJobDatabase(Database db);
@@ -72,7 +73,10 @@ struct StatisticsRow {
     std::u16string group, pages, jobs;
 };
 // One row per group of the jobs submitted at or after `since`, in the order
-// SQLite delivers the groups. Failures are fatal ("74" compile and step).
+// SQLite delivers the groups: exactly the rows of "select column,
+// sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >=
+// julianday(start) group by column", whatever other programs wrote into
+// trfecha. Failures are fatal ("74" compile and step).
 void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow);
 
@@ -94,9 +98,10 @@ void deleteSavedDate(const std::u16string& folder, const std::u16string& memo);
 // ---- what an operation did, for tests and measurements --------------------------------------
 
 struct StoreCallCounts {
-    std::uint64_t waitingCalls = 0;     // openings, compiles and steps made under the busy wait
-    std::uint64_t busyAnswers = 0;      // of those, the ones that found the file busy
-    std::uint64_t schemaStatements = 0; // table and index creations run while opening
+    std::uint64_t waitingCalls = 0;       // openings, compiles and steps made under the busy wait
+    std::uint64_t busyAnswers = 0;        // of those, the ones that found the file busy
+    std::uint64_t schemaStatements = 0;   // table and index creations and drops run while opening
+    std::uint64_t narrowedStatistics = 0; // statistics that read only the rows near their period
 };
 // The counts of the calling thread.
 StoreCallCounts& storeCallCounts();

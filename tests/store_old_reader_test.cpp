@@ -1,0 +1,99 @@
+// A pgwarden.db stays readable and writable by SQLite 3.8.5, which other
+// programs on the same file may still use: checked by a separate program
+// built with that version (tests/old_reader).
+#include <gtest/gtest.h>
+
+#ifdef PW_OLD_READER_CHECK
+
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "store_support.h"
+
+namespace {
+
+using StoreOldReader = StoreFolder;
+
+struct CheckRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+CheckRun runOldReader(const std::filesystem::path& file)
+{
+    CheckRun run;
+    std::string command = std::string(PW_OLD_READER_CHECK) + " '" + file.string() + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    char chunk[4096];
+    for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        run.output.append(chunk, got);
+    int status = pclose(pipe);
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> byUser(const std::u16string& folder, DateTime since)
+{
+    std::vector<std::string> rows;
+    queryStatistics(folder, since, GroupingColumn::user, [&](const StatisticsRow& row) {
+        auto narrow = [](const std::u16string& s) { return std::string(s.begin(), s.end()); };
+        rows.push_back(narrow(row.group) + "|" + narrow(row.pages) + "|" + narrow(row.jobs));
+    });
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+TEST_F(StoreOldReader, FileWrittenByTheStoreIsReadAndWrittenBySqlite385)
+{
+    const std::filesystem::path file = path / "pgwarden.db";
+    // The file as earlier builds left it: 3.8.5 refuses all of it.
+    {
+        RawDatabase raw(folder);
+        raw.exec("create table tbTrabajos (trllapri Integer primary key autoincrement,trfecha text,trusuario "
+                 "text(100),trmaquina text(100), trimpresora text(100),trnumpags integer);");
+        raw.exec("create table tbFechas (fellapri integer primary key autoincrement,fefecha text,fememo "
+                 "text(261) );");
+        raw.exec("create index ixTrabajosMaquina on tbTrabajos (trmaquina, julianday(trfecha), trnumpags);");
+    }
+    CheckRun before = runOldReader(file);
+    EXPECT_EQ(before.exitCode, 1) << before.output;
+    EXPECT_TRUE(contains(before.output, "malformed database schema")) << before.output;
+
+    JobRecord job;
+    job.userName = u"ann";
+    job.machineName = u"\\\\PC1";
+    job.printerName = u"Laser";
+    job.pagesPrinted = 3;
+    job.submitted = {2016, 3, 0, 5, 9, 7, 2, 45};
+    recordJob(folder, job, nullptr);
+    addSavedDate(folder, {2016, 3, 0, 1}, u"March");
+    ASSERT_EQ(byUser(folder, {2016, 3, 0, 1}), std::vector<std::string>{"ann|3|1"});
+
+    CheckRun after = runOldReader(file);
+    EXPECT_EQ(after.exitCode, 0) << after.output;
+    EXPECT_TRUE(contains(after.output, "sqlite 3.8.5\n")) << after.output;
+    EXPECT_TRUE(contains(after.output, "job|1|2016-03-05T09:07:02.045|ann|\\\\PC1|Laser|3\n"))
+        << after.output;
+    EXPECT_TRUE(contains(after.output, "date|1|2016-03-01T00:00:00.000|March\n")) << after.output;
+    EXPECT_TRUE(contains(after.output, "schema|index|ixTrabajosFechaIrregular\n")) << after.output;
+    EXPECT_TRUE(contains(after.output, "integrity ok\n")) << after.output;
+
+    // What 3.8.5 wrote counts here, and the indexes it kept are sound.
+    EXPECT_EQ(byUser(folder, {2016, 3, 0, 5}), (std::vector<std::string>{"ann|3|1", "old reader|7|1"}));
+    EXPECT_EQ(byUser(folder, {2000, 1, 0, 1}), (std::vector<std::string>{"ann|3|1", "old reader|12|2"}));
+    RawDatabase raw(folder);
+    EXPECT_EQ(raw.rows("pragma integrity_check;"), std::vector<std::string>{"ok"});
+    EXPECT_EQ(raw.rows("select fememo from tbFechas order by fellapri;"),
+        (std::vector<std::string>{"March", "old reader"}));
+}
+
+#endif
