@@ -28,10 +28,12 @@ if(TARGET pagewarden)
   # The secondary windows: the saved-dates window (its controls, adding,
   # refusing, deleting, and counting from a saved date with the simulation
   # build's jobs), the about window and its links, and windows closed out of
-  # the order they were opened in.
+  # the order they were opened in, and the language window on private copies
+  # of the program's folder.
   add_test(NAME shell_wine_windows
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
-            dates-window dates-add dates-delete about-window windows-out-of-order)
+            dates-window dates-add dates-delete about-window windows-out-of-order
+            language-choose language-first language-twin language-held language-vanished)
   if(TARGET pagewarden_sim)
     add_dependencies(pwdriver pagewarden_sim)
   endif()

@@ -300,21 +300,16 @@ void trayMenuQuit(const Program& program, HWND main)
 
 std::map<unsigned long, std::wstring> texts;
 
-void loadActiveLanguage()
+std::map<unsigned long, std::wstring> languageTexts(const std::wstring& file)
 {
-    texts.clear();
-    std::wstring folder = programFolder() + L"\\lang\\";
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((folder + L"_*.lang.txt").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
-    FindClose(search);
-    HANDLE file = CreateFileW((folder + entry.cFileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-        OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    std::wstring content(GetFileSize(file, nullptr) / 2, L'\0');
+    std::map<unsigned long, std::wstring> found;
+    HANDLE handle
+        = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return found;
+    std::wstring content(GetFileSize(handle, nullptr) / 2, L'\0');
     DWORD got = 0;
-    ReadFile(file, content.data(), static_cast<DWORD>(content.size() * 2), &got, nullptr);
-    CloseHandle(file);
+    ReadFile(handle, content.data(), static_cast<DWORD>(content.size() * 2), &got, nullptr);
+    CloseHandle(handle);
     std::size_t at = 0;
     while (at < content.size()) {
         std::size_t end = content.find(L"\r\n", at);
@@ -322,10 +317,53 @@ void loadActiveLanguage()
         std::wstring line = content.substr(at, end - at);
         if (!line.empty() && line[0] == 0xFEFF) line.erase(0, 1);
         std::size_t equals = line.find(L'=');
-        if (equals != std::wstring::npos && texts.count(std::wcstoul(line.c_str(), nullptr, 10)) == 0)
-            texts[std::wcstoul(line.c_str(), nullptr, 10)] = line.substr(equals + 1);
+        unsigned long id = std::wcstoul(line.c_str(), nullptr, 10);
+        if (equals != std::wstring::npos && found.count(id) == 0) found[id] = line.substr(equals + 1);
         at = end + 2;
     }
+    return found;
+}
+
+void loadActiveLanguage()
+{
+    std::wstring folder = programFolder() + L"\\lang\\";
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"_*.lang.txt").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FindClose(search);
+    texts = languageTexts(folder + entry.cFileName);
+}
+
+std::vector<std::wstring> folderNames(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring privateProgramCopy(const std::wstring& name)
+{
+    const std::wstring from = programFolder();
+    const std::wstring to = from + L"\\" + name;
+    for (const std::wstring& old : folderNames(to + L"\\lang")) DeleteFileW((to + L"\\lang\\" + old).c_str());
+    RemoveDirectoryW((to + L"\\lang").c_str());
+    for (const std::wstring& old : folderNames(to)) DeleteFileW((to + L"\\" + old).c_str());
+    CreateDirectoryW(to.c_str(), nullptr);
+    CreateDirectoryW((to + L"\\lang").c_str(), nullptr);
+    std::wstring program = programPath.substr(programPath.find_last_of(L'\\') + 1);
+    for (const std::wstring& file : {program, std::wstring(L"sqlite3.dll")})
+        CopyFileW((from + L"\\" + file).c_str(), (to + L"\\" + file).c_str(), FALSE);
+    for (const std::wstring& file : folderNames(from + L"\\lang"))
+        CopyFileW((from + L"\\lang\\" + file).c_str(), (to + L"\\lang\\" + file).c_str(), FALSE);
+    return to + L"\\" + program;
 }
 
 // ---- memory in the program's process ------------------------------------------------

@@ -103,6 +103,17 @@ void trayMenuQuit(const Program& program, HWND main);
 
 extern std::map<unsigned long, std::wstring> texts;
 void loadActiveLanguage();
+// The texts of one language file, first line of an id first.
+std::map<unsigned long, std::wstring> languageTexts(const std::wstring& file);
+
+// ---- files ------------------------------------------------------------------------------
+
+// The names in a folder, sorted, without "." and "..".
+std::vector<std::wstring> folderNames(const std::wstring& folder);
+// A fresh copy of the program, its SQLite and its language files in a folder
+// of that name beside it, for a scenario that changes files; the program's
+// path in it.
+std::wstring privateProgramCopy(const std::wstring& name);
 
 // ---- memory in the program's process ------------------------------------------------
 
