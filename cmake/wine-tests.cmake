@@ -24,7 +24,7 @@ if(TARGET pagewarden)
   # screenshots stay in shell-tests-run/shots of the build tree.
   add_test(NAME shell_wine_statistics
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
-            statistics-empty statistics tray-click-time)
+            statistics-empty statistics tray-click-time report-damaged-database report-from-a-recorder)
   # The secondary windows: the saved-dates window (its controls, adding,
   # refusing, deleting, and counting from a saved date with the simulation
   # build's jobs), the about window and its links, and windows closed out of
@@ -33,7 +33,7 @@ if(TARGET pagewarden)
   add_test(NAME shell_wine_windows
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             dates-window dates-add dates-delete about-window windows-out-of-order
-            language-choose language-first language-twin language-held language-vanished)
+            language-choose language-first language-twin language-held language-vanished dates-warning-busy)
   if(TARGET pagewarden_sim)
     add_dependencies(pwdriver pagewarden_sim)
   endif()

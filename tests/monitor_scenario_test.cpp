@@ -367,6 +367,7 @@ TEST(MonitorScenarioParse, RejectsMalformedLinesNamingTheLine)
         {"pass unreachable\nprinter \"P\"\n", "line 2"},
         {"pass\nend\npass\n", "line 3"},
         {"pass\nflush\n", "line 2"},
+        {"pass after=\n", "line 1"},
         {"pass\nprinter \"\xC3\"\n", "line 2"},
     };
     for (const auto& [text, line] : cases) {
@@ -393,4 +394,32 @@ TEST(MonitorScriptedSpooler, QuitComesOnceAfterTheLastSnapshotsPass)
     finishPass(spooler);
     EXPECT_FALSE(takeQuit(spooler));
     EXPECT_EQ(spooler.taken, 2u);
+}
+
+// A snapshot marked after= waits for its file: a test outside the program
+// decides when a job leaves its queue.
+TEST(MonitorScriptedSpooler, ASnapshotWaitsForItsFile)
+{
+    static bool released = false;
+    ScriptedSpooler spooler;
+    spooler.fileExists = [](const std::u16string& name) { return released && name == u"go \u00E9.txt"; };
+    std::string error;
+    ASSERT_TRUE(
+        parseScenario("pass\nprinter \"P\"\njob 1 status=16 printed=2\npass after=\"go \xC3\xA9.txt\"\n"
+                      "printer \"P\"\n",
+            spooler.scenario, error))
+        << error;
+    EXPECT_EQ(spooler.scenario.snapshots[1].after, u"go \u00E9.txt");
+    EXPECT_EQ(takeSnapshot(spooler).printers.at(0).jobs.size(), 1u);
+    for (int pass = 0; pass < 3; ++pass) EXPECT_EQ(takeSnapshot(spooler).printers.at(0).jobs.size(), 1u);
+    released = true;
+    EXPECT_TRUE(takeSnapshot(spooler).printers.at(0).jobs.empty());
+    EXPECT_EQ(spooler.taken, 2u);
+
+    // Without anyone to ask, every file is there.
+    ScriptedSpooler plain;
+    ASSERT_TRUE(parseScenario("pass\npass after=x\n", plain.scenario, error));
+    takeSnapshot(plain);
+    takeSnapshot(plain);
+    EXPECT_EQ(plain.taken, 2u);
 }

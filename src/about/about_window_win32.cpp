@@ -60,6 +60,8 @@ LRESULT onCommand(WPARAM wParam)
 
 LRESULT CALLBACK aboutWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A fatal report is on screen: the program ends once it is read.
+    if (message == WM_COMMAND && fatalReportBegun()) return 1;
     switch (message) {
     case WM_CREATE: createAboutControls(window); return 0;
     case WM_COMMAND: return onCommand(wParam);

@@ -4,6 +4,8 @@
 
 HANDLE dbMutex = nullptr;
 
+namespace {
+
 DWORD waitForDbMutex()
 {
     DWORD result;
@@ -18,6 +20,8 @@ bool ownsDbMutex(DWORD waitResult)
 {
     return waitResult == WAIT_OBJECT_0 || waitResult == WAIT_ABANDONED;
 }
+
+} // namespace
 
 DbMutexLock::DbMutexLock()
     : owned_(ownsDbMutex(waitForDbMutex()))

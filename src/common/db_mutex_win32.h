@@ -23,7 +23,3 @@ public:
 private:
     bool owned_ = false;
 };
-
-// The same wait without the scope, for the recorder threads.
-DWORD waitForDbMutex();
-bool ownsDbMutex(DWORD waitResult);

@@ -117,6 +117,8 @@ void applyLanguageChoice(HWND window)
 
 LRESULT CALLBACK languageWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A fatal report is on screen: the program ends once it is read.
+    if (message == WM_COMMAND && fatalReportBegun()) return 1;
     switch (message) {
     case WM_CREATE: createLanguageControls(window); return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0; // wakes the window's own loop

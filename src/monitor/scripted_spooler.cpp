@@ -164,8 +164,14 @@ std::string parseLine(const std::vector<Word>& words, Scenario& scenario)
     if (directive == "pass") {
         Snapshot snapshot;
         for (std::size_t i = 1; i < words.size(); ++i) {
-            if (words[i].text != "unreachable") return "unknown word after pass: " + words[i].text;
-            snapshot.unreachable = true;
+            const std::string& word = words[i].text;
+            if (word == "unreachable") {
+                snapshot.unreachable = true;
+            } else if (word.starts_with("after=") && word.size() > 6) {
+                if (!utf8ToUtf16(word.substr(6), snapshot.after)) return "malformed UTF-8 in after=";
+            } else {
+                return "unknown word after pass: " + word;
+            }
         }
         scenario.snapshots.push_back(std::move(snapshot));
         return {};
@@ -286,7 +292,10 @@ bool parseScenario(std::string_view text, Scenario& scenario, std::string& error
 const Snapshot& takeSnapshot(ScriptedSpooler& spooler)
 {
     std::size_t count = spooler.scenario.snapshots.size();
-    if (spooler.taken < count) ++spooler.taken;
+    if (spooler.taken < count) {
+        const std::u16string& after = spooler.scenario.snapshots[spooler.taken].after;
+        if (after.empty() || !spooler.fileExists || spooler.fileExists(after)) ++spooler.taken;
+    }
     if (spooler.scenario.end && spooler.taken == count && !spooler.quitGiven && !spooler.quitDue) {
         // An unreachable pass is over as soon as the enumeration failed: the
         // monitor then waits to retry, and that is when the quit must reach it.

@@ -1,6 +1,8 @@
 // A spooler played from a scenario file, for tests and the simulation build.
 // The file is UTF-8, one directive a line:
-//   pass [unreachable]                    the next snapshot of the spooler
+//   pass [unreachable] [after="FILE"]     the next snapshot of the spooler; with
+//                                         after=, not before FILE exists beside
+//                                         the program (the last one repeats till then)
 //   printer "NAME" [unopenable] [info-fails] [jobs-fail] [reports=N] [slow=MS] [quit]
 //   job ID [status=N] [printed=N] [total=N] [copies=N] [user=U] [machine=M]
 //          [document="D"] [submitted=YYYY-MM-DDTHH:MM:SS.mmm] [nodevmode]
@@ -44,6 +46,7 @@ std::uint32_t reportedJobCount(const ScriptedPrinter& printer);
 
 struct Snapshot {
     bool unreachable = false; // the enumeration fails with 1722
+    std::u16string after;     // taken only once this file exists; empty: at once
     std::vector<ScriptedPrinter> printers;
 };
 
@@ -65,6 +68,8 @@ struct ScriptedSpooler {
     bool quitGiven = false;
     std::vector<std::uint32_t> retryWaits; // waits asked for before retrying an enumeration
     std::uint64_t readingMilliseconds = 0; // time the slow printers took to open, in all
+    // Whether the file a snapshot waits for exists; none: every file does.
+    bool (*fileExists)(const std::u16string& name) = nullptr;
 };
 
 const Snapshot& takeSnapshot(ScriptedSpooler& spooler);

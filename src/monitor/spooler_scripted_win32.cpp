@@ -39,6 +39,9 @@ void loadScenario()
     CloseHandle(file);
     std::string error;
     if (!parseScenario(text, spooler.scenario, error)) scenarioUnusable(error);
+    spooler.fileExists = [](const std::u16string& name) {
+        return GetFileAttributesW(wide((programFolder() + u"\\" + name).c_str())) != INVALID_FILE_ATTRIBUTES;
+    };
     loaded = true;
 }
 

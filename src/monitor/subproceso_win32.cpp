@@ -92,12 +92,14 @@ void waitForRecorders(std::vector<RecorderEntry>& recorders)
 
 DWORD WINAPI recorderThread(void* record)
 {
-    DWORD wait = waitForDbMutex();
-    // A failed wait still records: losing the row would be worse than an
-    // unguarded write, and the store's own busy retry covers a collision.
+    DbMutexLock lock;
+    // Once a fatal report is on screen the process ends when it is
+    // dismissed; the row would be written under nobody's lock.
+    if (!lock.owned() && fatalReportBegun()) return 1;
+    // Any other failed wait still records: losing the row would be worse
+    // than an unguarded write, and the store's own busy retry covers a
+    // collision.
     recordJob(programFolder(), *static_cast<const JobRecord*>(record), systemTimeToLocal);
-    // WAIT_ABANDONED hands the mutex over as well; it must not stay held.
-    if (ownsDbMutex(wait)) ReleaseMutex(dbMutex);
     return 1;
 }
 

@@ -147,8 +147,18 @@ void quitProgram(HWND window, HICON icon)
     quitting = true;
 }
 
+// While a fatal report is on screen (another thread failed) nothing new
+// starts: no quit that would wait for the failing thread, no query that would
+// wait for the lock it may hold, no second report.
+bool startsWork(UINT message)
+{
+    return message == shell::trayCallbackMsg || message == WM_COMMAND || message == WM_TIMER
+        || message == WM_NOTIFY;
+}
+
 LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (fatalReportBegun() && startsWork(message)) return message == WM_COMMAND ? 1 : 0;
     switch (message) {
     case WM_SIZE: return onSize(window, wParam, lParam);
     case WM_DESTROY: return onDestroy(window);

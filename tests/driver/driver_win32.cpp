@@ -349,6 +349,15 @@ std::vector<std::wstring> folderNames(const std::wstring& folder)
     return names;
 }
 
+void writeFile(const std::wstring& name, const std::string& content)
+{
+    HANDLE file = CreateFileW(
+        (programFolder() + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
 std::wstring privateProgramCopy(const std::wstring& name)
 {
     const std::wstring from = programFolder();

@@ -110,6 +110,9 @@ std::map<unsigned long, std::wstring> languageTexts(const std::wstring& file);
 
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::wstring> folderNames(const std::wstring& folder);
+// Writes a file beside the program (the simulation build's scenario, a file
+// a scenario waits for, a damaged database).
+void writeFile(const std::wstring& name, const std::string& content);
 // A fresh copy of the program, its SQLite and its language files in a folder
 // of that name beside it, for a scenario that changes files; the program's
 // path in it.

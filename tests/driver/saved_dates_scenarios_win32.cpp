@@ -464,3 +464,42 @@ const bool registered = addScenario(L"dates-window", theWindowAsBuilt)
     && addScenario(L"dates-add", addingNames) && addScenario(L"dates-delete", deletingAndCounting);
 
 } // namespace
+
+namespace {
+
+// The warning for a name in use is shown with the database lock free: a job
+// that finishes meanwhile gets its row, and a tray quit ends the program.
+void aWarningHoldsNobodyUp()
+{
+    DeleteFileW((programFolder() + L"\\go.txt").c_str());
+    DeleteFileW((programFolder() + L"\\pgwarden.db").c_str());
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 1 status=0x10 printed=2 user=\"ana\" machine=\"PC\"\n"
+        "pass after=\"go.txt\"\nprinter \"Office\"\n");
+    Program program;
+    HWND main = waitForMainWindow(program);
+    check(main != nullptr, "the main window exists");
+    SendMessageW(main, WM_NULL, 0, 0);
+    databaseExec(L"insert into tbFechas (fefecha, fememo) values ('2026-01-01T00:00:00.000', 'Easter');");
+    trayClick(main);
+    SavedDatesWindow dates = openSavedDates(program, main);
+    if (!dates.complete) return;
+    SetWindowTextW(dates.nameEdit, L"Easter");
+    press(dates.accept);
+    HWND box = waitForMessageBox(program);
+    check(
+        box != nullptr && messageBoxText(box) == texts[1000010], "the name in use is refused with a warning");
+    writeFile(L"go.txt", "");
+    check(waitUntil([] {
+        return databaseRows(L"select count(*) from tbTrabajos;") == std::vector<std::wstring>{L"1"};
+    }),
+        "a job finishing while the warning is open gets its row");
+    check(box != nullptr && IsWindowVisible(box), "the warning is still open");
+    trayMenuQuit(program, main);
+    check(program.ends(), "a tray quit with the warning open ends the program");
+    check(program.exitCode() == 0, "with exit code 0");
+}
+
+const bool registeredBusy = addScenario(L"dates-warning-busy", aWarningHoldsNobodyUp);
+
+} // namespace

@@ -139,13 +139,8 @@ void writeSpoolerScenario(const std::vector<Job>& jobs)
     }
     text += "pass\n";
     for (const std::string& printer : printers) text += "printer \"" + printer + "\"\n";
-    std::wstring folder = programFolder();
-    DeleteFileW((folder + L"\\pgwarden.db").c_str());
-    HANDLE file = CreateFileW(
-        (folder + L"\\spooler-scenario.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    DeleteFileW((programFolder() + L"\\pgwarden.db").c_str());
+    writeFile(L"spooler-scenario.txt", text);
 }
 
 // ---- working the view as the user and the tab control would ----------------------------

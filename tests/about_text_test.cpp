@@ -1,0 +1,58 @@
+// The about window's caption and body, made from the language texts.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "about/about_text.h"
+#include "common/milibreria.h"
+
+namespace {
+
+struct AboutText : ::testing::Test {
+    void TearDown() override { freeTexts(); }
+
+    static void load(const std::u16string& lines)
+    {
+        std::vector<unsigned char> bytes;
+        for (char16_t unit : lines) {
+            bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+            bytes.push_back(static_cast<unsigned char>(unit >> 8));
+        }
+        loadTextsFromBytes(bytes);
+    }
+};
+
+} // namespace
+
+TEST_F(AboutText, BodyPutsEachValueIndentedUnderItsLabel)
+{
+    load(u"6=Heading\r\n7=L1\r\n8=V1\r\n9=L2\r\n10=V2\r\n11=L3\r\n12=V3\r\n13=L4\r\n14=V4\r\n15=L5\r\n16="
+         u"V5\r\n"
+         u"19=Version\r\n20=of\r\n");
+    EXPECT_EQ(aboutBody(),
+        u"Heading\r\n\r\n\r\nL1\r\n\tV1\r\n\r\nL2\r\n\tV2\r\n\r\nL3\r\n\tV3\r\n\r\nL4\r\n\tV4"
+        u"\r\n\r\nL5\r\n\tV5");
+    EXPECT_EQ(aboutCaption(u"0.5.0.0", u"Pagewarden"), u"Version 0.5.0.0 of Pagewarden");
+}
+
+TEST_F(AboutText, MissingTextsReadNone)
+{
+    load(u"6=Heading\r\n");
+    EXPECT_EQ(aboutCaption(u"0.5.0.0", u"Pagewarden"), u"none 0.5.0.0 none Pagewarden");
+    EXPECT_EQ(aboutBody().substr(0, 20), u"Heading\r\n\r\n\r\nnone\r\n\t");
+}
+
+TEST_F(AboutText, TextsOfAnyLengthAreCutToTheWindowsBuffers)
+{
+    // A language file may hold texts far longer than the window shows; each
+    // is cut whole, never past the buffer and never inside a surrogate pair.
+    std::u16string longValue(5000, u'x');
+    load(u"6=" + longValue + u"\r\n19=" + std::u16string(399, u'y') + u"\U0001F5A8\r\n");
+    EXPECT_EQ(aboutBody(), std::u16string(aboutBodyCapacity, u'x'));
+    std::u16string caption = aboutCaption(u"0.5.0.0", u"Pagewarden");
+    EXPECT_EQ(caption, std::u16string(399, u'y'));
+    EXPECT_LE(caption.size(), aboutCaptionCapacity);
+    EXPECT_EQ(cutText(u"ab", 5), u"ab");
+    EXPECT_EQ(cutText(u"a\U0001F5A8b", 2), u"a");
+    EXPECT_EQ(cutText(u"a\U0001F5A8b", 3), u"a\U0001F5A8");
+}
