@@ -32,7 +32,7 @@ if(TARGET pagewarden)
   # of the program's folder.
   add_test(NAME shell_wine_windows
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
-            dates-window dates-add dates-delete about-window windows-out-of-order
+            dates-window dates-add dates-delete about-window about-link-fails windows-out-of-order
             language-choose language-first language-twin language-held language-vanished dates-warning-busy)
   if(TARGET pagewarden_sim)
     add_dependencies(pwdriver pagewarden_sim)

@@ -117,7 +117,12 @@ void createSavedDatesControls(HWND window)
     savedNamesCombo = createControl(window,
         {L"ComboBox", u"", WS_VSCROLL | CBS_DROPDOWNLIST | CBS_HASSTRINGS, 0, 60, 80, w - 100, 120, 0},
         u"351");
-    loadSavedDateNames(savedNamesCombo);
+    {
+        // A recorder may be writing meanwhile: the list is read under the
+        // lock like every other access of the window.
+        DbMutexLock lock;
+        loadSavedDateNames(savedNamesCombo);
+    }
     selectFirstSavedName();
 
     showAddPage(SW_SHOW);

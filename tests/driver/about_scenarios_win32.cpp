@@ -59,11 +59,13 @@ struct LinkHandlers {
             static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
     }
 
-    LinkHandlers()
+    // By default the links go to this driver's recorder; a command given
+    // here instead (a program that does not exist, say) goes for them all.
+    explicit LinkHandlers(std::wstring command = L"")
     {
         wchar_t self[MAX_PATH];
         GetModuleFileNameW(nullptr, self, MAX_PATH);
-        std::wstring command = L"\"" + std::wstring(self) + L"\" record-link \"%1\"";
+        if (command.empty()) command = L"\"" + std::wstring(self) + L"\" record-link \"%1\"";
         for (const wchar_t* scheme : schemes) {
             wchar_t old[1024] = L"";
             DWORD size = sizeof old;
@@ -249,7 +251,28 @@ void windowsClosedOutOfOrder()
     check(program.exitCode() == 0, "with exit code 0");
 }
 
+// A link that the shell cannot open stays a fatal report: it names the
+// link's line and ends the program with code 1.
+void aLinkWithoutAHandler()
+{
+    LinkHandlers nowhere(L"\"C:\\no such folder\\no such program.exe\" \"%1\"");
+    Program program;
+    HWND main = waitForMainWindow(program);
+    HWND about = openAbout(program, main);
+    if (about == nullptr) return;
+    PostMessageW(about, WM_COMMAND, 10000, 0);
+    HWND box = waitForMessageBox(program);
+    check(box != nullptr, "the e-mail button without a mail program ends in the fatal report");
+    if (box == nullptr) return;
+    const std::wstring message = messageBoxText(box);
+    check(message.find(L"\r\n42\r\n") != std::wstring::npos && message.ends_with(L"mirtabout"),
+        "it names line 42 of the unit mirtabout");
+    dismissMessageBox(box);
+    check(program.ends() && program.exitCode() == 1, "dismissed, it ends the program with code 1");
+}
+
 const bool registered = addScenario(L"about-window", theAboutWindow)
+    && addScenario(L"about-link-fails", aLinkWithoutAHandler)
     && addScenario(L"windows-out-of-order", windowsClosedOutOfOrder);
 
 } // namespace
