@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "monitor/job_tracking.h"
-#include "monitor/scripted_spooler.h"
+#include "monitor/sim/scripted_spooler.h"
 
 namespace {
 

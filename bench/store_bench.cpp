@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "store/misqlite.h"
+#include "store/job_store.h"
 
 namespace {
 

@@ -4,7 +4,7 @@ set(PW_SHELL_SOURCES)
 foreach(source IN LISTS PW_WIN32_SOURCES)
   get_filename_component(name "${source}" NAME)
   # Chosen at link time: the entry point, the fatal report and the spooler.
-  if(name MATCHES "^(main|fatal|spooler_.*)_win32\\.cpp$")
+  if(name MATCHES "^(main|fatal_report|spooler_.*)_win32\\.cpp$")
     list(APPEND PW_SEAM_SOURCES "${source}")
   else()
     list(APPEND PW_SHELL_SOURCES "${source}")
@@ -26,7 +26,7 @@ set_source_files_properties("${PROJECT_SOURCE_DIR}/src/resources/startfold.rc" P
 # pagewarden_sim.exe differs only by its spooler: it answers from spooler-scenario.txt.
 function(pw_tray_program target spooler)
   set(sources "${PROJECT_SOURCE_DIR}/src/shell/main_win32.cpp"
-              "${PROJECT_SOURCE_DIR}/src/common/fatal_win32.cpp"
+              "${PROJECT_SOURCE_DIR}/src/common/fatal_report_win32.cpp"
               "${PROJECT_SOURCE_DIR}/src/monitor/${spooler}")
   foreach(source IN LISTS sources)
     if(NOT EXISTS "${source}")
@@ -41,7 +41,7 @@ function(pw_tray_program target spooler)
 endfunction()
 
 pw_tray_program(pagewarden spooler_winspool_win32.cpp)
-pw_tray_program(pagewarden_sim spooler_scripted_win32.cpp)
+pw_tray_program(pagewarden_sim sim/spooler_scripted_win32.cpp)
 
 file(GLOB PW_STARTFOLD_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/startfold/*.cpp")
 if(PW_STARTFOLD_SOURCES)

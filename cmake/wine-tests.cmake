@@ -8,7 +8,7 @@ endif()
 # The driver's common ground and one file of scenarios per part of the program.
 file(GLOB PW_DRIVER_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/driver/*.cpp")
 add_executable(pwdriver ${PW_DRIVER_SOURCES})
-target_include_directories(pwdriver PRIVATE "${PROJECT_SOURCE_DIR}/tests")
+target_include_directories(pwdriver PRIVATE "${PROJECT_SOURCE_DIR}/tests" "${PROJECT_SOURCE_DIR}/src")
 target_compile_definitions(pwdriver PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 # It reads the program's database as another program would.
 target_link_libraries(pwdriver PRIVATE sqlite3 comctl32 shell32 user32 gdi32 advapi32)

@@ -4,7 +4,8 @@
 #include <vector>
 
 #include "about/about_text.h"
-#include "common/milibreria.h"
+#include "common/strings.h"
+#include "common/language_texts.h"
 
 namespace {
 

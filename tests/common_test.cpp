@@ -6,7 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "common/milibreria.h"
+#include "common/strings.h"
+#include "common/language_texts.h"
+#include "common/fatal_report.h"
 #include "support/fatal_error.h"
 
 namespace {

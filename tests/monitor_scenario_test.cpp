@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "monitor/job_tracking.h"
-#include "monitor/scripted_spooler.h"
+#include "monitor/sim/scripted_spooler.h"
 #include "store_support.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "store/misqlite.h"
+#include "store/job_store.h"
 
 struct StoreFolder : ::testing::Test {
     std::filesystem::path path;

@@ -2,7 +2,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/milibreria.h"
+#include "common/strings.h"
+#include "common/fatal_report.h"
 
 void fatalError(const char16_t* unit, const char16_t* line)
 {

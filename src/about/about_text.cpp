@@ -1,15 +1,7 @@
 #include "about/about_text.h"
 
-#include "common/milibreria.h"
-
-std::u16string cutText(std::u16string text, std::size_t capacity)
-{
-    if (text.size() <= capacity) return text;
-    std::size_t cut = capacity;
-    if (cut > 0 && text[cut - 1] >= 0xD800 && text[cut - 1] <= 0xDBFF) --cut;
-    text.resize(cut);
-    return text;
-}
+#include "common/language_texts.h"
+#include "common/strings.h"
 
 std::u16string aboutCaption(const std::u16string& version, const std::u16string& productName)
 {

@@ -4,9 +4,6 @@
 #include <cstddef>
 #include <string>
 
-// Unit named by the fatal reports of the about window.
-inline constexpr char16_t aboutUnit[] = u"mirtabout";
-
 // Where the about window's three buttons lead. Addresses of the project,
 // never of a person; the shell opens each with its own handler.
 namespace aboutLink {
@@ -24,6 +21,3 @@ std::u16string aboutCaption(const std::u16string& version, const std::u16string&
 // Text 6, then the five labelled entries (7 and 8, 9 and 10, ... 15 and 16),
 // each value on the line under its label, indented by a tab.
 std::u16string aboutBody();
-
-// Cuts a text to a capacity without leaving half of a surrogate pair.
-std::u16string cutText(std::u16string text, std::size_t capacity);

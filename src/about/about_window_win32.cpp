@@ -3,7 +3,11 @@
 #include <shellapi.h>
 
 #include "about/about_text.h"
-#include "common/milibreria_win32.h"
+#include "common/fatal_report.h"
+#include "common/language_texts.h"
+#include "common/wide_text_win32.h"
+#include "common/window_contract.h"
+#include "common/window_helpers_win32.h"
 
 namespace {
 
@@ -15,7 +19,7 @@ HWND createControl(HWND window, HMODULE module, const wchar_t* className, const 
 {
     HWND control = CreateWindowExW(0, className, wide(text.c_str()), WS_CHILD | WS_VISIBLE, x, y, width,
         height, window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), module, nullptr);
-    if (control == nullptr) fatalError(aboutUnit, failLine);
+    if (control == nullptr) fatalError(unit::about, failLine);
     setDefaultFont(control);
     return control;
 }
@@ -23,18 +27,18 @@ HWND createControl(HWND window, HMODULE module, const wchar_t* className, const 
 void createAboutControls(HWND window)
 {
     HMODULE module = GetModuleHandleA(nullptr);
-    if (module == nullptr) fatalError(aboutUnit, u"155");
+    if (module == nullptr) fatalError(unit::about, u"155");
     RECT client;
-    if (!GetClientRect(window, &client)) fatalError(aboutUnit, u"157");
+    if (!GetClientRect(window, &client)) fatalError(unit::about, u"157");
     const int w = client.right, h = client.bottom;
     // The body's last 25 pixels lie under the first button, created after it.
     createControl(window, module, L"static", aboutBody(), 25, 25, w - 50, h - 150, 0, u"166");
     createControl(window, module, L"button", getText(textid::aboutWebButton), 25, h - 150, w - 50, 25,
-        cmdAboutWebPage, u"178");
+        contract::cmdAboutWebPage, u"178");
     createControl(window, module, L"button", getText(textid::aboutMailButton), 25, h - 100, w - 50, 25,
-        cmdAboutMail, u"189");
+        contract::cmdAboutMail, u"189");
     createControl(window, module, L"button", getText(textid::aboutDonationButton), 25, h - 50, w - 50, 25,
-        cmdAboutDonation, u"200");
+        contract::cmdAboutDonation, u"200");
 }
 
 // A link the shell cannot open (no program for "mailto:", say) ends in the
@@ -43,15 +47,15 @@ void openAboutLink(const char16_t* target, const char16_t* failLine)
 {
     auto result = reinterpret_cast<INT_PTR>(
         ShellExecuteW(nullptr, L"open", wide(target), nullptr, L".", SW_SHOWMAXIMIZED));
-    if (result < 32) fatalError(aboutUnit, failLine);
+    if (result < 32) fatalError(unit::about, failLine);
 }
 
 LRESULT onCommand(WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
-    case cmdAboutWebPage: openAboutLink(aboutLink::webPage, u"24"); return 0;
-    case cmdAboutDonation: openAboutLink(aboutLink::donation, u"33"); return 0;
-    case cmdAboutMail: openAboutLink(aboutLink::mail, u"42"); return 0;
+    case contract::cmdAboutWebPage: openAboutLink(aboutLink::webPage, u"24"); return 0;
+    case contract::cmdAboutDonation: openAboutLink(aboutLink::donation, u"33"); return 0;
+    case contract::cmdAboutMail: openAboutLink(aboutLink::mail, u"42"); return 0;
     }
     return 1;
 }
@@ -72,32 +76,32 @@ LRESULT CALLBACK aboutWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void showAboutWindow(HWND owner, const wchar_t* version, const wchar_t* productName)
 {
-    if (showOpenWindow(aboutClass)) return;
+    if (showOpenWindow(contract::aboutClass)) return;
     const std::u16string caption = aboutCaption(utf16(version), utf16(productName));
     HMODULE module = GetModuleHandleA(nullptr);
-    if (module == nullptr) fatalError(aboutUnit, u"93");
+    if (module == nullptr) fatalError(unit::about, u"93");
     HICON largeIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32514)); // the question mark
-    if (largeIcon == nullptr) fatalError(aboutUnit, u"96");
+    if (largeIcon == nullptr) fatalError(unit::about, u"96");
     HCURSOR arrow = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
-    if (arrow == nullptr) fatalError(aboutUnit, u"99");
+    if (arrow == nullptr) fatalError(unit::about, u"99");
     HICON smallIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32514));
-    if (smallIcon == nullptr) fatalError(aboutUnit, u"102");
-    if (enterWindowClass(aboutClass)) {
+    if (smallIcon == nullptr) fatalError(unit::about, u"102");
+    if (enterWindowClass(contract::aboutClass)) {
         WNDCLASSEXW windowClass;
         registerWindowClass(windowClass, CS_HREDRAW | CS_VREDRAW, aboutWndProc, largeIcon, arrow,
-            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, aboutClass, smallIcon);
+            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, contract::aboutClass, smallIcon);
     }
 
-    HWND window = CreateWindowExW(0, aboutClass, wide(caption.c_str()), WS_CAPTION | WS_SYSMENU,
+    HWND window = CreateWindowExW(0, contract::aboutClass, wide(caption.c_str()), WS_CAPTION | WS_SYSMENU,
         CW_USEDEFAULT, CW_USEDEFAULT, windowWidth, windowHeight, owner, nullptr, module, nullptr);
-    if (window == nullptr) fatalError(aboutUnit, u"113");
+    if (window == nullptr) fatalError(unit::about, u"113");
     POINT origin = screenCentreOrigin(windowWidth, windowHeight);
     if (!MoveWindow(window, origin.x, origin.y, windowWidth, windowHeight, TRUE))
-        fatalError(aboutUnit, u"118");
+        fatalError(unit::about, u"118");
     ShowWindow(window, SW_SHOW);
     runWindowLoop(window);
 
-    if (leaveWindowClass(aboutClass)) UnregisterClassW(aboutClass, module);
+    if (leaveWindowClass(contract::aboutClass)) UnregisterClassW(contract::aboutClass, module);
     // The owner was never disabled: only brought back to the front.
     restoreOwner(owner, false);
 }

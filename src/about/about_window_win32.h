@@ -8,9 +8,3 @@
 // has closed. A second request while it is open brings it to the front.
 void showAboutWindow(HWND owner, const wchar_t* version, const wchar_t* productName);
 LRESULT CALLBACK aboutWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-inline constexpr wchar_t aboutClass[] = L"MirtAboutF1";
-// Command ids of its buttons.
-inline constexpr WORD cmdAboutMail = 10000;
-inline constexpr WORD cmdAboutDonation = 10001;
-inline constexpr WORD cmdAboutWebPage = 10002;

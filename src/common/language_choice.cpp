@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <set>
 
-#include "common/milibreria.h"
+#include "common/language_texts.h"
 
 namespace {
 

@@ -1,13 +1,18 @@
 #include "common/language_window_win32.h"
+#include "common/window_contract.h"
 
 #include <vector>
 
+#include "common/fatal_report.h"
+#include "common/folders_win32.h"
 #include "common/language_choice.h"
-#include "common/milibreria_win32.h"
+#include "common/language_texts.h"
+#include "common/strings.h"
+#include "common/wide_text_win32.h"
+#include "common/window_helpers_win32.h"
 
 namespace {
 
-constexpr char16_t unitName[] = u"milibreria";
 constexpr int windowWidth = 250;
 constexpr int windowHeight = 150;
 
@@ -34,10 +39,10 @@ void fillLanguageCombo()
     for (const std::u16string& name : listedLanguageNames(listLanguageFolder(languageFolder())))
         if (SendMessageW(languageCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(name.c_str())))
             == CB_ERR)
-            fatalError(unitName, u"347");
+            fatalError(unit::library, u"347");
     // The first name in the list's order, not the active language: a folder
     // without any language file ends here too.
-    if (SendMessageW(languageCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalError(unitName, u"356");
+    if (SendMessageW(languageCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalError(unit::library, u"356");
 }
 
 HWND createControl(HWND window, const wchar_t* className, const char16_t* text, DWORD style, int x, int y,
@@ -46,17 +51,17 @@ HWND createControl(HWND window, const wchar_t* className, const char16_t* text, 
     HWND control = CreateWindowExW(0, className, wide(text), WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x, y,
         width, height, window, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr),
         nullptr);
-    if (control == nullptr) fatalError(unitName, u"345");
+    if (control == nullptr) fatalError(unit::library, u"345");
     setDefaultFont(control);
     return control;
 }
 
 void createLanguageControls(HWND window)
 {
-    createControl(
-        window, L"button", getText(textid::acceptButton), BS_PUSHBUTTON, 25, 75, 200, 25, cmdAcceptLanguage);
+    createControl(window, L"button", getText(textid::acceptButton), BS_PUSHBUTTON, 25, 75, 200, 25,
+        contract::cmdAcceptLanguage);
     languageCombo = createControl(
-        window, L"combobox", u"", CBS_DROPDOWNLIST | CBS_SORT, 25, 25, 200, 125, languageComboId);
+        window, L"combobox", u"", CBS_DROPDOWNLIST | CBS_SORT, 25, 25, 200, 125, contract::languageComboId);
     fillLanguageCombo();
 }
 
@@ -96,19 +101,19 @@ void applyLanguageChoice(HWND window)
     const std::u16string folder = languageFolder();
     const LanguagePlan plan = planLanguageChoice(listLanguageFolder(folder), chosenLanguage());
     switch (plan.outcome) {
-    case LanguagePlanOutcome::collision: fatalError(unitName, u"398");
-    case LanguagePlanOutcome::choiceMissing: fatalError(unitName, u"429");
+    case LanguagePlanOutcome::collision: fatalError(unit::library, u"398");
+    case LanguagePlanOutcome::choiceMissing: fatalError(unit::library, u"429");
     case LanguagePlanOutcome::ready: break;
     }
     for (std::size_t done = 0; done < plan.renames.size(); ++done) {
         if (moveFile(folder, plan.renames[done])) continue;
         for (const FileRename& undo : undoRenames(plan.renames, done)) moveFile(folder, undo);
         // The mark goes on last-but-not-least as "_" + name; every other rename takes one off.
-        fatalError(unitName, plan.renames[done].to.starts_with(u'_') ? u"429" : u"398");
+        fatalError(unit::library, plan.renames[done].to.starts_with(u'_') ? u"429" : u"398");
     }
     // Someone else may have renamed files meanwhile; the message promises
     // the next start a language, so it is given only when that holds.
-    if (markedLanguageFiles(folder) != 1) fatalError(unitName, u"430");
+    if (markedLanguageFiles(folder) != 1) fatalError(unit::library, u"430");
     MessageBoxW(window, wide(getText(textid::languageChosen)), L"", MB_OK | MB_ICONINFORMATION);
     DestroyWindow(window);
 }
@@ -123,7 +128,7 @@ LRESULT CALLBACK languageWndProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_CREATE: createLanguageControls(window); return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0; // wakes the window's own loop
     case WM_COMMAND:
-        if (LOWORD(wParam) == cmdAcceptLanguage) {
+        if (LOWORD(wParam) == contract::cmdAcceptLanguage) {
             applyLanguageChoice(window);
             return 0;
         }
@@ -134,34 +139,34 @@ LRESULT CALLBACK languageWndProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 void showLanguageWindow(HWND owner)
 {
-    if (showOpenWindow(languageClass)) return;
+    if (showOpenWindow(contract::languageClass)) return;
     const bool disabledHere = disableOwner(owner);
     HICON largeIcon = LoadIconW(nullptr, IDI_INFORMATION);
-    if (largeIcon == nullptr) fatalError(unitName, u"468");
+    if (largeIcon == nullptr) fatalError(unit::library, u"468");
     HICON smallIcon = LoadIconW(nullptr, IDI_INFORMATION);
-    if (smallIcon == nullptr) fatalError(unitName, u"471");
+    if (smallIcon == nullptr) fatalError(unit::library, u"471");
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
-    if (arrow == nullptr) fatalError(unitName, u"474");
-    if (enterWindowClass(languageClass)) {
+    if (arrow == nullptr) fatalError(unit::library, u"474");
+    if (enterWindowClass(contract::languageClass)) {
         WNDCLASSEXW windowClass;
         registerWindowClass(windowClass, CS_HREDRAW | CS_VREDRAW, languageWndProc, largeIcon, arrow,
-            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, languageClass, smallIcon);
+            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, contract::languageClass, smallIcon);
     }
     HMODULE module = GetModuleHandleA(nullptr);
-    if (module == nullptr) fatalError(unitName, u"480");
+    if (module == nullptr) fatalError(unit::library, u"480");
 
-    HWND window
-        = CreateWindowExW(0, languageClass, wide(getText(textid::languageTitle)), WS_CAPTION | WS_SYSMENU,
-            CW_USEDEFAULT, CW_USEDEFAULT, windowWidth, windowHeight, owner, nullptr, module, nullptr);
+    HWND window = CreateWindowExW(0, contract::languageClass, wide(getText(textid::languageTitle)),
+        WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, windowWidth, windowHeight, owner, nullptr,
+        module, nullptr);
     // Without its window there is no loop to wait in: the owner must not
     // stay disabled for ever.
-    if (window == nullptr) fatalError(unitName, u"482");
+    if (window == nullptr) fatalError(unit::library, u"482");
     POINT origin = screenCentreOrigin(windowWidth, windowHeight);
     MoveWindow(window, origin.x, origin.y, windowWidth, windowHeight, TRUE);
     ShowWindow(window, SW_SHOW);
     SetFocus(languageCombo);
     runWindowLoop(window);
 
-    if (leaveWindowClass(languageClass)) UnregisterClassW(languageClass, module);
+    if (leaveWindowClass(contract::languageClass)) UnregisterClassW(contract::languageClass, module);
     restoreOwner(owner, disabledHere);
 }

@@ -9,7 +9,3 @@
 // once it has closed. A second request while it is open brings it to the front.
 void showLanguageWindow(HWND owner);
 LRESULT CALLBACK languageWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-inline constexpr wchar_t languageClass[] = L"IdiomasClass1";
-inline constexpr WORD cmdAcceptLanguage = 10001;
-inline constexpr WORD languageComboId = 10000;

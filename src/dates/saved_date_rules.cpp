@@ -1,5 +1,7 @@
 #include "dates/saved_date_rules.h"
 
+#include "common/strings.h"
+
 #include <vector>
 
 std::u16string trimmedDateName(const std::u16string& typed)

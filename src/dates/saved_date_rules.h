@@ -7,10 +7,7 @@
 #include <string>
 
 #include "common/date_time.h"
-#include "common/milibreria.h"
-
-// Unit named by the fatal reports of the saved-dates window.
-inline constexpr char16_t datesUnit[] = u"managedates";
+#include "common/language_texts.h"
 
 // The name field takes at most this many characters.
 inline constexpr std::size_t savedDateNameLimit = 250;

@@ -8,12 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "common/database_lock_win32.h"
 #include "common/date_time_win32.h"
-#include "common/db_mutex_win32.h"
-#include "common/milibreria_win32.h"
+#include "common/fatal_report.h"
+#include "common/folders_win32.h"
+#include "common/language_texts.h"
+#include "common/wide_text_win32.h"
+#include "common/window_contract.h"
+#include "common/window_helpers_win32.h"
 #include "dates/saved_date_rules.h"
-#include "store/misqlite.h"
-#include "store/misqlite_win32.h"
+#include "store/job_store.h"
+#include "store/job_store_win32.h"
 
 namespace {
 
@@ -40,7 +45,7 @@ HWND createControl(HWND window, const ControlSpec& spec, const char16_t* failLin
     HWND control = CreateWindowExW(spec.extendedStyle, spec.className, wide(spec.text),
         WS_CHILD | WS_VISIBLE | spec.style, spec.x, spec.y, spec.width, spec.height, window,
         reinterpret_cast<HMENU>(static_cast<UINT_PTR>(spec.id)), GetModuleHandleW(nullptr), nullptr);
-    if (control == nullptr) fatalError(datesUnit, failLine);
+    if (control == nullptr) fatalError(unit::savedDates, failLine);
     setDefaultFont(control);
     return control;
 }
@@ -53,7 +58,7 @@ void insertTab(textid::Id textId, const char16_t* failLine)
     item.pszText = wide(text.data());
     auto count = SendMessageW(datesTabs, TCM_GETITEMCOUNT, 0, 0);
     if (SendMessageW(datesTabs, TCM_INSERTITEMW, count, reinterpret_cast<LPARAM>(&item)) == -1)
-        fatalError(datesUnit, failLine);
+        fatalError(unit::savedDates, failLine);
 }
 
 void showAddPage(int command)
@@ -71,21 +76,21 @@ void showDeletePage(int command)
 void selectFirstSavedName()
 {
     auto count = static_cast<std::int16_t>(SendMessageW(savedNamesCombo, CB_GETCOUNT, 0, 0));
-    if (count == -1) fatalError(datesUnit, u"357");
+    if (count == -1) fatalError(unit::savedDates, u"357");
     if (count > 0 && SendMessageW(savedNamesCombo, CB_SETCURSEL, 0, 0) == CB_ERR)
-        fatalError(datesUnit, u"361");
+        fatalError(unit::savedDates, u"361");
 }
 
 void createSavedDatesControls(HWND window)
 {
     RECT client;
-    if (!GetClientRect(window, &client)) fatalError(datesUnit, u"230");
+    if (!GetClientRect(window, &client)) fatalError(unit::savedDates, u"230");
     const int w = client.right, h = client.bottom;
 
     datesTabs = createControl(window, {WC_TABCONTROLW, u"", 0, 0, 20, 20, w - 40, h - 80, 0}, u"236");
     insertTab(textid::addDateTab, u"241");
     insertTab(textid::deleteDateTab, u"245");
-    if (SendMessageW(datesTabs, TCM_SETCURSEL, 0, 0) == -1) fatalError(datesUnit, u"248");
+    if (SendMessageW(datesTabs, TCM_SETCURSEL, 0, 0) == -1) fatalError(unit::savedDates, u"248");
 
     nameLabel = createControl(
         window, {L"static", getText(textid::dateNameLabel), 0, 0, 40, 60, w - 80, 20, 0}, u"256");
@@ -106,10 +111,12 @@ void createSavedDatesControls(HWND window)
     dateOnlyRadio = createControl(window,
         {L"Button", getText(textid::dateOnlyChoice), BS_AUTORADIOBUTTON, 0, 60, 180, 200, 20, 0}, u"310");
     acceptDatesButton = createControl(window,
-        {L"Button", getText(textid::acceptButton), BS_PUSHBUTTON, 0, 160, h - 40, 100, 20, cmdAcceptDates},
+        {L"Button", getText(textid::acceptButton), BS_PUSHBUTTON, 0, 160, h - 40, 100, 20,
+            contract::cmdAcceptDates},
         u"321");
     closeDatesButton = createControl(window,
-        {L"Button", getText(textid::closeButton), BS_PUSHBUTTON, 0, 420, h - 40, 100, 20, cmdCloseDates},
+        {L"Button", getText(textid::closeButton), BS_PUSHBUTTON, 0, 420, h - 40, 100, 20,
+            contract::cmdCloseDates},
         u"332");
     SendMessageW(dateTimeRadio, BM_SETCHECK, BST_CHECKED, 0);
     savedNamesLabel = createControl(
@@ -147,7 +154,7 @@ DateTime pickerValue(HWND picker, const char16_t* failLine)
 {
     SYSTEMTIME value{};
     if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&value)) == GDT_ERROR)
-        fatalError(datesUnit, failLine);
+        fatalError(unit::savedDates, failLine);
     return fromSystemTime(value);
 }
 
@@ -205,7 +212,7 @@ void deleteDateFromForm(HWND window)
 int selectedTab(const char16_t* failLine)
 {
     auto tab = static_cast<int>(SendMessageW(datesTabs, TCM_GETCURSEL, 0, 0));
-    if (tab == -1) fatalError(datesUnit, failLine);
+    if (tab == -1) fatalError(unit::savedDates, failLine);
     return tab;
 }
 
@@ -232,8 +239,8 @@ LRESULT onNotify(const NMHDR& header)
 LRESULT onCommand(HWND window, WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
-    case cmdAcceptDates: acceptDates(window); return 0;
-    case cmdCloseDates: DestroyWindow(window); return 0;
+    case contract::cmdAcceptDates: acceptDates(window); return 0;
+    case contract::cmdCloseDates: DestroyWindow(window); return 0;
     }
     return 1;
 }
@@ -255,35 +262,35 @@ LRESULT CALLBACK savedDatesWndProc(HWND window, UINT message, WPARAM wParam, LPA
 
 void showSavedDatesWindow(HWND owner)
 {
-    if (showOpenWindow(savedDatesClass)) return;
+    if (showOpenWindow(contract::savedDatesClass)) return;
     const bool disabledHere = disableOwner(owner);
     HMODULE module = GetModuleHandleA(nullptr);
-    if (module == nullptr) fatalError(datesUnit, u"406");
+    if (module == nullptr) fatalError(unit::savedDates, u"406");
     HICON largeIcon = LoadIconW(module, MAKEINTRESOURCEW(largeIconId));
     HICON smallIcon = LoadIconW(module, MAKEINTRESOURCEW(smallIconId));
-    if (largeIcon == nullptr || smallIcon == nullptr) fatalError(datesUnit, u"410");
+    if (largeIcon == nullptr || smallIcon == nullptr) fatalError(unit::savedDates, u"410");
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
-    if (arrow == nullptr) fatalError(datesUnit, u"413");
-    if (enterWindowClass(savedDatesClass)) {
+    if (arrow == nullptr) fatalError(unit::savedDates, u"413");
+    if (enterWindowClass(contract::savedDatesClass)) {
         WNDCLASSEXW windowClass;
         registerWindowClass(windowClass, CS_HREDRAW | CS_VREDRAW, savedDatesWndProc, largeIcon, arrow,
-            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, savedDatesClass, smallIcon);
+            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, contract::savedDatesClass, smallIcon);
     }
 
     short width = clientWidth, height = clientHeight;
     clientToWindowSize(width, height);
-    HWND window
-        = CreateWindowExW(0, savedDatesClass, wide(getText(textid::savedDatesItem)), WS_CAPTION | WS_SYSMENU,
-            CW_USEDEFAULT, CW_USEDEFAULT, width, height, owner, nullptr, module, nullptr);
-    if (window == nullptr) fatalError(datesUnit, u"427");
+    HWND window = CreateWindowExW(0, contract::savedDatesClass, wide(getText(textid::savedDatesItem)),
+        WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, width, height, owner, nullptr, module,
+        nullptr);
+    if (window == nullptr) fatalError(unit::savedDates, u"427");
     POINT origin = screenCentreOrigin(width, height);
-    if (!MoveWindow(window, origin.x, origin.y, width, height, TRUE)) fatalError(datesUnit, u"432");
+    if (!MoveWindow(window, origin.x, origin.y, width, height, TRUE)) fatalError(unit::savedDates, u"432");
     ShowWindow(window, SW_SHOW);
     // The user's first act is typing the name.
     SetFocus(nameEdit);
     runWindowLoop(window);
 
-    if (leaveWindowClass(savedDatesClass) && !UnregisterClassW(savedDatesClass, module))
-        fatalError(datesUnit, u"436");
+    if (leaveWindowClass(contract::savedDatesClass) && !UnregisterClassW(contract::savedDatesClass, module))
+        fatalError(unit::savedDates, u"436");
     restoreOwner(owner, disabledHere);
 }

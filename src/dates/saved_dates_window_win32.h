@@ -8,8 +8,3 @@
 // request while it is open brings the open window to the front.
 void showSavedDatesWindow(HWND owner);
 LRESULT CALLBACK savedDatesWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Its class and command ids, which the test driver finds it by.
-inline constexpr wchar_t savedDatesClass[] = L"pagewarden2";
-inline constexpr WORD cmdAcceptDates = 10023;
-inline constexpr WORD cmdCloseDates = 10024;

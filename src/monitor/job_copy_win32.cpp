@@ -1,7 +1,7 @@
 #include "monitor/job_copy_win32.h"
 
 #include "common/date_time_win32.h"
-#include "common/milibreria_win32.h"
+#include "common/wide_text_win32.h"
 
 namespace {
 

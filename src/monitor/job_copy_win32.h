@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include "monitor/job_record.h"
+#include "common/job_record.h"
 
 // Texts are copied whole; of the device mode only what counts copies is kept,
 // and a job without one has hasDevMode false.

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/job_record.h"
+#include "common/job_record.h"
 #include "monitor/recorded_jobs.h"
 
 // Status bits that show a job being printed or just printed. Windows marks a

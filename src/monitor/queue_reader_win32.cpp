@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "common/milibreria_win32.h"
+#include "common/wide_text_win32.h"
 #include "monitor/job_copy_win32.h"
 #include "monitor/spooler_win32.h"
 

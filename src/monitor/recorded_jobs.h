@@ -11,7 +11,7 @@
 #include <set>
 #include <string>
 
-#include "monitor/job_record.h"
+#include "common/job_record.h"
 
 // What tells one job from every other: the spooler numbers jobs per printer
 // and reuses the numbers, but not at the same submission time.

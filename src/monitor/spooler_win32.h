@@ -1,6 +1,6 @@
 // The print spooler calls of the monitor thread. Two definitions exist, chosen
 // at link time: the real spooler (spooler_winspool_win32.cpp) and a scripted
-// one that answers from a scenario file (spooler_scripted_win32.cpp); the unit
+// one that answers from a scenario file (sim/spooler_scripted_win32.cpp); the unit
 // tests bring their own. All follow winspool's contract: results go into the
 // caller's buffer, and a buffer too small fails with ERROR_INSUFFICIENT_BUFFER
 // and the size needed.

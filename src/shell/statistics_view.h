@@ -7,8 +7,8 @@
 #include <string>
 
 #include "common/date_time.h"
-#include "common/milibreria.h"
-#include "store/misqlite.h"
+#include "common/language_texts.h"
+#include "store/job_store.h"
 
 // Pixel unit of the whole main window layout.
 inline constexpr int layoutUnit = 20;

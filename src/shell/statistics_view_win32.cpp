@@ -4,13 +4,16 @@
 
 #include <commctrl.h>
 
+#include "common/database_lock_win32.h"
 #include "common/date_time_win32.h"
-#include "common/db_mutex_win32.h"
-#include "common/milibreria_win32.h"
-#include "shell/iconoenbarra_win32.h"
+#include "common/fatal_report.h"
+#include "common/folders_win32.h"
+#include "common/language_texts.h"
+#include "common/wide_text_win32.h"
+#include "shell/main_window_win32.h"
 #include "shell/statistics_view.h"
-#include "shell/windows_win32.h"
-#include "store/misqlite_win32.h"
+#include "shell/statistics_view_win32.h"
+#include "store/job_store_win32.h"
 
 namespace {
 
@@ -21,11 +24,12 @@ HWND groupBox, periodRadio, dateRadio, periodCombo, datePicker, statsList, group
 
 constexpr int columnWidths[] = {250, 150, 150};
 
-HWND createControl(HWND parent, const wchar_t* className, const char16_t* caption, DWORD style, HFONT font)
+HWND createControl(HWND parent, const wchar_t* className, const char16_t* caption, DWORD style, HFONT font,
+    const char16_t* failLine)
 {
     HWND control = CreateWindowExW(0, className, wide(caption), style, 20, 20, 20, 20, parent, nullptr,
         GetModuleHandleW(nullptr), nullptr);
-    if (control == nullptr) fatalHere(shellUnit);
+    if (control == nullptr) fatalError(unit::shell, failLine);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     return control;
 }
@@ -34,7 +38,7 @@ void createStatisticsList(HWND parent, HWND& list, std::uint32_t firstHeaderId)
 {
     list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 20, 10 * layoutUnit, 20,
         20, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (list == nullptr) fatalHere(shellUnit);
+    if (list == nullptr) fatalError(unit::shell, u"406");
     for (int column = 0; column < 3; ++column) {
         std::u16string header = getText(column == 0 ? firstHeaderId : textid::listColumns[column]);
         header.resize(std::min<std::size_t>(header.size(), controlTextLimit - 1));
@@ -44,7 +48,7 @@ void createStatisticsList(HWND parent, HWND& list, std::uint32_t firstHeaderId)
         record.pszText = wide(header.data());
         record.cchTextMax = controlTextLimit;
         if (SendMessageW(list, LVM_INSERTCOLUMNW, column, reinterpret_cast<LPARAM>(&record)) == -1)
-            fatalHere(shellUnit);
+            fatalError(unit::shell, u"407");
     }
 }
 
@@ -52,14 +56,14 @@ void createGroupingTabs(HWND parent)
 {
     groupingTabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE, 20, 20, 20, 20, parent,
         nullptr, GetModuleHandleW(nullptr), nullptr);
-    if (groupingTabs == nullptr) fatalHere(shellUnit);
+    if (groupingTabs == nullptr) fatalError(unit::shell, u"408");
     for (int tab = 0; tab < 3; ++tab) {
         std::u16string text = getText(textid::groupingTabs[tab]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = wide(text.data());
         if (SendMessageW(groupingTabs, TCM_INSERTITEMW, tab, reinterpret_cast<LPARAM>(&item)) == -1)
-            fatalHere(shellUnit);
+            fatalError(unit::shell, u"409");
     }
 }
 
@@ -98,7 +102,7 @@ DateTime chosenStart()
     if (isChecked(dateRadio)) {
         SYSTEMTIME picked;
         if (SendMessageW(datePicker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&picked)) == GDT_ERROR)
-            fatalHere(shellUnit);
+            fatalError(unit::shell, u"441");
         start = startOfDay(fromSystemTime(picked));
     }
     return start;
@@ -117,9 +121,9 @@ GroupingColumn chosenGrouping()
     return groupingForTab(utf16(item.pszText), loadedTabTexts());
 }
 
-void moveControl(HWND control, const ControlRect& r)
+void moveControl(HWND control, const ControlRect& r, const char16_t* failLine)
 {
-    if (!MoveWindow(control, r.x, r.y, r.width, r.height, TRUE)) fatalHere(shellUnit);
+    if (!MoveWindow(control, r.x, r.y, r.width, r.height, TRUE)) fatalError(unit::shell, failLine);
 }
 
 } // namespace
@@ -127,18 +131,18 @@ void moveControl(HWND control, const ControlRect& r)
 void createStatisticsControls(HWND mainWindow)
 {
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    if (font == nullptr) fatalHere(shellUnit);
-    groupBox = createControl(
-        mainWindow, L"Button", getText(textid::startChoiceGroup), WS_CHILD | WS_VISIBLE | BS_GROUPBOX, font);
+    if (font == nullptr) fatalError(unit::shell, u"400");
+    groupBox = createControl(mainWindow, L"Button", getText(textid::startChoiceGroup),
+        WS_CHILD | WS_VISIBLE | BS_GROUPBOX, font, u"401");
     periodRadio = createControl(mainWindow, L"Button", getText(textid::periodChoice),
-        WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, font);
-    dateRadio = createControl(
-        mainWindow, L"Button", getText(textid::dateChoice), WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, font);
+        WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, font, u"402");
+    dateRadio = createControl(mainWindow, L"Button", getText(textid::dateChoice),
+        WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, font, u"403");
     chooseByPeriod(true);
     periodCombo = createControl(mainWindow, L"combobox", u"",
-        WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_HASSTRINGS | CBS_DROPDOWNLIST, font);
+        WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_HASSTRINGS | CBS_DROPDOWNLIST, font, u"404");
     datePicker = createControl(
-        mainWindow, DATETIMEPICK_CLASSW, u"", WS_CHILD | WS_VISIBLE | DTS_LONGDATEFORMAT, font);
+        mainWindow, DATETIMEPICK_CLASSW, u"", WS_CHILD | WS_VISIBLE | DTS_LONGDATEFORMAT, font, u"405");
     createStatisticsList(mainWindow, statsList, textid::listColumns[0]);
     SendMessageW(statsList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     createGroupingTabs(mainWindow);
@@ -153,14 +157,14 @@ void fillPeriodCombo()
     SendMessageW(periodCombo, CB_RESETCONTENT, 0, 0);
     for (textid::Id id : textid::fixedPeriods)
         if (SendMessageW(periodCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(getText(id)))) == CB_ERR)
-            fatalHere(shellUnit);
+            fatalError(unit::shell, u"420");
     {
         // Listing the names reads the file while a recorder may be writing to
         // it: take the lock like every other access of the view.
         DbMutexLock lock;
         appendSavedDateNames(periodCombo);
     }
-    if (SendMessageW(periodCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalHere(shellUnit);
+    if (SendMessageW(periodCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalError(unit::shell, u"421");
     refreshStatistics();
 }
 
@@ -174,19 +178,19 @@ void refreshStatistics()
 void layoutStatisticsView(HWND mainWindow)
 {
     RECT client;
-    if (!GetClientRect(mainWindow, &client)) fatalHere(shellUnit);
+    if (!GetClientRect(mainWindow, &client)) fatalError(unit::shell, u"430");
     StatisticsLayout layout = layoutStatistics(client.right, client.bottom);
-    moveControl(groupBox, layout.groupBox);
-    moveControl(periodRadio, layout.periodRadio);
-    moveControl(dateRadio, layout.dateRadio);
-    moveControl(periodCombo, layout.periodCombo);
-    moveControl(datePicker, layout.datePicker);
-    moveControl(groupingTabs, layout.groupingTabs);
+    moveControl(groupBox, layout.groupBox, u"431");
+    moveControl(periodRadio, layout.periodRadio, u"432");
+    moveControl(dateRadio, layout.dateRadio, u"433");
+    moveControl(periodCombo, layout.periodCombo, u"434");
+    moveControl(datePicker, layout.datePicker, u"435");
+    moveControl(groupingTabs, layout.groupingTabs, u"436");
 
     RECT tabClient, tabRow;
-    if (!GetClientRect(groupingTabs, &tabClient)) fatalHere(shellUnit);
+    if (!GetClientRect(groupingTabs, &tabClient)) fatalError(unit::shell, u"437");
     if (!SendMessageW(groupingTabs, TCM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&tabRow)))
-        fatalHere(shellUnit);
+        fatalError(unit::shell, u"438");
     Box area = listAreaInTabs({tabClient.left, tabClient.top, tabClient.right, tabClient.bottom},
         static_cast<short>(GetSystemMetrics(SM_CXDLGFRAME)),
         static_cast<short>(GetSystemMetrics(SM_CYDLGFRAME)), tabRow.bottom);
@@ -194,7 +198,7 @@ void layoutStatisticsView(HWND mainWindow)
     SendMessageW(groupingTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     // Right and bottom go in as width and height: the frames reserved above
     // leave the list a margin inside the tab control.
-    if (!MoveWindow(statsList, r.left, r.top, r.right, r.bottom, TRUE)) fatalHere(shellUnit);
+    if (!MoveWindow(statsList, r.left, r.top, r.right, r.bottom, TRUE)) fatalError(unit::shell, u"439");
 }
 
 bool handleStatisticsCommand(HWND, WPARAM wParam, LPARAM lParam)

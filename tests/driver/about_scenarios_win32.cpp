@@ -7,9 +7,6 @@
 
 namespace {
 
-constexpr wchar_t aboutClass[] = L"MirtAboutF1";
-constexpr wchar_t savedDatesClass[] = L"pagewarden2";
-
 // The link targets the program hands to the shell.
 constexpr wchar_t webPage[] = L"https://pagewarden.org/";
 constexpr wchar_t donation[] = L"https://pagewarden.org/donate";
@@ -159,7 +156,8 @@ void theAboutWindow()
             int id;
             unsigned long textId;
             int y;
-        } buttons[] = {{10002, 31, h - 150}, {10000, 17, h - 100}, {10001, 18, h - 50}};
+        } buttons[]
+            = {{cmdAboutWebPage, 31, h - 150}, {cmdAboutMail, 17, h - 100}, {cmdAboutDonation, 18, h - 50}};
         for (int i = 0; i < 3; ++i)
             check(GetDlgCtrlID(controls[i + 1]) == buttons[i].id
                     && windowText(controls[i + 1]) == texts[buttons[i].textId]
@@ -174,7 +172,7 @@ void theAboutWindow()
     check(program.running() && IsWindow(about),
         "a second about request leaves the program and the window as they were");
 
-    for (int id : {10002, 10000, 10001}) PostMessageW(about, WM_COMMAND, id, 0);
+    for (int id : {cmdAboutWebPage, cmdAboutMail, cmdAboutDonation}) PostMessageW(about, WM_COMMAND, id, 0);
     check(waitUntil([] { return recordedLinks().size() == 3; }, 20000),
         "each button hands a link to the shell");
     std::vector<std::wstring> links = recordedLinks();
@@ -217,7 +215,7 @@ void windowsClosedOutOfOrder()
         "no fatal report, the program goes on");
     check(IsWindow(dates) && !IsWindowEnabled(main),
         "the saved-dates window stays open, the main window disabled");
-    PostMessageW(dates, WM_COMMAND, 10024, 0);
+    PostMessageW(dates, WM_COMMAND, cmdCloseDates, 0);
     check(waitUntil([&] { return !IsWindow(dates) && IsWindowEnabled(main); }),
         "closing it enables the main window again");
 
@@ -228,7 +226,7 @@ void windowsClosedOutOfOrder()
     dates = waitForWindow(savedDatesClass, program);
     about = openAbout(program, main);
     check(dates != nullptr && about != nullptr, "both windows open again, the about window last");
-    PostMessageW(dates, WM_COMMAND, 10024, 0);
+    PostMessageW(dates, WM_COMMAND, cmdCloseDates, 0);
     check(waitUntil([&] { return !IsWindow(dates); }), "the saved-dates window closes first");
     Sleep(500);
     check(IsWindow(about) && program.running(), "the about window stays open");
@@ -238,7 +236,7 @@ void windowsClosedOutOfOrder()
     PostMessageW(main, WM_COMMAND, cmdSavedDates, 0);
     dates = waitForWindow(savedDatesClass, program);
     check(dates != nullptr, "the saved-dates window opens once more");
-    PostMessageW(dates, WM_COMMAND, 10024, 0);
+    PostMessageW(dates, WM_COMMAND, cmdCloseDates, 0);
     waitUntil([&] { return !IsWindow(dates); });
 
     // A quit from the tray while both are open ends the program.
@@ -260,7 +258,7 @@ void aLinkWithoutAHandler()
     HWND main = waitForMainWindow(program);
     HWND about = openAbout(program, main);
     if (about == nullptr) return;
-    PostMessageW(about, WM_COMMAND, 10000, 0);
+    PostMessageW(about, WM_COMMAND, cmdAboutMail, 0);
     HWND box = waitForMessageBox(program);
     check(box != nullptr, "the e-mail button without a mail program ends in the fatal report");
     if (box == nullptr) return;

@@ -17,12 +17,10 @@
 #include <string>
 #include <vector>
 
-inline constexpr wchar_t mainWindowClass[] = L"pgwarden1";
-inline constexpr UINT trayCallbackMsg = WM_USER + 1;
-inline constexpr WORD cmdQuit = 10006;
-inline constexpr WORD cmdAbout = 10016;
-inline constexpr WORD cmdLanguage = 10020;
-inline constexpr WORD cmdSavedDates = 10021;
+#include "common/window_contract.h"
+
+// The program's window classes, commands and messages, as it declares them.
+using namespace contract;
 
 // Every wait is a poll against a deadline far above what an idle machine
 // needs, so a loaded one slows the test down without failing it.

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr wchar_t languageClass[] = L"IdiomasClass1";
-constexpr WORD cmdAcceptLanguage = 10001;
 const std::wstring english = L"English.lang.txt";
 const std::wstring spanish = L"Espa\u00F1ol.lang.txt";
 
@@ -95,7 +93,7 @@ void choosingALanguage()
                 && sameRect(childRect(language.accept), 25, 75, 200, 25),
             "the accept button: id 10001, text 28, at 25, 75, 200 x 25");
         RECT list = childRect(language.combo);
-        check(GetDlgCtrlID(language.combo) == 10000 && (styleOf(language.combo) & CBS_SORT)
+        check(GetDlgCtrlID(language.combo) == languageComboId && (styleOf(language.combo) & CBS_SORT)
                 && (styleOf(language.combo) & 3) == CBS_DROPDOWNLIST && list.left == 25 && list.top == 25
                 && list.right == 200,
             "the list: id 10000, a sorted drop-down list at 25, 25, 200 wide");

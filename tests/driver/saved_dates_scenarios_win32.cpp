@@ -7,10 +7,6 @@
 
 namespace {
 
-constexpr wchar_t savedDatesClass[] = L"pagewarden2";
-constexpr WORD cmdAcceptDates = 10023;
-constexpr WORD cmdCloseDates = 10024;
-
 struct SavedDatesWindow {
     HWND window = nullptr;
     HWND tabs = nullptr, nameLabel = nullptr, nameEdit = nullptr, timeChoiceGroup = nullptr,

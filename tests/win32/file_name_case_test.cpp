@@ -1,12 +1,13 @@
 // The rename plan's idea of two names Windows takes for one file, against the
 // system's own: CompareStringOrdinal ignoring case compares as file names are
 // compared.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "common/language_choice.h"
-#include "common/milibreria_win32.h"
 
 TEST(FileNameCase, AgreesWithTheSystemOverLatinGreekAndCyrillic)
 {

@@ -7,9 +7,9 @@
 
 #include <vector>
 
-#include "common/milibreria_win32.h"
+#include "common/wide_text_win32.h"
 #include "monitor/job_copy_win32.h"
-#include "monitor/scripted_layout_win32.h"
+#include "monitor/sim/scripted_layout_win32.h"
 
 namespace {
 

@@ -2,11 +2,12 @@
 // real database file under Windows.
 #include <gtest/gtest.h>
 
-#include "common/milibreria_win32.h"
+#include "common/wide_text_win32.h"
+#include "common/window_helpers_win32.h"
 
 #include <commctrl.h>
 
-#include "store/misqlite_win32.h"
+#include "store/job_store_win32.h"
 #include "store_support.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Job store: connection, schema, date-time text, recording, statistics and
 // saved dates, all through SQLite's UTF-16 interface with bound values.
-#include "store/misqlite.h"
+#include "store/job_store.h"
 
 #include <sqlite3.h>
 
@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/milibreria.h"
+#include "common/fatal_report.h"
+#include "common/strings.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ Statement prepare(sqlite3* db, const std::u16string& text, const char16_t* failL
     sqlite3_stmt* raw = nullptr;
     int result = untilNotBusy([&] { return sqlite3_prepare16_v2(db, text.c_str(), -1, &raw, nullptr); });
     Statement statement(raw);
-    if (result != SQLITE_OK || !statement) fatalError(storeUnitName, failLine);
+    if (result != SQLITE_OK || !statement) fatalError(unit::store, failLine);
     return statement;
 }
 
@@ -80,7 +81,7 @@ int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable = t
     for (int failures = 0;;) {
         int result = untilNotBusy([&] { return sqlite3_step(statement); });
         if (result == SQLITE_ROW || result == SQLITE_DONE) return result;
-        if (!restartable || ++failures > failureRetries) fatalError(storeUnitName, failLine);
+        if (!restartable || ++failures > failureRetries) fatalError(unit::store, failLine);
         std::this_thread::sleep_for(busyWait);
     }
 }
@@ -99,7 +100,7 @@ void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, co
     marked += text;
     int bytes = static_cast<int>(std::min<std::size_t>(marked.size() * 2, 0x7FFFFFFE));
     if (sqlite3_bind_text16(statement, index, marked.data(), bytes, SQLITE_TRANSIENT) != SQLITE_OK)
-        fatalError(storeUnitName, failLine);
+        fatalError(unit::store, failLine);
 }
 
 // A null cell (possible in a file written by other means) reads as empty text.
@@ -188,7 +189,7 @@ void runSchemaStatement(
 {
     ++callCounts.schemaStatements;
     Statement statement = prepare(db, text, compileLine);
-    if (step(statement.get(), stepLine) != SQLITE_DONE) fatalError(storeUnitName, stepLine);
+    if (step(statement.get(), stepLine) != SQLITE_DONE) fatalError(unit::store, stepLine);
 }
 
 // The indexes only speed the statistics up: a file in which one cannot be
@@ -214,7 +215,7 @@ Statement prepareSavedDates(sqlite3* db, const char16_t* text, const char16_t* f
     int result = whileBusyAtMost(
         savedDateBusyRetries, [&] { return sqlite3_prepare16_v2(db, text, -1, &raw, nullptr); });
     Statement statement(raw);
-    if (result != SQLITE_OK || !statement) fatalError(storeUnitName, failLine);
+    if (result != SQLITE_OK || !statement) fatalError(unit::store, failLine);
     return statement;
 }
 
@@ -261,7 +262,7 @@ Database openJobDatabase(const std::u16string& folder)
         db.reset(raw); // even a failed opening hands back a handle to release
         return opened;
     });
-    if (result != SQLITE_OK) fatalError(storeUnitName, u"205");
+    if (result != SQLITE_OK) fatalError(unit::store, u"205");
 
     bool jobsFound = false, datesFound = false;
     bool indexFound[std::size(storeIndexes)] = {};
@@ -295,7 +296,7 @@ Database openJobDatabase(const std::u16string& folder)
 
 void closeJobDatabase(Database db)
 {
-    if (sqlite3_close(db.get()) != SQLITE_OK) fatalError(storeUnitName, u"314");
+    if (sqlite3_close(db.get()) != SQLITE_OK) fatalError(unit::store, u"314");
     db.release();
 }
 
@@ -362,9 +363,8 @@ void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConv
     bindText(insert.get(), 2, job.userName.value_or(u""), u"158");
     bindText(insert.get(), 3, job.machineName.value_or(u""), u"158");
     bindText(insert.get(), 4, job.printerName.value_or(u""), u"158");
-    if (sqlite3_bind_int64(insert.get(), 5, jobPageCount(job)) != SQLITE_OK)
-        fatalError(storeUnitName, u"158");
-    if (step(insert.get(), u"166") != SQLITE_DONE) fatalError(storeUnitName, u"166");
+    if (sqlite3_bind_int64(insert.get(), 5, jobPageCount(job)) != SQLITE_OK) fatalError(unit::store, u"158");
+    if (step(insert.get(), u"166") != SQLITE_DONE) fatalError(unit::store, u"166");
     insert.reset();
     closeJobDatabase(std::move(db));
 }
@@ -513,7 +513,7 @@ bool findSavedDate(const std::u16string& folder, DateTime& date, const std::u16s
     Statement query = prepareSavedDates(db.get(), u"select fefecha from tbFechas where fememo = ?;", u"336");
     bindText(query.get(), 1, memo, u"336");
     int result = stepSavedDates(query.get());
-    if (result != SQLITE_ROW && result != SQLITE_DONE) fatalError(storeUnitName, u"359");
+    if (result != SQLITE_ROW && result != SQLITE_DONE) fatalError(unit::store, u"359");
     bool found = result == SQLITE_ROW;
     if (found) {
         // Only the first row of a memo counts; a text of any length is cut to the read buffer.
@@ -532,7 +532,7 @@ void addSavedDate(const std::u16string& folder, const DateTime& date, const std:
         = prepareSavedDates(db.get(), u"insert into tbFechas (fefecha, fememo) values (?, ?);", u"379");
     bindText(insert.get(), 1, formatDateTimeText(date), u"379");
     bindText(insert.get(), 2, memo, u"379");
-    if (stepSavedDates(insert.get()) != SQLITE_DONE) fatalError(storeUnitName, u"382");
+    if (stepSavedDates(insert.get()) != SQLITE_DONE) fatalError(unit::store, u"382");
     finishSavedDates(std::move(insert), std::move(db));
 }
 
@@ -551,8 +551,8 @@ void listSavedDateNames(const std::u16string& folder, SavedNamesFill fill,
         // Only the first step can meet a busy file; later ones read under the lock it took.
         int result = delivered ? sqlite3_step(query.get()) : stepSavedDates(query.get());
         if (result == SQLITE_DONE) break;
-        if (result != SQLITE_ROW) fatalError(storeUnitName, stepLine);
-        if (!onName(columnText(query.get(), 0))) fatalError(storeUnitName, refusedLine);
+        if (result != SQLITE_ROW) fatalError(unit::store, stepLine);
+        if (!onName(columnText(query.get(), 0))) fatalError(unit::store, refusedLine);
     }
     finishSavedDates(std::move(query), std::move(db));
 }
@@ -562,7 +562,7 @@ void deleteSavedDate(const std::u16string& folder, const std::u16string& memo)
     Database db = openJobDatabase(folder);
     Statement remove = prepareSavedDates(db.get(), u"delete from tbFechas where fememo = ?;", u"463");
     bindText(remove.get(), 1, memo, u"463");
-    if (stepSavedDates(remove.get()) != SQLITE_DONE) fatalError(storeUnitName, u"466");
+    if (stepSavedDates(remove.get()) != SQLITE_DONE) fatalError(unit::store, u"466");
     finishSavedDates(std::move(remove), std::move(db));
 }
 

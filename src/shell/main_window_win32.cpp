@@ -1,12 +1,17 @@
 // The main window: its menu bar, its window procedure and the orderly way out.
-#include "shell/iconoenbarra_win32.h"
+#include "shell/main_window_win32.h"
 
 #include <string>
 
-#include "common/db_mutex_win32.h"
-#include "common/milibreria_win32.h"
-#include "monitor/impresoras.h"
-#include "shell/windows_win32.h"
+#include "common/database_lock_win32.h"
+#include "common/fatal_report.h"
+#include "common/language_texts.h"
+#include "common/wide_text_win32.h"
+#include "common/window_contract.h"
+#include "monitor/monitor_control.h"
+#include "shell/secondary_windows_win32.h"
+#include "shell/statistics_view_win32.h"
+#include "shell/tray_icon_win32.h"
 
 namespace {
 
@@ -16,28 +21,28 @@ bool quitting = false;
 // Items are named by language texts, never by literals, so the whole menu
 // follows the active language.
 struct MenuItem {
-    std::uint32_t textId;
+    textid::Id textId;
     WORD command;
 };
 
-void appendItem(HMENU menu, const MenuItem& item)
+void appendItem(HMENU menu, const MenuItem& item, const char16_t* failLine)
 {
     if (!InsertMenuW(
             menu, static_cast<UINT>(-1), MF_BYPOSITION | MF_STRING, item.command, wide(getText(item.textId))))
-        fatalHere(shellUnit);
+        fatalError(unit::shell, failLine);
 }
 
-void appendDropDown(HMENU bar, HMENU dropDown, std::uint32_t titleId)
+void appendDropDown(HMENU bar, HMENU dropDown, textid::Id titleId, const char16_t* failLine)
 {
     if (!InsertMenuW(bar, static_cast<UINT>(-1), MF_BYPOSITION | MF_POPUP,
             reinterpret_cast<UINT_PTR>(dropDown), wide(getText(titleId))))
-        fatalHere(shellUnit);
+        fatalError(unit::shell, failLine);
 }
 
-HMENU newMenu()
+HMENU newMenu(const char16_t* failLine)
 {
     HMENU menu = CreateMenu();
-    if (menu == nullptr) fatalHere(shellUnit);
+    if (menu == nullptr) fatalError(unit::shell, failLine);
     return menu;
 }
 
@@ -66,7 +71,7 @@ LRESULT onSize(HWND window, WPARAM wParam, LPARAM lParam)
 LRESULT onDestroy(HWND window)
 {
     PostQuitMessage(0);
-    KillTimer(window, shell::trayTimer);
+    KillTimer(window, tray::timerId);
     // The monitor has ended by now, so no recorder can still be waiting on the lock.
     CloseHandle(dbMutex);
     return 0;
@@ -75,34 +80,45 @@ LRESULT onDestroy(HWND window)
 LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     switch (LOWORD(wParam)) {
-    case shell::cmdSavedDates:
+    case contract::cmdSavedDates:
         showSavedDatesWindow(window);
         if (requeueQuitAfterNestedLoop()) return 0;
         // The user may have added or deleted the date the view was counting from.
         fillPeriodCombo();
         return 0;
-    case shell::cmdLanguage:
+    case contract::cmdLanguage:
         showLanguageWindow(window);
         requeueQuitAfterNestedLoop();
         return 0;
-    case shell::cmdAbout:
+    case contract::cmdAbout:
         showAboutWindow(window, shell::versionText, shell::productName);
         requeueQuitAfterNestedLoop();
         return 0;
-    case shell::cmdQuit:
-        // The main menu's quit: the icon handle plays no part in a deletion.
-        quitProgram(window, nullptr);
-        return 0;
+    case contract::cmdQuit: quitProgram(window); return 0;
     }
     if (handleStatisticsCommand(window, wParam, lParam)) return 0;
     // Nothing else is ours, and default processing must not see it either.
     return 1;
 }
 
+LRESULT onTrayCallback(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    switch (trayMouseRequest(window, lParam)) {
+    case TrayRequest::showWindow:
+        // The counts are recomputed before the window shows them.
+        refreshStatistics();
+        ShowWindow(window, SW_RESTORE);
+        SetForegroundWindow(window);
+        return 0;
+    case TrayRequest::quit: quitProgram(window); break;
+    case TrayRequest::none: break;
+    }
+    return DefWindowProcW(window, contract::trayCallbackMsg, wParam, lParam);
+}
+
 LRESULT onCreate(HWND window)
 {
-    resetTrayState();
-    SetTimer(window, shell::trayTimer, shell::trayTimerPeriod, nullptr);
+    startTrayIcon(window);
     startMonitor();
     // Fills the period list and runs the first query, so the view holds data
     // before the user first opens it.
@@ -117,43 +133,43 @@ LRESULT onNotify(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcW(window, WM_NOTIFY, wParam, lParam);
 }
 
-} // namespace
-
-HMENU buildMainMenu()
-{
-    HMENU bar = newMenu();
-    HMENU fileMenu = newMenu();
-    HMENU optionsMenu = newMenu();
-    HMENU helpMenu = newMenu();
-
-    appendItem(optionsMenu, {26, shell::cmdLanguage});
-    appendItem(optionsMenu, {1000004, shell::cmdSavedDates});
-    appendItem(helpMenu, {3, shell::cmdAbout});
-    appendItem(fileMenu, {2, shell::cmdQuit});
-
-    appendDropDown(bar, fileMenu, 1);
-    appendDropDown(bar, optionsMenu, 27);
-    appendDropDown(bar, helpMenu, 5);
-    return bar;
-}
-
-void quitProgram(HWND window, HICON icon)
-{
-    removeTrayIcon(window, icon);
-    // Blocks until the monitor thread and its recorders have ended, so that
-    // the database lock can be closed when the window goes.
-    stopMonitor();
-    DestroyWindow(window);
-    quitting = true;
-}
-
 // While a fatal report is on screen (another thread failed) nothing new
 // starts: no quit that would wait for the failing thread, no query that would
 // wait for the lock it may hold, no second report.
 bool startsWork(UINT message)
 {
-    return message == shell::trayCallbackMsg || message == WM_COMMAND || message == WM_TIMER
+    return message == contract::trayCallbackMsg || message == WM_COMMAND || message == WM_TIMER
         || message == WM_NOTIFY;
+}
+
+} // namespace
+
+HMENU buildMainMenu()
+{
+    HMENU bar = newMenu(u"201");
+    HMENU fileMenu = newMenu(u"202");
+    HMENU optionsMenu = newMenu(u"203");
+    HMENU helpMenu = newMenu(u"204");
+
+    appendItem(optionsMenu, {textid::languageItem, contract::cmdLanguage}, u"211");
+    appendItem(optionsMenu, {textid::savedDatesItem, contract::cmdSavedDates}, u"212");
+    appendItem(helpMenu, {textid::aboutItem, contract::cmdAbout}, u"213");
+    appendItem(fileMenu, {textid::quitItem, contract::cmdQuit}, u"214");
+
+    appendDropDown(bar, fileMenu, textid::fileMenu, u"221");
+    appendDropDown(bar, optionsMenu, textid::optionsMenu, u"222");
+    appendDropDown(bar, helpMenu, textid::helpMenu, u"223");
+    return bar;
+}
+
+void quitProgram(HWND window)
+{
+    removeTrayIcon(window);
+    // Blocks until the monitor thread and its recorders have ended, so that
+    // the database lock can be closed when the window goes.
+    stopMonitor();
+    DestroyWindow(window);
+    quitting = true;
 }
 
 LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -162,7 +178,7 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_SIZE: return onSize(window, wParam, lParam);
     case WM_DESTROY: return onDestroy(window);
-    case shell::trayCallbackMsg: return onTrayCallback(window, wParam, lParam);
+    case contract::trayCallbackMsg: return onTrayCallback(window, wParam, lParam);
     case WM_COMMAND: return onCommand(window, wParam, lParam);
     case WM_CLOSE: ShowWindow(window, SW_HIDE); return 0; // closing only sends it back to the tray
     case WM_CREATE: return onCreate(window);

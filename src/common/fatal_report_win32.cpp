@@ -1,9 +1,12 @@
 // The fatal report of the program: a message box owned by no window, then the
 // end of the process with exit code 1. Linked into the programs only; the
 // tests link their own.
+#include <windows.h>
+
 #include <atomic>
 
-#include "common/milibreria_win32.h"
+#include "common/fatal_report.h"
+#include "common/wide_text_win32.h"
 
 namespace {
 

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <string>
 
-#include "common/milibreria_win32.h"
-#include "monitor/scripted_layout_win32.h"
+#include "common/folders_win32.h"
+#include "common/wide_text_win32.h"
+#include "common/window_contract.h"
+#include "monitor/sim/scripted_layout_win32.h"
 #include "monitor/spooler_win32.h"
 
 namespace {
@@ -16,8 +18,6 @@ bool loaded = false;
 // The snapshot that an enumeration took but could not yet hand over because
 // the caller's buffer was too small: the retry must see the same snapshot.
 const Snapshot* pending = nullptr;
-
-constexpr UINT quitCommand = 10006;
 
 [[noreturn]] void scenarioUnusable(const std::string& why)
 {
@@ -50,9 +50,9 @@ void loadScenario()
 void postQuitWhenDue()
 {
     if (!spooler.quitDue || spooler.quitGiven) return;
-    HWND mainWindow = FindWindowW(L"pgwarden1", nullptr);
+    HWND mainWindow = FindWindowW(contract::mainWindowClass, nullptr);
     if (mainWindow == nullptr) return;
-    if (PostMessageW(mainWindow, WM_COMMAND, quitCommand, 0)) takeQuit(spooler);
+    if (PostMessageW(mainWindow, WM_COMMAND, contract::cmdQuit, 0)) takeQuit(spooler);
 }
 
 const ScriptedPrinter* printerOf(HANDLE printer)

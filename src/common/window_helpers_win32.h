@@ -1,53 +1,8 @@
-// Common library, Win32 half: program folder, folder listing, language file
-// loading and the window and message-loop helpers.
+// What every window of the program shares: class registration, message
+// loops, the default font, sizes, and the rules of the secondary windows.
 #pragma once
 
 #include <windows.h>
-
-#include <string>
-
-#include "common/milibreria.h"
-
-// char16_t and wchar_t are both UTF-16 units on Windows; this is the one
-// place the two meet.
-static_assert(sizeof(wchar_t) == sizeof(char16_t));
-inline const wchar_t* wide(const char16_t* s)
-{
-    return reinterpret_cast<const wchar_t*>(s);
-}
-inline wchar_t* wide(char16_t* s)
-{
-    return reinterpret_cast<wchar_t*>(s);
-}
-inline const char16_t* utf16(const wchar_t* s)
-{
-    return reinterpret_cast<const char16_t*>(s);
-}
-inline char16_t* utf16(wchar_t* s)
-{
-    return reinterpret_cast<char16_t*>(s);
-}
-
-// The program file's path, and its folder without a trailing backslash
-// ("119" when the path cannot be obtained).
-std::u16string programPath();
-std::u16string programFolder();
-// programFolder, a backslash and "lang".
-std::u16string languageFolder();
-
-// Offers each entry of a folder to the visitor until it returns true.
-using FolderVisitor = bool (*)(WIN32_FIND_DATAW& entry, const char16_t* folder, void* context);
-void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context = nullptr);
-
-// The folder, a backslash and the name of the active ("_"-marked) language
-// file: the first the listing offers.
-std::u16string findActiveLanguageFile(const std::u16string& folder);
-// Replaces the text table by the texts of the file.
-void readLanguageFile(const std::u16string& path);
-// Finds and reads the active language file of the program's "lang" folder.
-void loadTexts();
-
-// ---- window helpers -------------------------------------------------------------
 
 void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon, HCURSOR cursor,
     HBRUSH background, const wchar_t* menuName, const wchar_t* className, HICON smallIcon);

@@ -11,11 +11,10 @@
 #include <string>
 
 #include "common/date_time.h"
-#include "monitor/job_record.h"
+#include "common/job_record.h"
 
 struct sqlite3;
 
-inline constexpr char16_t storeUnitName[] = u"misqlite";
 inline constexpr char16_t databaseFileName[] = u"pgwarden.db";
 
 // ---- connection -----------------------------------------------------------------

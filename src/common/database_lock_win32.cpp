@@ -1,6 +1,6 @@
-#include "common/db_mutex_win32.h"
+#include "common/database_lock_win32.h"
 
-#include "common/milibreria.h"
+#include "common/fatal_report.h"
 
 HANDLE dbMutex = nullptr;
 

@@ -1,12 +1,10 @@
 #include <windows.h>
 
-#include "common/milibreria.h"
-#include "monitor/impresoras.h"
-#include "monitor/subproceso_win32.h"
+#include "common/fatal_report.h"
+#include "monitor/monitor_control.h"
+#include "monitor/monitor_thread_win32.h"
 
 namespace {
-
-constexpr const char16_t* unitName = u"impresoras";
 
 // The monitor thread reads the event from this variable, so it is filled
 // before the thread starts.
@@ -18,9 +16,9 @@ HANDLE monitorHandle = nullptr;
 void startMonitor()
 {
     stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (stopEvent == nullptr) fatalError(unitName, u"22");
+    if (stopEvent == nullptr) fatalError(unit::monitorControl, u"22");
     monitorHandle = CreateThread(nullptr, 0, monitorThread, &stopEvent, 0, nullptr);
-    if (monitorHandle == nullptr) fatalError(unitName, u"25");
+    if (monitorHandle == nullptr) fatalError(unit::monitorControl, u"25");
 }
 
 void stopMonitor()

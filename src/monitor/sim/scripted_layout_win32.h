@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "monitor/scripted_spooler.h"
+#include "monitor/sim/scripted_spooler.h"
 
 // PRINTER_INFO_4W of every printer of the snapshot.
 BOOL writePrinterInfo4(const Snapshot& snapshot, BYTE* buffer, DWORD size, DWORD* needed, DWORD* returned);

@@ -1,21 +1,21 @@
-#include "monitor/subproceso_win32.h"
+#include "monitor/monitor_thread_win32.h"
 
 #include <winspool.h>
 
 #include <memory>
 #include <vector>
 
-#include "common/db_mutex_win32.h"
-#include "common/milibreria_win32.h"
+#include "common/database_lock_win32.h"
+#include "common/fatal_report.h"
+#include "common/folders_win32.h"
+#include "common/wide_text_win32.h"
 #include "monitor/job_tracking.h"
 #include "monitor/queue_reader_win32.h"
 #include "monitor/spooler_win32.h"
-#include "store/misqlite.h"
-#include "store/misqlite_win32.h"
+#include "store/job_store.h"
+#include "store/job_store_win32.h"
 
 namespace {
-
-constexpr const char16_t* unitName = u"subproceso";
 
 // A started recorder. The record is freed only once the thread has ended,
 // by dropping the entry.
@@ -64,7 +64,7 @@ void startRecorder(std::vector<RecorderEntry>& recorders, JobRecord&& job)
     recorders.reserve(recorders.size() + 1);
     auto record = std::make_unique<JobRecord>(std::move(job));
     HANDLE thread = CreateThread(nullptr, 0, recorderThread, record.get(), 0, nullptr);
-    if (thread == nullptr) fatalError(unitName, u"167");
+    if (thread == nullptr) fatalError(unit::monitorThread, u"167");
     recorders.push_back({std::move(record), thread});
 }
 

@@ -1,4 +1,4 @@
-#include "monitor/scripted_spooler.h"
+#include "monitor/sim/scripted_spooler.h"
 
 #include <charconv>
 

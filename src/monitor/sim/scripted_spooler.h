@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "monitor/job_record.h"
+#include "common/job_record.h"
 #include "monitor/job_tracking.h"
 
 struct ScriptedPrinter {

@@ -1,11 +1,13 @@
 // Job store, Win32 half: the statistics list view and the saved-date combo
 // boxes are filled from the portable queries.
-#include "store/misqlite_win32.h"
+#include "store/job_store_win32.h"
 
 #include <commctrl.h>
 
 #include "common/date_time_win32.h"
-#include "common/milibreria_win32.h"
+#include "common/fatal_report.h"
+#include "common/folders_win32.h"
+#include "common/wide_text_win32.h"
 
 namespace {
 
@@ -30,23 +32,23 @@ void queryStatisticsIntoList(
     HWND list, const std::u16string& folder, const DateTime& since, GroupingColumn column)
 {
     // Emptied first, so a period without jobs leaves the list empty.
-    if (SendMessageW(list, LVM_DELETEALLITEMS, 0, 0) == 0) fatalError(storeUnitName, u"54");
+    if (SendMessageW(list, LVM_DELETEALLITEMS, 0, 0) == 0) fatalError(unit::store, u"54");
     queryStatistics(folder, since, column, [list](const StatisticsRow& row) {
         LVITEMW item{};
         item.mask = LVIF_TEXT;
         item.iItem = static_cast<std::int16_t>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
         item.pszText = const_cast<wchar_t*>(wide(row.group.c_str())); // the list keeps its own copy
         LRESULT inserted = SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-        if (inserted == -1) fatalError(storeUnitName, u"99");
+        if (inserted == -1) fatalError(unit::store, u"99");
         item.iItem = static_cast<int>(inserted);
         item.iSubItem = 1;
         item.pszText = const_cast<wchar_t*>(wide(row.pages.c_str()));
         if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
-            fatalError(storeUnitName, u"105");
+            fatalError(unit::store, u"105");
         item.iSubItem = 2;
         item.pszText = const_cast<wchar_t*>(wide(row.jobs.c_str()));
         if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
-            fatalError(storeUnitName, u"111");
+            fatalError(unit::store, u"111");
     });
 }
 

@@ -1,10 +1,8 @@
-#include "monitor/scripted_layout_win32.h"
+#include "monitor/sim/scripted_layout_win32.h"
 
 #include <winspool.h>
 
 #include <cstring>
-
-#include "common/milibreria_win32.h"
 
 namespace {
 

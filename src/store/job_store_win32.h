@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "store/misqlite.h"
+#include "store/job_store.h"
 
 // SystemTimeToTzSpecificLocalTime in the machine's active zone.
 bool systemTimeToLocal(const DateTime& utc, DateTime& local);

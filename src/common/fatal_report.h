@@ -1,0 +1,35 @@
+// The fatal report: how a failed check ends the program, and the names of
+// the units it reports from. Portable: no Windows header here.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// The unit names the report prints. Users read them (and quote them), so they
+// never change with the files that hold the code.
+namespace unit {
+inline constexpr char16_t shell[] = u"iconoenbarra";        // entry, main window, tray, statistics view
+inline constexpr char16_t monitorThread[] = u"subproceso";  // the printer monitor and its recorders
+inline constexpr char16_t monitorControl[] = u"impresoras"; // starting and stopping the monitor
+inline constexpr char16_t store[] = u"misqlite";            // the job store
+inline constexpr char16_t savedDates[] = u"managedates";    // the saved-dates window
+inline constexpr char16_t library[] = u"milibreria";        // helpers, texts, language window
+inline constexpr char16_t about[] = u"mirtabout";           // the about window
+} // namespace unit
+
+// Ends the program with a report naming the unit and the number of the
+// failed check. The program links the message-box version; the tests link
+// one that throws, so a test can assert which unit and number an input ends in.
+[[noreturn]] void fatalError(const char16_t* unit, const char16_t* line);
+
+// Set once a fatal report has begun. From then on the program starts no new
+// work, and nothing waits for the database lock, which the failing thread may
+// hold for good.
+void noteFatalReportBegun();
+bool fatalReportBegun();
+
+// The report's text, cut to the 400-character buffer it is shown from:
+// text 21, the line, text 22, the unit, separated by CR LF.
+inline constexpr std::size_t fatalMessageCapacity = 400;
+std::u16string fatalMessage(const char16_t* unit, const char16_t* line);
+std::u16string fatalCaption();

@@ -1,0 +1,62 @@
+#include "common/folders_win32.h"
+
+#include <vector>
+
+#include "common/fatal_report.h"
+#include "common/strings.h"
+#include "common/wide_text_win32.h"
+
+std::u16string programPath()
+{
+    // Grown until the whole path fits: a program may live deep in a folder
+    // tree or on a share with a long name.
+    std::vector<wchar_t> path(MAX_PATH);
+    for (;;) {
+        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) fatalError(unit::library, u"119");
+        if (length < path.size()) return std::u16string(utf16(path.data()), length);
+        path.resize(path.size() * 2);
+    }
+}
+
+std::u16string programFolder()
+{
+    std::u16string path = programPath();
+    std::size_t backslash = path.find_last_of(u'\\');
+    path.resize(backslash == std::u16string::npos ? 0 : backslash);
+    return path;
+}
+
+std::u16string languageFolder()
+{
+    std::u16string folder = programFolder();
+    appendBackslash(folder);
+    return folder + u"lang";
+}
+
+void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context)
+{
+    // The extended form lifts the usual path length limit from the listing,
+    // for a folder on a network share as well.
+    std::u16string pattern = extendedLengthPath(folder);
+    if (pattern.empty() || pattern.back() != u'\\') pattern += u'\\';
+    pattern += u'*';
+
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileExW(
+        wide(pattern.c_str()), FindExInfoStandard, &entry, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) fatalError(unit::library, u"163");
+
+    if (visitor(entry, folder, context)) {
+        if (!FindClose(search)) fatalError(unit::library, u"167");
+        return;
+    }
+    while (FindNextFileW(search, &entry)) {
+        if (visitor(entry, folder, context)) {
+            if (!FindClose(search)) fatalError(unit::library, u"176");
+            return;
+        }
+    }
+    if (GetLastError() != ERROR_NO_MORE_FILES) fatalError(unit::library, u"182");
+    if (!FindClose(search)) fatalError(unit::library, u"184");
+}

@@ -1,0 +1,18 @@
+// The program's own folder and its language folder, and the listing of a
+// folder's entries.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The program file's path, and its folder without a trailing backslash
+// ("119" when the path cannot be obtained).
+std::u16string programPath();
+std::u16string programFolder();
+// programFolder, a backslash and "lang".
+std::u16string languageFolder();
+
+// Offers each entry of a folder to the visitor until it returns true.
+using FolderVisitor = bool (*)(WIN32_FIND_DATAW& entry, const char16_t* folder, void* context);
+void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context = nullptr);

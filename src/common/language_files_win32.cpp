@@ -1,0 +1,60 @@
+#include "common/language_files_win32.h"
+
+#include <vector>
+
+#include "common/fatal_report.h"
+#include "common/folders_win32.h"
+#include "common/language_texts.h"
+#include "common/strings.h"
+#include "common/wide_text_win32.h"
+
+namespace {
+
+bool acceptActiveLanguageFile(WIN32_FIND_DATAW& entry, const char16_t*, void* context)
+{
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    if (!isActiveLanguageFileName(utf16(entry.cFileName))) return false;
+    *static_cast<std::u16string*>(context) = utf16(entry.cFileName);
+    return true;
+}
+
+} // namespace
+
+std::u16string findActiveLanguageFile(const std::u16string& folder)
+{
+    std::u16string name;
+    forEachFolderEntry(folder.c_str(), acceptActiveLanguageFile, &name);
+    if (name.empty()) fatalError(unit::library, u"226");
+    std::u16string path = folder;
+    appendBackslash(path);
+    return path + name;
+}
+
+void readLanguageFile(const std::u16string& path)
+{
+    freeTexts();
+    // The file may have gone or been locked since the listing; with no texts
+    // loaded, the report below is the plain one that needs no table.
+    HANDLE file = CreateFileW(wide(extendedLengthPath(path.c_str()).c_str()), GENERIC_READ, FILE_SHARE_READ,
+        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) fatalError(unit::library, u"207");
+
+    std::vector<unsigned char> bytes;
+    unsigned char chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
+            CloseHandle(file);
+            fatalError(unit::library, u"212");
+        }
+        if (got == 0) break;
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    }
+    CloseHandle(file);
+    loadTextsFromBytes(bytes);
+}
+
+void loadTexts()
+{
+    readLanguageFile(findActiveLanguageFile(languageFolder()));
+}

@@ -1,0 +1,40 @@
+// Memory and zero-terminated UTF-16 string helpers, and path text. Portable:
+// no Windows header here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// ---- memory -------------------------------------------------------------------
+
+void* memAlloc(std::uint32_t size);                // never null: failure is fatal ("191")
+void* memRealloc(void* block, std::uint32_t size); // never null: failure is fatal ("198")
+void memFree(void* block);                         // null is ignored
+void memCopy(void* destination, const void* source, std::uint32_t count); // overlap allowed
+void memZero(void* block, std::uint32_t count);
+
+// ---- zero-terminated UTF-16 strings ----------------------------------------------
+// Callers size the destinations; no helper knows a buffer's capacity.
+
+std::uint32_t wstrLength(const char16_t* s);
+bool wstrIsSpace(char16_t unit);
+void wstrCopyN(char16_t* destination, const char16_t* source, std::uint32_t n);
+void wstrCopy(char16_t* destination, const char16_t* source);
+char16_t* wstrAppend(char16_t* destination, const char16_t* source);
+std::int16_t wstrCompare(const char16_t* a, const char16_t* b);
+char16_t* wstrTrimLeft(char16_t* s);
+char16_t* wstrTrimRight(char16_t* s);
+char16_t* wstrTrim(char16_t* s);
+
+// Appends a backslash unless the path already ends with one.
+void appendBackslash(char16_t* path);
+void appendBackslash(std::u16string& path);
+
+// The path in the form that lifts the usual length limit: "\\?\" before a
+// drive path, "\\?\UNC\" in place of the leading "\\" of a network path.
+// A path already in that form, or a relative one, is returned unchanged.
+std::u16string extendedLengthPath(const char16_t* path);
+
+// Cuts a text to a capacity, never leaving half of a surrogate pair.
+std::u16string cutText(std::u16string text, std::size_t capacity);

@@ -1,0 +1,108 @@
+#include "shell/tray_icon_win32.h"
+
+#include <shellapi.h>
+
+#include <cstddef>
+
+#include "common/fatal_report.h"
+#include "common/language_texts.h"
+#include "common/wide_text_win32.h"
+#include "common/window_contract.h"
+
+namespace {
+
+// The record as far as and including a 128-character tip, nothing after it.
+// That is 280 bytes in the 32-bit program and 296 in the 64-bit one; the
+// shell reads a record of a size it does not list as the original one, which
+// has every field we fill (the tip stays empty: no tooltip).
+constexpr DWORD iconRecordSize = offsetof(NOTIFYICONDATAW, dwState);
+static_assert(sizeof(void*) != 4 || iconRecordSize == 280);
+
+// absent: the shell has no icon of ours and each tick offers it; added: the
+// shell took it; removed: deleted on the way out, never offered again.
+enum class IconState { absent, added, removed };
+IconState iconState = IconState::absent;
+UINT taskbarCreatedMsg = 0;
+// A shared icon of the program's resources: loaded once, never destroyed.
+HICON trayIcon = nullptr;
+
+bool notifyShell(HWND window, DWORD action)
+{
+    NOTIFYICONDATAW record{};
+    record.cbSize = iconRecordSize;
+    record.hWnd = window;
+    record.uID = tray::iconId;
+    record.uFlags = NIF_MESSAGE | NIF_ICON;
+    record.uCallbackMessage = contract::trayCallbackMsg;
+    record.hIcon = trayIcon;
+    return Shell_NotifyIconW(action, &record) != FALSE;
+}
+
+} // namespace
+
+void startTrayIcon(HWND window)
+{
+    taskbarCreatedMsg = RegisterWindowMessageW(L"TaskbarCreated");
+    trayIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(tray::iconResource));
+    if (trayIcon == nullptr) fatalError(unit::shell, u"301");
+    iconState = IconState::absent;
+    SetTimer(window, tray::timerId, tray::timerPeriod, nullptr);
+}
+
+UINT taskbarCreatedMessage()
+{
+    return taskbarCreatedMsg;
+}
+
+void onTrayTimer(HWND window)
+{
+    // Until the shell is ready (early in a logon, say) the add fails and the
+    // next tick tries again.
+    if (iconState == IconState::absent && notifyShell(window, NIM_ADD)) iconState = IconState::added;
+}
+
+void onTaskbarCreated()
+{
+    // The new taskbar has no icon of ours; the next tick offers it.
+    if (iconState == IconState::added) iconState = IconState::absent;
+}
+
+void removeTrayIcon(HWND window)
+{
+    notifyShell(window, NIM_DELETE);
+    iconState = IconState::removed;
+}
+
+UINT_PTR showTrayMenu(std::int16_t x, std::int16_t y, HWND window)
+{
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) fatalError(unit::shell, u"311");
+    if (!AppendMenuW(menu, MF_STRING, tray::cmdQuit, wide(getText(textid::quitItem))))
+        fatalError(unit::shell, u"312");
+    // Without the foreground the menu would not close when the user clicks
+    // elsewhere.
+    SetForegroundWindow(window);
+    auto command = static_cast<UINT_PTR>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_BOTTOMALIGN, x, y, 0, window, nullptr));
+    // Switches the task so that the next click on the icon opens the menu
+    // again instead of being taken as the end of this one.
+    PostMessageW(window, WM_NULL, 0, 0);
+    DestroyMenu(menu);
+    return command;
+}
+
+TrayRequest trayMouseRequest(HWND window, LPARAM mouseMessage)
+{
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN: return TrayRequest::showWindow;
+    case WM_RBUTTONDOWN: {
+        POINT cursor;
+        if (!GetCursorPos(&cursor)) fatalError(unit::shell, u"321");
+        UINT_PTR command
+            = showTrayMenu(static_cast<std::int16_t>(cursor.x), static_cast<std::int16_t>(cursor.y), window);
+        return command == tray::cmdQuit ? TrayRequest::quit : TrayRequest::none;
+    }
+    }
+    // Moves, releases, double clicks and the middle button do nothing.
+    return TrayRequest::none;
+}
