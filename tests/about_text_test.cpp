@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "about/about_text.h"
-#include "common/strings.h"
 #include "common/language_texts.h"
+#include "common/strings.h"
 
 namespace {
 

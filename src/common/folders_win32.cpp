@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/fatal_report.h"
+#include "common/scoped_handle_win32.h"
 #include "common/strings.h"
 #include "common/wide_text_win32.h"
 
@@ -59,4 +60,19 @@ void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* con
     }
     if (GetLastError() != ERROR_NO_MORE_FILES) fatalError(unit::library, u"182");
     if (!FindClose(search)) fatalError(unit::library, u"184");
+}
+
+FileRead readWholeFile(const std::u16string& path, std::string& bytes)
+{
+    ScopedHandle file(CreateFileW(wide(extendedLengthPath(path.c_str()).c_str()), GENERIC_READ,
+        FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return FileRead::cannotOpen;
+    bytes.clear();
+    char chunk[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) return FileRead::cannotRead;
+        if (got == 0) return FileRead::read;
+        bytes.append(chunk, got);
+    }
 }

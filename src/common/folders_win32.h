@@ -16,3 +16,7 @@ std::u16string languageFolder();
 // Offers each entry of a folder to the visitor until it returns true.
 using FolderVisitor = bool (*)(WIN32_FIND_DATAW& entry, const char16_t* folder, void* context);
 void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context = nullptr);
+
+enum class FileRead { read, cannotOpen, cannotRead };
+// The whole content of a file, a path of any length.
+FileRead readWholeFile(const std::u16string& path, std::string& bytes);

@@ -35,23 +35,13 @@ void readLanguageFile(const std::u16string& path)
     freeTexts();
     // The file may have gone or been locked since the listing; with no texts
     // loaded, the report below is the plain one that needs no table.
-    HANDLE file = CreateFileW(wide(extendedLengthPath(path.c_str()).c_str()), GENERIC_READ, FILE_SHARE_READ,
-        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) fatalError(unit::library, u"207");
-
-    std::vector<unsigned char> bytes;
-    unsigned char chunk[65536];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) {
-            CloseHandle(file);
-            fatalError(unit::library, u"212");
-        }
-        if (got == 0) break;
-        bytes.insert(bytes.end(), chunk, chunk + got);
+    std::string bytes;
+    switch (readWholeFile(path, bytes)) {
+    case FileRead::cannotOpen: fatalError(unit::library, u"207");
+    case FileRead::cannotRead: fatalError(unit::library, u"212");
+    case FileRead::read: break;
     }
-    CloseHandle(file);
-    loadTextsFromBytes(bytes);
+    loadTextsFromBytes(std::vector<unsigned char>(bytes.begin(), bytes.end()));
 }
 
 void loadTexts()

@@ -65,4 +65,16 @@ inline constexpr std::array<Id, 4> fixedPeriods = {1100000, 1100001, 1100002, 11
 inline constexpr std::array<Id, 3> listColumns = {1200001, 1200002, 1200003};  // name, pages, jobs
 inline constexpr std::array<Id, 3> groupingTabs = {1300000, 1300001, 1300002}; // printer, user, machine
 
+// Every text the program shows: what a complete language file holds.
+inline constexpr std::array everyId
+    = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem, savedDatesItem, aboutHeading,
+        aboutLabels[0], aboutValues[0], aboutLabels[1], aboutValues[1], aboutLabels[2], aboutValues[2],
+        aboutLabels[3], aboutValues[3], aboutLabels[4], aboutValues[4], aboutMailButton, aboutDonationButton,
+        aboutCaptionVersion, aboutCaptionOf, aboutWebButton, fatalLineHeading, fatalUnitHeading, fatalCaption,
+        languageTitle, acceptButton, languageChosen, alreadyRunning, mainTitle, closeButton, addDateTab,
+        deleteDateTab, dateNameLabel, timeChoiceGroup, dateAndTimeChoice, dateOnlyChoice, emptyNameWarning,
+        nameInUseWarning, savedNamesLabel, nothingToDeleteWarning, startChoiceGroup, periodChoice, dateChoice,
+        fixedPeriods[0], fixedPeriods[1], fixedPeriods[2], fixedPeriods[3], listColumns[0], listColumns[1],
+        listColumns[2], groupingTabs[0], groupingTabs[1], groupingTabs[2]};
+
 } // namespace textid

@@ -8,6 +8,7 @@
 #include "common/database_lock_win32.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
+#include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"
 #include "monitor/job_tracking.h"
 #include "monitor/queue_reader_win32.h"
@@ -17,11 +18,12 @@
 
 namespace {
 
-// A started recorder. The record is freed only once the thread has ended,
-// by dropping the entry.
+// A started recorder: it owns the thread's handle and the record the thread
+// reads. Both go with the entry, which is dropped only once the thread has
+// ended.
 struct RecorderEntry {
     std::unique_ptr<JobRecord> record;
-    HANDLE thread = nullptr;
+    ScopedHandle thread;
 };
 
 EnumOutcome enumPrintersOfSpooler(void*, std::vector<std::u16string>& names)
@@ -63,28 +65,23 @@ void startRecorder(std::vector<RecorderEntry>& recorders, JobRecord&& job)
     // Room first: once the thread runs, nothing may fail and free its record.
     recorders.reserve(recorders.size() + 1);
     auto record = std::make_unique<JobRecord>(std::move(job));
-    HANDLE thread = CreateThread(nullptr, 0, recorderThread, record.get(), 0, nullptr);
-    if (thread == nullptr) fatalError(unit::monitorThread, u"167");
-    recorders.push_back({std::move(record), thread});
+    ScopedHandle thread(CreateThread(nullptr, 0, recorderThread, record.get(), 0, nullptr));
+    if (!thread) fatalError(unit::monitorThread, u"167");
+    recorders.push_back({std::move(record), std::move(thread)});
 }
 
 void reapRecorders(std::vector<RecorderEntry>& recorders)
 {
     std::erase_if(recorders, [](RecorderEntry& entry) {
         DWORD code = STILL_ACTIVE;
-        if (!GetExitCodeThread(entry.thread, &code) || code == STILL_ACTIVE) return false;
-        CloseHandle(entry.thread);
-        return true;
+        return GetExitCodeThread(entry.thread.get(), &code) && code != STILL_ACTIVE;
     });
 }
 
 // Rows already handed to recorders are written before the monitor ends.
 void waitForRecorders(std::vector<RecorderEntry>& recorders)
 {
-    for (RecorderEntry& entry : recorders) {
-        WaitForSingleObject(entry.thread, INFINITE);
-        CloseHandle(entry.thread);
-    }
+    for (RecorderEntry& entry : recorders) WaitForSingleObject(entry.thread.get(), INFINITE);
     recorders.clear();
 }
 

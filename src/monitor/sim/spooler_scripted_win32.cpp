@@ -28,15 +28,9 @@ const Snapshot* pending = nullptr;
 
 void loadScenario()
 {
-    std::u16string path = programFolder() + u"\\spooler-scenario.txt";
-    HANDLE file
-        = CreateFileW(wide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) scenarioUnusable("cannot be opened");
     std::string text;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
-    CloseHandle(file);
+    if (readWholeFile(programFolder() + u"\\spooler-scenario.txt", text) != FileRead::read)
+        scenarioUnusable("cannot be read");
     std::string error;
     if (!parseScenario(text, spooler.scenario, error)) scenarioUnusable(error);
     spooler.fileExists = [](const std::u16string& name) {
