@@ -11,6 +11,9 @@
 #include <sstream>
 #include <string>
 
+// It reads the source tree, which only the native build sees.
+#ifndef _WIN32
+
 namespace {
 
 // unit:: name in the sources -> the numbers the design gives that unit.
@@ -79,9 +82,6 @@ std::vector<Use> fatalNumbers()
 
 TEST(FatalNumbers, EachNumberOfOurOwnNamesOneCheckOfItsUnit)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "reads the source tree, which the Windows build does not see";
-#else
     const std::vector<Use> uses = fatalNumbers();
     ASSERT_GT(uses.size(), 100u);
     std::map<std::pair<std::string, std::string>, std::vector<std::string>> places;
@@ -95,5 +95,6 @@ TEST(FatalNumbers, EachNumberOfOurOwnNamesOneCheckOfItsUnit)
         EXPECT_EQ(files.size(), 1u) << "unit " << unit << " reports " << number << " from " << files.size()
                                     << " checks, e.g. " << files.front();
     }
-#endif
 }
+
+#endif
