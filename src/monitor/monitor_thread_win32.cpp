@@ -7,13 +7,11 @@
 
 #include "common/database_lock_win32.h"
 #include "common/fatal_report.h"
-#include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"
 #include "monitor/job_tracking.h"
 #include "monitor/queue_reader_win32.h"
 #include "monitor/spooler_win32.h"
-#include "store/job_store.h"
 #include "store/job_store_win32.h"
 
 namespace {
@@ -96,7 +94,7 @@ DWORD WINAPI recorderThread(void* record)
     // Any other failed wait still records: losing the row would be worse
     // than an unguarded write, and the store's own busy retry covers a
     // collision.
-    recordJob(programFolder(), *static_cast<const JobRecord*>(record), systemTimeToLocal);
+    recordJob(*static_cast<const JobRecord*>(record));
     return 1;
 }
 

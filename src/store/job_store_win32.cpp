@@ -28,6 +28,11 @@ bool systemTimeToLocal(const DateTime& utc, DateTime& local)
     return true;
 }
 
+void recordJob(const JobRecord& job)
+{
+    recordJob(programFolder(), job, systemTimeToLocal);
+}
+
 void queryStatisticsIntoList(
     HWND list, const std::u16string& folder, const DateTime& since, GroupingColumn column)
 {

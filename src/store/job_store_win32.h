@@ -12,6 +12,10 @@
 // SystemTimeToTzSpecificLocalTime in the machine's active zone.
 bool systemTimeToLocal(const DateTime& utc, DateTime& local);
 
+// Records a finished job in the database beside the program, its submission
+// time turned into the machine's local time.
+void recordJob(const JobRecord& job);
+
 // Replaces the list's rows by one row per group: the group, its pages, its jobs.
 void queryStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column);
 void queryStatisticsIntoList(
