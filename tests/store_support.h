@@ -46,6 +46,9 @@ public:
     explicit RawDatabase(const std::u16string& folder)
     {
         EXPECT_EQ(sqlite3_open16(jobDatabasePath(folder).c_str(), &db_), SQLITE_OK);
+        // Like any other program, it waits a moment for a lock the store
+        // holds while it reads (its commit needs every reader gone).
+        sqlite3_busy_timeout(db_, 10000);
     }
     ~RawDatabase() { sqlite3_close_v2(db_); }
     RawDatabase(const RawDatabase&) = delete;
