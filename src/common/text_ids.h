@@ -65,6 +65,15 @@ inline constexpr std::array<Id, 4> fixedPeriods = {1100000, 1100001, 1100002, 11
 inline constexpr std::array<Id, 3> listColumns = {1200001, 1200002, 1200003};  // name, pages, jobs
 inline constexpr std::array<Id, 3> groupingTabs = {1300000, 1300001, 1300002}; // printer, user, machine
 
+// Copy and export of the totals: the list's right-click menu, the save
+// dialog, the name it suggests (followed by "-YYYY-MM-DD.csv") and what a
+// failed save says.
+inline constexpr Id copyItem = 1400000;
+inline constexpr Id saveCsvItem = 1400001;
+inline constexpr Id csvFilesFilter = 1400002;
+inline constexpr std::array<Id, 3> csvNameStems = {1400003, 1400004, 1400005}; // printer, user, machine
+inline constexpr Id saveFailed = 1400006;
+
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId
     = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem, savedDatesItem, aboutHeading,
@@ -75,6 +84,7 @@ inline constexpr std::array everyId
         deleteDateTab, dateNameLabel, timeChoiceGroup, dateAndTimeChoice, dateOnlyChoice, emptyNameWarning,
         nameInUseWarning, savedNamesLabel, nothingToDeleteWarning, startChoiceGroup, periodChoice, dateChoice,
         fixedPeriods[0], fixedPeriods[1], fixedPeriods[2], fixedPeriods[3], listColumns[0], listColumns[1],
-        listColumns[2], groupingTabs[0], groupingTabs[1], groupingTabs[2]};
+        listColumns[2], groupingTabs[0], groupingTabs[1], groupingTabs[2], copyItem, saveCsvItem,
+        csvFilesFilter, csvNameStems[0], csvNameStems[1], csvNameStems[2], saveFailed};
 
 } // namespace textid
