@@ -12,7 +12,7 @@ foreach(source IN LISTS PW_WIN32_SOURCES)
 endforeach()
 
 add_library(pwshell STATIC ${PW_SHELL_SOURCES})
-target_link_libraries(pwshell PUBLIC pwcore comctl32 winspool shell32 ole32 user32 gdi32 kernel32)
+target_link_libraries(pwshell PUBLIC pwcore comctl32 comdlg32 winspool shell32 ole32 user32 gdi32 kernel32)
 target_compile_definitions(pwshell PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0600)
 pw_warnings(pwshell)
 

@@ -24,7 +24,8 @@ if(TARGET pagewarden)
   # screenshots stay in shell-tests-run/shots of the build tree.
   add_test(NAME shell_wine_statistics
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
-            statistics-empty statistics tray-click-time report-damaged-database report-from-a-recorder)
+            statistics-empty statistics tray-click-time report-damaged-database report-from-a-recorder
+            export-totals)
   # The secondary windows: the saved-dates window (its controls, adding,
   # refusing, deleting, and counting from a saved date with the simulation
   # build's jobs), the about window and its links, and windows closed out of

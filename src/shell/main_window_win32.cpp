@@ -139,7 +139,7 @@ LRESULT onNotify(HWND window, WPARAM wParam, LPARAM lParam)
 bool startsWork(UINT message)
 {
     return message == contract::trayCallbackMsg || message == WM_COMMAND || message == WM_TIMER
-        || message == WM_NOTIFY;
+        || message == WM_NOTIFY || message == WM_CONTEXTMENU;
 }
 
 } // namespace
@@ -184,6 +184,9 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_CREATE: return onCreate(window);
     case WM_TIMER: onTrayTimer(window); return 0;
     case WM_NOTIFY: return onNotify(window, wParam, lParam);
+    case WM_CONTEXTMENU:
+        if (handleStatisticsContextMenu(window, wParam, lParam)) return 0;
+        break;
     }
     // Registered at run time, so it cannot be a case label.
     if (message == taskbarCreatedMessage() && message != 0) {

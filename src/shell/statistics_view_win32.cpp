@@ -13,6 +13,7 @@
 #include "shell/main_window_win32.h"
 #include "shell/statistics_view.h"
 #include "shell/statistics_view_win32.h"
+#include "shell/totals_export_win32.h"
 #include "store/job_store_win32.h"
 
 namespace {
@@ -21,6 +22,10 @@ constexpr int controlTextLimit = 269; // terminator included
 
 // The controls all have identifier 0; they are told apart by their handles.
 HWND groupBox, periodRadio, dateRadio, periodCombo, datePicker, statsList, groupingTabs;
+
+// What the list shows was counted since this start by this grouping.
+DateTime shownSince;
+GroupingColumn shownGrouping = GroupingColumn::printer;
 
 constexpr int columnWidths[] = {250, 150, 150};
 
@@ -172,7 +177,9 @@ void refreshStatistics()
 {
     DbMutexLock lock;
     if (!lock.owned()) return; // the list stays as it was
-    queryStatisticsIntoList(statsList, chosenStart(), chosenGrouping());
+    shownSince = chosenStart();
+    shownGrouping = chosenGrouping();
+    queryStatisticsIntoList(statsList, shownSince, shownGrouping);
 }
 
 void layoutStatisticsView(HWND mainWindow)
@@ -217,9 +224,15 @@ bool handleStatisticsCommand(HWND, WPARAM wParam, LPARAM lParam)
     return false;
 }
 
-bool handleStatisticsNotify(HWND, const NMHDR& header)
+bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header)
 {
     if (header.hwndFrom == nullptr) return false;
+    if (header.hwndFrom == statsList && header.code == LVN_KEYDOWN) {
+        const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);
+        if (key.wVKey != 'C' || GetKeyState(VK_CONTROL) >= 0) return false;
+        copyTotals(mainWindow, {statsList, shownGrouping, shownSince});
+        return true;
+    }
     if (header.hwndFrom == datePicker && header.code == DTN_DATETIMECHANGE) {
         chooseByPeriod(false);
         refreshStatistics();
@@ -230,4 +243,11 @@ bool handleStatisticsNotify(HWND, const NMHDR& header)
         return true;
     }
     return false;
+}
+
+bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam)
+{
+    if (reinterpret_cast<HWND>(wParam) != statsList) return false;
+    showTotalsMenu(mainWindow, {statsList, shownGrouping, shownSince}, lParam);
+    return true;
 }

@@ -12,3 +12,5 @@ void refreshStatistics();
 // WM_COMMAND / WM_NOTIFY rows of the statistics controls: true when handled.
 bool handleStatisticsCommand(HWND mainWindow, WPARAM wParam, LPARAM lParam);
 bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header);
+// The list's right-click menu (WM_CONTEXTMENU): true when it was the list's.
+bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam);

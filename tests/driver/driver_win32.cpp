@@ -166,9 +166,12 @@ void dismissMessageBox(HWND box)
 
 std::wstring windowText(HWND window)
 {
-    // Long enough for any text of ours, a 250-character name included.
-    std::wstring text(4096, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), 4096)));
+    // WM_GETTEXT, not GetWindowText: for a control of another process the
+    // latter reads the title the system keeps, not what an edit box holds.
+    auto length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        SendMessageW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
     return text;
 }
 
@@ -449,6 +452,52 @@ SYSTEMTIME pickerValue(const Program& program, HWND picker)
 bool checked(HWND radio)
 {
     return SendMessageW(radio, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// ---- real input -----------------------------------------------------------------------
+
+// A real click of the left button in the middle of a window: it activates
+// the window and puts the focus where a user's click would.
+void clickWithMouse(HWND target)
+{
+    RECT r{};
+    GetWindowRect(target, &r);
+    INPUT click[3] = {};
+    for (INPUT& input : click) input.type = INPUT_MOUSE;
+    click[0].mi.dx = ((r.left + r.right) / 2) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
+    click[0].mi.dy = ((r.top + r.bottom) / 2) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
+    click[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, click, sizeof(INPUT));
+}
+
+bool focusedIn(HWND window, HWND field)
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetForegroundWindow() == window
+        && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus == field;
+}
+
+void pressKeys(std::initializer_list<WORD> keys)
+{
+    std::vector<INPUT> inputs;
+    for (WORD key : keys) {
+        INPUT down{};
+        down.type = INPUT_KEYBOARD;
+        down.ki.wVk = key;
+        inputs.push_back(down);
+    }
+    for (auto key = keys.end(); key != keys.begin();) {
+        --key;
+        INPUT up{};
+        up.type = INPUT_KEYBOARD;
+        up.ki.wVk = *key;
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(up);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 // ---- screenshots --------------------------------------------------------------------

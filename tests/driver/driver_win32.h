@@ -13,6 +13,7 @@
 
 #include <array>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -175,6 +176,16 @@ void clickTab(const Program& program, HWND tabs, int tab);
 void setPicker(const Program& program, HWND picker, const SYSTEMTIME& value);
 SYSTEMTIME pickerValue(const Program& program, HWND picker);
 bool checked(HWND radio);
+
+// ---- real input ------------------------------------------------------------------------
+
+// A real click of the left button in the middle of a window: it activates
+// the window and puts the focus where a user's click would.
+void clickWithMouse(HWND target);
+// The window is the foreground window and the field has the focus.
+bool focusedIn(HWND window, HWND field);
+// Keys pressed together and let go in reverse order, e.g. {VK_CONTROL, 'C'}.
+void pressKeys(std::initializer_list<WORD> keys);
 
 // ---- screenshots --------------------------------------------------------------------
 

@@ -48,30 +48,6 @@ bool closedAndMainEnabled(const Program& program, HWND main)
 
 // Characters as a keyboard types them: each one reaches the focused control
 // through the program's message loop.
-// A real click of the left button in the middle of a window: it activates
-// the window and puts the focus where a user's click would.
-void clickWithMouse(HWND target)
-{
-    RECT r{};
-    GetWindowRect(target, &r);
-    INPUT click[3] = {};
-    for (INPUT& input : click) input.type = INPUT_MOUSE;
-    click[0].mi.dx = ((r.left + r.right) / 2) * 65535 / (GetSystemMetrics(SM_CXSCREEN) - 1);
-    click[0].mi.dy = ((r.top + r.bottom) / 2) * 65535 / (GetSystemMetrics(SM_CYSCREEN) - 1);
-    click[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    click[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    click[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(3, click, sizeof(INPUT));
-}
-
-bool focusedIn(HWND window, HWND field)
-{
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetForegroundWindow() == window
-        && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus == field;
-}
-
 void typeText(HWND window, HWND field, const std::wstring& text)
 {
     // Keys go to whatever has the focus when they are read, so the window

@@ -1,0 +1,141 @@
+#include "shell/totals_export_win32.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <vector>
+
+#include "common/fatal_report.h"
+#include "common/language_texts.h"
+#include "common/scoped_handle_win32.h"
+#include "common/wide_text_win32.h"
+#include "shell/totals_export.h"
+
+namespace {
+
+constexpr UINT_PTR cmdCopy = 1;
+constexpr UINT_PTR cmdSaveCsv = 2;
+
+std::u16string cellText(HWND list, int row, int column)
+{
+    // Grown until the text fits: a name may be longer than any fixed buffer.
+    std::vector<wchar_t> text(512);
+    for (;;) {
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = text.data();
+        item.cchTextMax = static_cast<int>(text.size());
+        auto length = static_cast<std::size_t>(
+            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
+        if (length + 1 < text.size()) return std::u16string(utf16(text.data()), length);
+        text.resize(text.size() * 2);
+    }
+}
+
+TotalsRow headers()
+{
+    return {
+        getText(textid::listColumns[0]), getText(textid::listColumns[1]), getText(textid::listColumns[2])};
+}
+
+std::vector<TotalsRow> shownRows(HWND list)
+{
+    std::vector<TotalsRow> rows;
+    auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row)
+        rows.push_back({cellText(list, row, 0), cellText(list, row, 1), cellText(list, row, 2)});
+    return rows;
+}
+
+std::size_t groupingIndex(GroupingColumn grouping)
+{
+    switch (grouping) {
+    case GroupingColumn::printer: return 0;
+    case GroupingColumn::user: return 1;
+    case GroupingColumn::machine: return 2;
+    }
+    return 0;
+}
+
+void warnSaveFailed(HWND owner)
+{
+    MessageBoxW(
+        owner, wide(getText(textid::saveFailed)), wide(getText(textid::mainTitle)), MB_OK | MB_ICONWARNING);
+}
+
+} // namespace
+
+void copyTotals(HWND owner, const ShownTotals& shown)
+{
+    const std::u16string text = totalsAsTabSeparated(headers(), shownRows(shown.list));
+    // A clipboard that another program holds is not worth a fatal report:
+    // the copy simply does not happen.
+    if (!OpenClipboard(owner)) return;
+    EmptyClipboard();
+    const SIZE_T bytes = (text.size() + 1) * sizeof(char16_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (memory != nullptr) {
+        if (void* target = GlobalLock(memory)) {
+            CopyMemory(target, text.c_str(), bytes);
+            GlobalUnlock(memory);
+            // Once set, the clipboard owns the memory.
+            if (SetClipboardData(CF_UNICODETEXT, memory) == nullptr) GlobalFree(memory);
+        } else {
+            GlobalFree(memory);
+        }
+    }
+    CloseClipboard();
+}
+
+void saveTotalsAsCsv(HWND owner, const ShownTotals& shown)
+{
+    const std::string csv = totalsAsCsv(headers(), shownRows(shown.list));
+    std::u16string fileName
+        = suggestedCsvName(getText(textid::csvNameStems[groupingIndex(shown.grouping)]), shown.since);
+    fileName.resize(32768, u'\0');
+    // "CSV files (*.csv)", then its pattern; the list ends with two terminators.
+    std::u16string filter = getText(textid::csvFilesFilter);
+    filter += u'\0';
+    filter += u"*.csv";
+    filter += u'\0';
+    filter += u'\0';
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = wide(filter.c_str());
+    dialog.lpstrFile = wide(fileName.data());
+    dialog.nMaxFile = static_cast<DWORD>(fileName.size());
+    dialog.lpstrDefExt = L"csv";
+    // The program's own folder stays the working folder whatever the user browses.
+    dialog.Flags
+        = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (!GetSaveFileNameW(&dialog)) return; // cancelled
+    ScopedHandle file(CreateFileW(
+        dialog.lpstrFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.get(), csv.data(), static_cast<DWORD>(csv.size()), &written, nullptr)
+        || written != csv.size()) {
+        warnSaveFailed(owner);
+        return;
+    }
+}
+
+void showTotalsMenu(HWND owner, const ShownTotals& shown, LPARAM screenPoint)
+{
+    POINT at{static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
+    if (at.x == -1 && at.y == -1) {
+        RECT list;
+        GetWindowRect(shown.list, &list);
+        at = {list.left + 20, list.top + 20};
+    }
+    HMENU menu = CreatePopupMenu();
+    if (menu == nullptr) fatalError(unit::shell, u"501");
+    if (!AppendMenuW(menu, MF_STRING, cmdCopy, wide(getText(textid::copyItem)))
+        || !AppendMenuW(menu, MF_STRING, cmdSaveCsv, wide(getText(textid::saveCsvItem))))
+        fatalError(unit::shell, u"502");
+    auto command = static_cast<UINT_PTR>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
+    DestroyMenu(menu);
+    if (command == cmdCopy) copyTotals(owner, shown);
+    if (command == cmdSaveCsv) saveTotalsAsCsv(owner, shown);
+}

@@ -1,0 +1,93 @@
+// The totals as they leave the program: clipboard text and CSV files that
+// spreadsheets read back cell for cell.
+#include <gtest/gtest.h>
+
+#include "shell/totals_export.h"
+
+namespace {
+
+const TotalsRow headers = {u"Name", u"Pages", u"Jobs"};
+
+// A CSV reader as spreadsheets read RFC 4180, for checking what we write.
+std::vector<std::vector<std::string>> parseCsv(const std::string& text)
+{
+    std::vector<std::vector<std::string>> lines(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                lines.back().back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                lines.back().back() += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            lines.back().emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            lines.emplace_back(1);
+            ++i;
+        } else {
+            lines.back().back() += c;
+        }
+    }
+    lines.pop_back(); // after the last line end
+    return lines;
+}
+
+} // namespace
+
+TEST(TotalsExport, CsvReadsBackCellForCell)
+{
+    const std::vector<TotalsRow> rows = {
+        {u"O'Brien, Ann", u"12", u"3"},
+        {u"Say \"hi\"", u"7", u"1"},
+        {u"two\r\nlines", u"5", u"2"},
+        {u"\u03A0\u03AC\u03C3\u03C7\u03B1 \u0416 \u65E5\u672C \U0001F5A8", u"-3", u"1"},
+        {u"", u"0", u"0"},
+    };
+    std::string csv = totalsAsCsv(headers, rows);
+    ASSERT_EQ(csv.substr(0, 3), "\xEF\xBB\xBF");
+    auto lines = parseCsv(csv.substr(3));
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], (std::vector<std::string>{"Name", "Pages", "Jobs"}));
+    EXPECT_EQ(lines[1], (std::vector<std::string>{"O'Brien, Ann", "12", "3"}));
+    EXPECT_EQ(lines[2], (std::vector<std::string>{"Say \"hi\"", "7", "1"}));
+    EXPECT_EQ(lines[3], (std::vector<std::string>{"two\r\nlines", "5", "2"}));
+    EXPECT_EQ(lines[4][0],
+        "\xCE\xA0\xCE\xAC\xCF\x83\xCF\x87\xCE\xB1 \xD0\x96 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x96\xA8");
+    EXPECT_EQ(lines[5], (std::vector<std::string>{"", "0", "0"}));
+    // Plain cells stay unquoted: what a person reads in a text editor.
+    EXPECT_NE(csv.find("\r\n\"O'Brien, Ann\",12,3\r\n"), std::string::npos);
+}
+
+TEST(TotalsExport, ClipboardTextIsATableOfTabs)
+{
+    EXPECT_EQ(totalsAsTabSeparated(headers, {{u"Office", u"10", u"2"}, {u"Lab, 2nd floor", u"3", u"1"}}),
+        u"Name\tPages\tJobs\r\nOffice\t10\t2\r\nLab, 2nd floor\t3\t1\r\n");
+    // A tab or a line break in a name would split the row: the cell is quoted.
+    EXPECT_EQ(totalsAsTabSeparated(headers, {{u"a\tb", u"1", u"1"}, {u"say \"x\"", u"1", u"1"}}),
+        u"Name\tPages\tJobs\r\n\"a\tb\"\t1\t1\r\n\"say \"\"x\"\"\"\t1\t1\r\n");
+    EXPECT_EQ(totalsAsTabSeparated(headers, {}), u"Name\tPages\tJobs\r\n");
+}
+
+TEST(TotalsExport, SuggestedNameSaysGroupingAndStart)
+{
+    DateTime since{2026, 1, 4, 1, 0, 0, 0, 0};
+    EXPECT_EQ(suggestedCsvName(u"pages-by-user-since", since), u"pages-by-user-since-2026-01-01.csv");
+    since = {1800, 1, 3, 1, 0, 0, 0, 0};
+    EXPECT_EQ(suggestedCsvName(u"p\u00E1ginas/por:equipo?", since), u"p\u00E1ginasporequipo-1800-01-01.csv");
+}
+
+TEST(TotalsExport, Utf8OfEveryPlane)
+{
+    EXPECT_EQ(utf8Of(u"A\u00E9\u20AC\U0001F5A8"), "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x96\xA8");
+    const char16_t lone[] = {u'a', 0xD800, u'b', 0xDC00, 0};
+    EXPECT_EQ(utf8Of(lone),
+        "a\xEF\xBF\xBD"
+        "b\xEF\xBF\xBD");
+}
