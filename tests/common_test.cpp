@@ -199,6 +199,26 @@ TEST_F(TextTableFixture, FatalMessageLinesAndCut)
     EXPECT_EQ(cut, std::u16string(400, u'a'));
 }
 
+TEST_F(TextTableFixture, FatalMessageSaysWhatWentWrongLast)
+{
+    loadTextsFromBytes(utf16File(u"21=Line:\r\n22=Unit:\r\n"));
+    EXPECT_EQ(fatalMessage(u"misqlite", u"215", u"file is not a database"),
+        u"Line:\r\n215\r\nUnit:\r\nmisqlite\r\nfile is not a database");
+    // A long explanation gets what room the four lines leave.
+    std::u16string cut = fatalMessage(u"milibreria", u"163", std::u16string(1000, u'x'));
+    EXPECT_EQ(cut.size(), fatalMessageCapacity);
+    EXPECT_EQ(cut.substr(0, 31), u"Line:\r\n163\r\nUnit:\r\nmilibreria\r\n");
+
+    // A malformed key names its line; an empty table says so.
+    takeFailureDetail();
+    EXPECT_FATAL(loadTextsFromBytes(utf16File(u"1=a\r\n\r\nx=b\r\n")), u"milibreria", u"286");
+    EXPECT_EQ(takeFailureDetail(), u"Line 3 of the language file does not start with a text number and \"=\".");
+    EXPECT_TRUE(takeFailureDetail().empty()); // taken once
+    freeTexts();
+    EXPECT_FATAL(getText(1), u"milibreria", u"320");
+    EXPECT_EQ(takeFailureDetail(), u"The language file holds no texts.");
+}
+
 TEST(LanguageFileNames, SuffixAndMark)
 {
     EXPECT_TRUE(isLanguageFileName(u"English.lang.txt"));

@@ -1,6 +1,7 @@
 #include "common/fatal_report.h"
 
 #include <atomic>
+#include <utility>
 
 #include "common/language_texts.h"
 #include "common/strings.h"
@@ -8,6 +9,7 @@
 namespace {
 
 std::atomic<bool> fatalReportUnderWay{false};
+thread_local std::u16string failureDetail;
 
 } // namespace
 
@@ -21,7 +23,17 @@ bool fatalReportBegun()
     return fatalReportUnderWay;
 }
 
-std::u16string fatalMessage(const char16_t* unit, const char16_t* line)
+void setFailureDetail(std::u16string detail)
+{
+    failureDetail = std::move(detail);
+}
+
+std::u16string takeFailureDetail()
+{
+    return std::exchange(failureDetail, std::u16string());
+}
+
+std::u16string fatalMessage(const char16_t* unit, const char16_t* line, const std::u16string& detail)
 {
     // Without a loaded table the report must not look texts up: getText would
     // itself end in a fatal report.
@@ -33,6 +45,10 @@ std::u16string fatalMessage(const char16_t* unit, const char16_t* line)
     message += loaded ? getText(textid::fatalUnitHeading) : u"in the unit";
     message += u"\r\n";
     message += unit ? unit : u"";
+    if (!detail.empty()) {
+        message += u"\r\n";
+        message += detail;
+    }
     return cutText(message, fatalMessageCapacity);
 }
 

@@ -28,8 +28,18 @@ inline constexpr char16_t about[] = u"mirtabout";           // the about window
 void noteFatalReportBegun();
 bool fatalReportBegun();
 
+// What went wrong, in words a user can act on, for the report that follows
+// on this thread: a file's path and the system's message, or SQLite's. A
+// check that knows more than its number says it here just before fatalError;
+// without it the report adds the system's message for the thread's last
+// error, when there is one.
+void setFailureDetail(std::u16string detail);
+std::u16string takeFailureDetail();
+
 // The report's text, cut to the 400-character buffer it is shown from:
-// text 21, the line, text 22, the unit, separated by CR LF.
+// text 21, the line, text 22, the unit, separated by CR LF, then the detail
+// on a fifth line when there is one. The four lines come first: the detail
+// gets what room is left.
 inline constexpr std::size_t fatalMessageCapacity = 400;
-std::u16string fatalMessage(const char16_t* unit, const char16_t* line);
+std::u16string fatalMessage(const char16_t* unit, const char16_t* line, const std::u16string& detail = u"");
 std::u16string fatalCaption();

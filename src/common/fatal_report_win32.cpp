@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "common/fatal_report.h"
+#include "common/system_message_win32.h"
 #include "common/wide_text_win32.h"
 
 namespace {
@@ -37,6 +38,8 @@ DWORD WINAPI reportThreadProc(void* report)
 
 void fatalError(const char16_t* unit, const char16_t* line)
 {
+    // Taken before any other call can overwrite it.
+    const DWORD lastError = GetLastError();
     // One report at a time. A second failure, on any other thread, waits for
     // the first report, which ends the process once the user has read it.
     // Only a failure while the report itself is made (memory gone, say) ends
@@ -49,7 +52,9 @@ void fatalError(const char16_t* unit, const char16_t* line)
     }
     noteFatalReportBegun();
     static Report report;
-    report.message = fatalMessage(unit, line);
+    std::u16string detail = takeFailureDetail();
+    if (detail.empty()) detail = systemMessage(lastError);
+    report.message = fatalMessage(unit, line, detail);
     report.caption = fatalCaption();
     // The box runs on a thread of its own while the failing thread waits
     // here and handles nothing more: a tray quit or a timer can no longer

@@ -5,7 +5,19 @@
 #include "common/fatal_report.h"
 #include "common/scoped_handle_win32.h"
 #include "common/strings.h"
+#include "common/system_message_win32.h"
 #include "common/wide_text_win32.h"
+
+namespace {
+
+// The report says which folder or file and the system's words for why.
+[[noreturn]] void failOnFolder(const char16_t* path, const char16_t* line)
+{
+    setFailureDetail(std::u16string(path) + u": " + systemMessage(GetLastError()));
+    fatalError(unit::library, line);
+}
+
+} // namespace
 
 std::u16string programPath()
 {
@@ -46,7 +58,7 @@ void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* con
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileExW(
         wide(pattern.c_str()), FindExInfoStandard, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE) fatalError(unit::library, u"163");
+    if (search == INVALID_HANDLE_VALUE) failOnFolder(folder, u"163");
 
     if (visitor(entry, folder, context)) {
         if (!FindClose(search)) fatalError(unit::library, u"167");
@@ -58,7 +70,7 @@ void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* con
             return;
         }
     }
-    if (GetLastError() != ERROR_NO_MORE_FILES) fatalError(unit::library, u"182");
+    if (GetLastError() != ERROR_NO_MORE_FILES) failOnFolder(folder, u"182");
     if (!FindClose(search)) fatalError(unit::library, u"184");
 }
 
@@ -71,7 +83,13 @@ FileRead readWholeFile(const std::u16string& path, std::string& bytes)
     char chunk[65536];
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) return FileRead::cannotRead;
+        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) {
+            // Closing must not hide why the read failed.
+            const DWORD why = GetLastError();
+            file.reset();
+            SetLastError(why);
+            return FileRead::cannotRead;
+        }
         if (got == 0) return FileRead::read;
         bytes.append(chunk, got);
     }

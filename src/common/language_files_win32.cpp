@@ -6,6 +6,7 @@
 #include "common/folders_win32.h"
 #include "common/language_texts.h"
 #include "common/strings.h"
+#include "common/system_message_win32.h"
 #include "common/wide_text_win32.h"
 
 namespace {
@@ -24,7 +25,11 @@ std::u16string findActiveLanguageFile(const std::u16string& folder)
 {
     std::u16string name;
     forEachFolderEntry(folder.c_str(), acceptActiveLanguageFile, &name);
-    if (name.empty()) fatalError(unit::library, u"226");
+    if (name.empty()) {
+        setFailureDetail(
+            folder + u": no language file is marked (its name starts with _ and ends with .lang.txt).");
+        fatalError(unit::library, u"226");
+    }
     std::u16string path = folder;
     appendBackslash(path);
     return path + name;
@@ -37,8 +42,12 @@ void readLanguageFile(const std::u16string& path)
     // loaded, the report below is the plain one that needs no table.
     std::string bytes;
     switch (readWholeFile(path, bytes)) {
-    case FileRead::cannotOpen: fatalError(unit::library, u"207");
-    case FileRead::cannotRead: fatalError(unit::library, u"212");
+    case FileRead::cannotOpen:
+        setFailureDetail(path + u": " + systemMessage(GetLastError()));
+        fatalError(unit::library, u"207");
+    case FileRead::cannotRead:
+        setFailureDetail(path + u": " + systemMessage(GetLastError()));
+        fatalError(unit::library, u"212");
     case FileRead::read: break;
     }
     loadTextsFromBytes(std::vector<unsigned char>(bytes.begin(), bytes.end()));

@@ -42,7 +42,9 @@ std::vector<TextEntry> parseLanguageFile(const std::vector<unsigned char>& bytes
 
     std::vector<TextEntry> entries;
     std::size_t position = 0;
+    std::size_t lineNumber = 0;
     while (position < units.size()) {
+        ++lineNumber;
         std::size_t lineFeed = position;
         while (lineFeed < units.size() && units[lineFeed] != u'\n') ++lineFeed;
         if (lineFeed == units.size()) break; // a last piece without a line end is dropped
@@ -60,7 +62,12 @@ std::vector<TextEntry> parseLanguageFile(const std::vector<unsigned char>& bytes
         while (equals < length && line[equals] != u'=') ++equals;
         // A line without "=" has no key either: it is as malformed as "x=".
         std::uint32_t id = equals < length ? parseKey(line, equals) : 0;
-        if (id == 0) fatalError(unit::library, u"286");
+        if (id == 0) {
+            std::string where = "Line " + std::to_string(lineNumber)
+                + " of the language file does not start with a text number and \"=\".";
+            setFailureDetail(std::u16string(where.begin(), where.end()));
+            fatalError(unit::library, u"286");
+        }
         entries.push_back({std::u16string(line + equals + 1, line + length), id});
     }
     return entries;
@@ -79,7 +86,10 @@ bool textsLoaded()
 
 const char16_t* getText(std::uint32_t id)
 {
-    if (textTable.empty()) fatalError(unit::library, u"320");
+    if (textTable.empty()) {
+        setFailureDetail(u"The language file holds no texts.");
+        fatalError(unit::library, u"320");
+    }
     for (const TextEntry& entry : textTable)
         if (entry.id == id) return entry.text.c_str();
     return u"none";

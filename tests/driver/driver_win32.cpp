@@ -159,6 +159,18 @@ std::wstring messageBoxText(HWND box)
     return windowText(GetDlgItem(box, 0xFFFF));
 }
 
+std::vector<std::wstring> messageLines(const std::wstring& text)
+{
+    std::vector<std::wstring> lines;
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t end = text.find(L"\r\n", at);
+        lines.push_back(text.substr(at, end == std::wstring::npos ? std::wstring::npos : end - at));
+        if (end == std::wstring::npos) return lines;
+        at = end + 2;
+    }
+}
+
 void dismissMessageBox(HWND box)
 {
     PostMessageW(box, WM_COMMAND, IDOK, 0);

@@ -76,6 +76,8 @@ HWND waitForMessageBox(const Program& program, DWORD limit = deadline);
 // The text a message box shows: its static control with id 0xFFFF.
 std::wstring messageBoxText(HWND box);
 void dismissMessageBox(HWND box);
+// The lines of a text, split at CR LF.
+std::vector<std::wstring> messageLines(const std::wstring& text);
 
 std::wstring windowText(HWND window);
 std::wstring className(HWND window);

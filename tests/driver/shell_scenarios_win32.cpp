@@ -216,8 +216,13 @@ void missingLanguageFolderEndsInThePlainReport()
         if (box != nullptr) {
             std::wstring message = windowText(GetDlgItem(box, 0xFFFF));
             check(message.find(L"\r\n163\r\n") != std::wstring::npos, "it names line 163");
-            check(message.size() >= 10 && message.substr(message.size() - 10) == L"milibreria",
-                "it names the unit milibreria last");
+            std::vector<std::wstring> lines = messageLines(message);
+            check(lines.size() == 5 && lines[3] == L"milibreria",
+                "it names the unit milibreria on its fourth line");
+            check(lines.size() == 5 && lines[4].find(L"\\lang: ") != std::wstring::npos
+                    && lines[4].size() > lines[4].find(L": ") + 4,
+                "and says on a fifth which folder and why, in the system's words");
+            if (lines.size() == 5) std::printf("     (%ls)\n", lines[4].c_str());
             check(findWindow(mainWindowClass, program.id()) == nullptr, "no main window was created");
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
