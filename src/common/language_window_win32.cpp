@@ -65,17 +65,6 @@ void createLanguageControls(HWND window)
     fillLanguageCombo();
 }
 
-std::u16string chosenLanguage()
-{
-    auto index = SendMessageW(languageCombo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return {};
-    auto length = SendMessageW(languageCombo, CB_GETLBTEXTLEN, index, 0);
-    if (length == CB_ERR) return {};
-    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, 0);
-    SendMessageW(languageCombo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    return std::u16string(utf16(text.data()), static_cast<std::size_t>(length));
-}
-
 bool moveFile(const std::u16string& folder, const FileRename& rename)
 {
     // The extended form lifts the path length limit, for a share as well.
@@ -99,7 +88,8 @@ std::size_t markedLanguageFiles(const std::u16string& folder)
 void applyLanguageChoice(HWND window)
 {
     const std::u16string folder = languageFolder();
-    const LanguagePlan plan = planLanguageChoice(listLanguageFolder(folder), chosenLanguage());
+    const LanguagePlan plan
+        = planLanguageChoice(listLanguageFolder(folder), selectedComboText(languageCombo));
     switch (plan.outcome) {
     case LanguagePlanOutcome::collision: fatalError(unit::library, u"398");
     case LanguagePlanOutcome::choiceMissing: fatalError(unit::library, u"429");

@@ -4,9 +4,11 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "common/fatal_report.h"
 #include "common/strings.h"
+#include "common/wide_text_win32.h"
 
 void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon, HCURSOR cursor,
     HBRUSH background, const wchar_t* menuName, const wchar_t* className, HICON smallIcon)
@@ -124,4 +126,15 @@ void initCommonControls()
     // animation classes but not the date picker, which the statistics view needs.
     INITCOMMONCONTROLSEX controls{sizeof controls, 0xFF | ICC_DATE_CLASSES};
     if (!InitCommonControlsEx(&controls)) fatalError(unit::library, u"98");
+}
+
+std::u16string selectedComboText(HWND combo)
+{
+    auto index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR) return {};
+    auto length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+    if (length == CB_ERR) return {};
+    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, 0);
+    SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    return std::u16string(utf16(text.data()), static_cast<std::size_t>(length));
 }

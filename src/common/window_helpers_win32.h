@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 void registerWindowClass(WNDCLASSEXW& record, UINT style, WNDPROC procedure, HICON largeIcon, HCURSOR cursor,
     HBRUSH background, const wchar_t* menuName, const wchar_t* className, HICON smallIcon);
 WPARAM runMessageLoop();
@@ -36,3 +38,6 @@ bool leaveWindowClass(const wchar_t* className);
 void setDefaultFont(HWND window);
 void clientToWindowSize(short& width, short& height);
 void initCommonControls();
+
+// The whole text of a drop-down list's selected entry; empty without one.
+std::u16string selectedComboText(HWND combo);

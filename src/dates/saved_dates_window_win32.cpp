@@ -185,26 +185,15 @@ void addDateFromForm(HWND window)
     addSavedDate(programFolder(), savedDateFrom(day, time, withTime), name);
 }
 
-// The selected entry's whole text: a name saved by another program may be
-// longer than the name field allows.
-std::u16string selectedSavedName()
-{
-    auto index = SendMessageW(savedNamesCombo, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return {};
-    auto length = SendMessageW(savedNamesCombo, CB_GETLBTEXTLEN, index, 0);
-    if (length == CB_ERR) return {};
-    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1, 0);
-    SendMessageW(savedNamesCombo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    return std::u16string(utf16(text.data()), static_cast<std::size_t>(length));
-}
-
 void deleteDateFromForm(HWND window)
 {
     if (SendMessageW(savedNamesCombo, CB_GETCOUNT, 0, 0) < 1) {
         warn(window, textid::nothingToDeleteWarning);
         return;
     }
-    const std::u16string name = selectedSavedName();
+    // The entry's whole text: a name saved by another program may be longer
+    // than the name field allows.
+    const std::u16string name = selectedComboText(savedNamesCombo);
     DbMutexLock lock;
     deleteSavedDate(programFolder(), name);
 }
