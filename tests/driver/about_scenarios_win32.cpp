@@ -189,8 +189,7 @@ void theAboutWindow()
     PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
     waitUntil([&] { return !IsWindow(about); });
 
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and the program quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 // The about window leaves the main window enabled, so the saved-dates window

@@ -299,6 +299,12 @@ void trayClick(HWND main)
     SendMessageW(main, trayCallbackMsg, 0, WM_LBUTTONDOWN);
 }
 
+void quitFromTheMenu(const Program& program, HWND main)
+{
+    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
+    check(program.ends() && program.exitCode() == 0, "the main menu's quit ends the program with code 0");
+}
+
 void trayMenuQuit(const Program& program, HWND main)
 {
     PostMessageW(main, trayCallbackMsg, 0, WM_RBUTTONDOWN);

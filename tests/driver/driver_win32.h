@@ -97,6 +97,8 @@ std::vector<COLORREF> notificationAreaPicture();
 bool notificationAreaEmpty(const std::vector<COLORREF>& picture);
 bool waitForTrayIcon(HWND window);
 void trayClick(HWND main);
+// The main menu's quit: the program must end with code 0.
+void quitFromTheMenu(const Program& program, HWND main);
 // Opens the tray menu with a right click and chooses its one item.
 void trayMenuQuit(const Program& program, HWND main);
 

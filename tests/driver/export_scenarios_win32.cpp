@@ -163,8 +163,7 @@ void copyingAndSavingTheTotals()
     check(readCsv(saved) == expected,
         "it reads back cell for cell: commas, quotes, Greek and Japanese included");
 
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and the program quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 const bool registered = addScenario(L"export-totals", copyingAndSavingTheTotals);

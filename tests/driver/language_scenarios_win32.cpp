@@ -130,8 +130,7 @@ void choosingALanguage()
     StatisticsControls view = findStatisticsControls(main);
     check(view.complete() && windowText(view.groupBox) == spanishTexts.at(1000000),
         "at the next start the group box reads the Spanish text 1000000");
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(again.ends() && again.exitCode() == 0, "and it quits with code 0");
+    quitFromTheMenu(again, main);
 }
 
 void acceptingAndClosingWithoutAChoice()
@@ -159,8 +158,7 @@ void acceptingAndClosingWithoutAChoice()
     check(langNames(path) == sorted({L"_" + english, spanish}),
         "and marks the first language in sort order, not the active one");
     if (box != nullptr) dismissMessageBox(box);
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and the program quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 // A file and its marked twin: no plan can end with one mark, so nothing is

@@ -245,8 +245,7 @@ void theWindowAsBuilt()
     check(closedAndMainEnabled(program, main), "the caption's close box closes it");
     check(savedCount() == 0, "closing wrote nothing");
 
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and the program quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 // ---- adding -----------------------------------------------------------------------------
@@ -332,8 +331,7 @@ void addingNames()
             == std::vector<std::wstring>{L"250"},
         "300 typed characters are saved as the first 250");
 
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and the program quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 // ---- deleting, and the period list ----------------------------------------------------------
@@ -428,8 +426,7 @@ void deletingAndCounting()
         program, main, dates, 1000012, "deleting from an empty list gives warning 1000012");
     check(comboTexts(program, view.periodCombo) == fixed, "the period list holds the fixed periods only");
 
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and the program quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 const bool registered = addScenario(L"dates-window", theWindowAsBuilt)

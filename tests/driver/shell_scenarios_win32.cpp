@@ -74,8 +74,7 @@ void closingAndMinimisingHide()
     SendMessageW(window, WM_NULL, 0, 0); // the posted ones are handled before this returns
     check(!IsWindowVisible(window), "releases and double clicks leave it hidden");
 
-    PostMessageW(window, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and it quits with code 0");
+    quitFromTheMenu(program, window);
 }
 
 void trayIconComesAtTheFirstTick()
@@ -106,8 +105,7 @@ void trayIconComesAtTheFirstTick()
     Sleep(2 * 1500 + 500);
     check(trayIconPresent(window) && program.running(), "repeated adds of a present icon change nothing");
 
-    PostMessageW(window, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and it quits with code 0");
+    quitFromTheMenu(program, window);
 }
 
 // Quits through the action and checks the end the user sees: the process
@@ -196,8 +194,7 @@ void unknownCommandReturnsOne()
     check(SendMessageW(window, WM_COMMAND, MAKEWPARAM(0, CBN_DROPDOWN), 0) == 1,
         "a notification of no control of ours returns 1");
     check(program.running(), "and changes nothing");
-    PostMessageW(window, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "then it quits with code 0");
+    quitFromTheMenu(program, window);
 }
 
 // Without its language folder the program cannot even word its report: it

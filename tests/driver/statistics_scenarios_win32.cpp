@@ -321,8 +321,7 @@ void statisticsFollowTheChoices()
     check(checked(view.periodRadio) && !checked(view.dateRadio), "the period list chooses the period again");
     checkRows(program, view.statsList, allByPrinter, "everything again");
 
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and it quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 // Also leaves behind the empty database the program made, which the
@@ -344,8 +343,7 @@ void emptyDatabaseShowsHeadersOnly()
     HWND header = reinterpret_cast<HWND>(SendMessageW(view.statsList, LVM_GETHEADER, 0, 0));
     check(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) == 3, "its three column headers stay");
     screenshot(main, L"stats-0-empty");
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and it quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 // Tray clicks on the hidden window, each timed from the click to the window
@@ -404,8 +402,7 @@ void trayClickTime()
     choosePeriod(main, view, 0);
     trayClick(main);
     screenshot(main, L"stats-8-100000-jobs");
-    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-    check(program.ends() && program.exitCode() == 0, "and it quits with code 0");
+    quitFromTheMenu(program, main);
 }
 
 const bool registered = addScenario(L"statistics", statisticsFollowTheChoices)
