@@ -2,6 +2,9 @@
 // text, recording jobs, the statistics query and the saved dates.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
+#include "common/fatal_report.h"
 #include "store_support.h"
 #include "support/fatal_error.h"
 
@@ -424,4 +427,17 @@ TEST_F(StoreSavedDates, OverlongOrUnreadableSavedTextLeavesUnreadFieldsZero)
     EXPECT_EQ(date, (DateTime{2016, 3, 4, 5, 14, 20, 0, 0}));
     ASSERT_TRUE(findSavedDate(folder, date, u"short"));
     EXPECT_EQ(date, (DateTime{2016, 3, 4, 0, 0, 0, 0, 0}));
+}
+
+// A file that is not a database ends every operation in its opening's report,
+// which says so in SQLite's words: the user then knows the file is the trouble.
+TEST_F(StoreDatabase, ADamagedFileIsReportedInSqlitesWords)
+{
+    {
+        std::ofstream damaged(path / "pgwarden.db", std::ios::binary);
+        damaged << std::string(8192, 'x');
+    }
+    takeFailureDetail();
+    EXPECT_FATAL(openJobDatabase(folder), u"misqlite", u"215");
+    EXPECT_EQ(takeFailureDetail(), u"file is not a database");
 }

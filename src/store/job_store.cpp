@@ -14,6 +14,19 @@
 
 namespace {
 
+// The connection the thread's operation works on: a failure reports what
+// SQLite says about it ("file is not a database", "disk I/O error").
+thread_local sqlite3* currentConnection = nullptr;
+
+[[noreturn]] void storeFailure(const char16_t* line)
+{
+    if (currentConnection != nullptr) {
+        if (auto words = static_cast<const char16_t*>(sqlite3_errmsg16(currentConnection)))
+            setFailureDetail(words);
+    }
+    fatalError(unit::store, line);
+}
+
 // ---- statements and the wait for a busy file ------------------------------------------
 
 struct StatementFinalizer {
@@ -68,7 +81,7 @@ Statement prepare(sqlite3* db, const std::u16string& text, const char16_t* failL
     sqlite3_stmt* raw = nullptr;
     int result = untilNotBusy([&] { return sqlite3_prepare16_v2(db, text.c_str(), -1, &raw, nullptr); });
     Statement statement(raw);
-    if (result != SQLITE_OK || !statement) fatalError(unit::store, failLine);
+    if (result != SQLITE_OK || !statement) storeFailure(failLine);
     return statement;
 }
 
@@ -81,7 +94,7 @@ int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable = t
     for (int failures = 0;;) {
         int result = untilNotBusy([&] { return sqlite3_step(statement); });
         if (result == SQLITE_ROW || result == SQLITE_DONE) return result;
-        if (!restartable || ++failures > failureRetries) fatalError(unit::store, failLine);
+        if (!restartable || ++failures > failureRetries) storeFailure(failLine);
         std::this_thread::sleep_for(busyWait);
     }
 }
@@ -100,7 +113,7 @@ void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, co
     marked += text;
     int bytes = static_cast<int>(std::min<std::size_t>(marked.size() * 2, 0x7FFFFFFE));
     if (sqlite3_bind_text16(statement, index, marked.data(), bytes, SQLITE_TRANSIENT) != SQLITE_OK)
-        fatalError(unit::store, failLine);
+        storeFailure(failLine);
 }
 
 // A null cell (possible in a file written by other means) reads as empty text.
@@ -189,7 +202,7 @@ void runSchemaStatement(
 {
     ++callCounts.schemaStatements;
     Statement statement = prepare(db, text, compileLine);
-    if (step(statement.get(), stepLine) != SQLITE_DONE) fatalError(unit::store, stepLine);
+    if (step(statement.get(), stepLine) != SQLITE_DONE) storeFailure(stepLine);
 }
 
 // The indexes only speed the statistics up: a file in which one cannot be
@@ -215,7 +228,7 @@ Statement prepareSavedDates(sqlite3* db, const char16_t* text, const char16_t* f
     int result = whileBusyAtMost(
         savedDateBusyRetries, [&] { return sqlite3_prepare16_v2(db, text, -1, &raw, nullptr); });
     Statement statement(raw);
-    if (result != SQLITE_OK || !statement) fatalError(unit::store, failLine);
+    if (result != SQLITE_OK || !statement) storeFailure(failLine);
     return statement;
 }
 
@@ -236,6 +249,7 @@ void finishSavedDates(Statement statement, Database db)
 
 void DatabaseCloser::operator()(sqlite3* connection) const
 {
+    if (currentConnection == connection) currentConnection = nullptr;
     // close_v2 also copes with statements still alive on an early exit.
     sqlite3_close_v2(connection);
 }
@@ -260,9 +274,10 @@ Database openJobDatabase(const std::u16string& folder)
         sqlite3* raw = nullptr;
         int opened = sqlite3_open16(path.c_str(), &raw);
         db.reset(raw); // even a failed opening hands back a handle to release
+        currentConnection = raw;
         return opened;
     });
-    if (result != SQLITE_OK) fatalError(unit::store, u"205");
+    if (result != SQLITE_OK) storeFailure(u"205");
 
     bool jobsFound = false, datesFound = false;
     bool indexFound[std::size(storeIndexes)] = {};
@@ -296,7 +311,8 @@ Database openJobDatabase(const std::u16string& folder)
 
 void closeJobDatabase(Database db)
 {
-    if (sqlite3_close(db.get()) != SQLITE_OK) fatalError(unit::store, u"314");
+    if (sqlite3_close(db.get()) != SQLITE_OK) storeFailure(u"314");
+    if (currentConnection == db.get()) currentConnection = nullptr;
     db.release();
 }
 
@@ -363,8 +379,8 @@ void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConv
     bindText(insert.get(), 2, job.userName.value_or(u""), u"158");
     bindText(insert.get(), 3, job.machineName.value_or(u""), u"158");
     bindText(insert.get(), 4, job.printerName.value_or(u""), u"158");
-    if (sqlite3_bind_int64(insert.get(), 5, jobPageCount(job)) != SQLITE_OK) fatalError(unit::store, u"158");
-    if (step(insert.get(), u"166") != SQLITE_DONE) fatalError(unit::store, u"166");
+    if (sqlite3_bind_int64(insert.get(), 5, jobPageCount(job)) != SQLITE_OK) storeFailure(u"158");
+    if (step(insert.get(), u"166") != SQLITE_DONE) storeFailure(u"166");
     insert.reset();
     closeJobDatabase(std::move(db));
 }
@@ -513,7 +529,7 @@ bool findSavedDate(const std::u16string& folder, DateTime& date, const std::u16s
     Statement query = prepareSavedDates(db.get(), u"select fefecha from tbFechas where fememo = ?;", u"336");
     bindText(query.get(), 1, memo, u"336");
     int result = stepSavedDates(query.get());
-    if (result != SQLITE_ROW && result != SQLITE_DONE) fatalError(unit::store, u"359");
+    if (result != SQLITE_ROW && result != SQLITE_DONE) storeFailure(u"359");
     bool found = result == SQLITE_ROW;
     if (found) {
         // Only the first row of a memo counts; a text of any length is cut to the read buffer.
@@ -532,7 +548,7 @@ void addSavedDate(const std::u16string& folder, const DateTime& date, const std:
         = prepareSavedDates(db.get(), u"insert into tbFechas (fefecha, fememo) values (?, ?);", u"379");
     bindText(insert.get(), 1, formatDateTimeText(date), u"379");
     bindText(insert.get(), 2, memo, u"379");
-    if (stepSavedDates(insert.get()) != SQLITE_DONE) fatalError(unit::store, u"382");
+    if (stepSavedDates(insert.get()) != SQLITE_DONE) storeFailure(u"382");
     finishSavedDates(std::move(insert), std::move(db));
 }
 
@@ -551,8 +567,8 @@ void listSavedDateNames(const std::u16string& folder, SavedNamesFill fill,
         // Only the first step can meet a busy file; later ones read under the lock it took.
         int result = delivered ? sqlite3_step(query.get()) : stepSavedDates(query.get());
         if (result == SQLITE_DONE) break;
-        if (result != SQLITE_ROW) fatalError(unit::store, stepLine);
-        if (!onName(columnText(query.get(), 0))) fatalError(unit::store, refusedLine);
+        if (result != SQLITE_ROW) storeFailure(stepLine);
+        if (!onName(columnText(query.get(), 0))) storeFailure(refusedLine);
     }
     finishSavedDates(std::move(query), std::move(db));
 }
@@ -562,7 +578,7 @@ void deleteSavedDate(const std::u16string& folder, const std::u16string& memo)
     Database db = openJobDatabase(folder);
     Statement remove = prepareSavedDates(db.get(), u"delete from tbFechas where fememo = ?;", u"463");
     bindText(remove.get(), 1, memo, u"463");
-    if (stepSavedDates(remove.get()) != SQLITE_DONE) fatalError(unit::store, u"466");
+    if (stepSavedDates(remove.get()) != SQLITE_DONE) storeFailure(u"466");
     finishSavedDates(std::move(remove), std::move(db));
 }
 

@@ -262,7 +262,8 @@ void aLinkWithoutAHandler()
     check(box != nullptr, "the e-mail button without a mail program ends in the fatal report");
     if (box == nullptr) return;
     const std::wstring message = messageBoxText(box);
-    check(message.find(L"\r\n42\r\n") != std::wstring::npos && message.ends_with(L"mirtabout"),
+    const std::vector<std::wstring> lines = messageLines(message);
+    check(lines.size() >= 4 && lines[1] == L"42" && lines[3] == L"mirtabout",
         "it names line 42 of the unit mirtabout");
     dismissMessageBox(box);
     check(program.ends() && program.exitCode() == 1, "dismissed, it ends the program with code 1");

@@ -24,8 +24,11 @@ void damageTheDatabase()
 void checkReportAndDismiss(const Program& program, HWND box)
 {
     const std::wstring message = messageBoxText(box);
-    check(message.size() > 8 && message.substr(message.size() - 8) == L"misqlite",
-        "the report names the job store");
+    const std::vector<std::wstring> lines = messageLines(message);
+    check(lines.size() == 5 && lines[3] == L"misqlite", "the report names the job store");
+    // SQLite's own words, so a user knows the file is the trouble.
+    check(lines.size() == 5 && lines[4] == L"file is not a database",
+        "and says what is wrong in SQLite's words");
     check(windowText(box) == texts[23], "captioned with text 23");
     dismissMessageBox(box);
     check(program.ends(5000), "dismissing it ends the program within seconds");
