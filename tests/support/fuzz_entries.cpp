@@ -37,6 +37,18 @@ std::string entryText(const TextEntry& entry)
     return std::to_string(entry.id) + "=" + printable(entry.text);
 }
 
+// Whole UTF-16: every surrogate is half of a pair.
+bool wellFormed(const std::u16string& text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] < 0xD800 || text[i] > 0xDFFF) continue;
+        if (text[i] > 0xDBFF || i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
+            return false;
+        ++i;
+    }
+    return true;
+}
+
 // ---- language files ---------------------------------------------------------------
 
 // The format read a second way, so that the fuzzer judges results and not
@@ -117,11 +129,13 @@ std::string checkLookups(const std::vector<TextEntry>& entries)
             return "tab text " + std::to_string(i) + " differs";
 
     // The report is built from the file's own texts 21 and 22 into a buffer of
-    // fixed size; a cut must not leave half of a surrogate pair at its end.
+    // fixed size. A cut of whole UTF-16 must leave it whole; units that were
+    // halves of no pair in the file stay as they were.
     std::u16string message = fatalMessage(unit::library, u"286");
     if (message.size() > fatalMessageCapacity) return "the fatal report overruns its buffer";
-    if (!message.empty() && message.back() >= 0xD800 && message.back() <= 0xDBFF)
-        return "the fatal report ends in half a surrogate pair";
+    if (wellFormed(firstText(textid::fatalLineHeading)) && wellFormed(firstText(textid::fatalUnitHeading))
+        && !wellFormed(message))
+        return "the fatal report cuts a surrogate pair in half";
     return {};
 }
 
@@ -222,17 +236,6 @@ std::string checkPlay(
                 return "printer " + printable(entry.name) + " followed twice";
     }
     return {};
-}
-
-bool wellFormed(const std::u16string& text)
-{
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] < 0xD800 || text[i] > 0xDFFF) continue;
-        if (text[i] > 0xDBFF || i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF)
-            return false;
-        ++i;
-    }
-    return true;
 }
 
 // Every text the reader made of UTF-8 is whole UTF-16: half a surrogate pair
