@@ -54,8 +54,8 @@ bool wellFormed(const std::u16string& text)
 // The format read a second way, so that the fuzzer judges results and not
 // only crashes: the file cut at each LF by the string searches of the
 // standard library, and the key judged as text (its digits compared with
-// those of the largest id) instead of by arithmetic. Nothing: some key
-// counts as 0.
+// those of the largest id) instead of by arithmetic. No table at all when
+// some key counts as 0.
 std::optional<std::vector<TextEntry>> readFormatPlainly(const std::uint8_t* data, std::size_t size)
 {
     std::u16string units;
