@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps native win32 win64 test run dist bench format clean
+.PHONY: all deps native win32 win64 test run dist bench fuzz format clean
 
 all: native win32 win64
 
@@ -28,8 +28,16 @@ bench: deps win64
 	@cmake --build --preset bench -j$(JOBS)
 	@scripts/run-bench
 
+# Not part of test or CI: each libFuzzer target runs FUZZ_SECONDS (60 by default).
+FUZZ_SECONDS ?= 60
+fuzz:
+	@scripts/install-deps fuzz
+	@cmake --preset fuzz --log-level=WARNING >/dev/null
+	@cmake --build --preset fuzz -j$(JOBS)
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzz
+
 format:
 	@clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')
 
 clean:
-	rm -rf build/native build/win32 build/win64 build/bench build/wine dist
+	rm -rf build/native build/win32 build/win64 build/bench build/fuzz build/wine dist
