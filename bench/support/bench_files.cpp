@@ -14,7 +14,7 @@ namespace {
 
 // Raised whenever the store's file layout changes, so kept files of an older
 // layout are built again rather than measured; folders of other tags go.
-constexpr const char* dataTag = "t1";
+constexpr const char* dataTag = "t2";
 
 const std::filesystem::path dataRoot = PW_BENCH_DATA;
 

@@ -275,26 +275,42 @@ std::optional<TotalsState> readState(sqlite3* db)
 // ---- building and mending, each inside a write transaction
 // ---------------------------------------------------
 
-// Counts every row from scratch with our julianday(), one grouping at a time.
+// Counts every row from scratch with our julianday(). One pass over the jobs
+// sums them by month and all three names at once (a few rows per month and
+// combination of names); the three groupings are summed from those.
 bool recount(sqlite3* db)
 {
     ++storeCallCounts().totalsCounted;
-    if (!tryRun(db, u"DELETE FROM tbTotalesMes;") || !tryRun(db, u"DELETE FROM tbTotalesAjenos;"))
+    if (!tryRun(db, u"DELETE FROM tbTotalesMes;") || !tryRun(db, u"DELETE FROM tbTotalesAjenos;")
+        || !tryRun(db, u"DROP TABLE IF EXISTS temp.tbTotalesCuenta;")
+        // Columns without a type, so every value keeps its storage class.
+        || !tryRun(db, u"CREATE TEMP TABLE tbTotalesCuenta (b, i, u, m, f, j, g, o);")
+        || !tryRun(db,
+            wide("INSERT INTO temp.tbTotalesCuenta SELECT b, i, u, m, count(*), count(p), sum("
+                + plainPages("p") + "), sum(" + oddPages("p") + ") FROM (SELECT " + monthOf("trfecha")
+                + " AS b, trimpresora AS i, trusuario AS u, trmaquina AS m, trnumpags AS p FROM tbTrabajos) "
+                  "WHERE b IS NOT NULL GROUP BY b, i, u, m;")))
         return false;
-    for (const Grouping& g : groupings) {
-        const std::string text = "INSERT INTO tbTotalesMes (tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, "
-                                 "tmtrabajos, tmpaginas, tmraras) "
-                                 "SELECT "
-            + std::to_string(g.number) + ", b, v IS NULL, ifnull(v, ''), count(*), count(p), sum("
-            + plainPages("p") + "), sum(" + oddPages("p") + ") FROM (SELECT " + monthOf("trfecha") + " AS b, "
-            + g.column + " AS v, trnumpags AS p FROM tbTrabajos) WHERE b IS NOT NULL GROUP BY b, v;";
-        if (!tryRun(db, wide(text))) return false;
+    for (const char* column : {"i", "u", "m"}) {
+        const int grouping = column[0] == 'i' ? 1 : column[0] == 'u' ? 2 : 3;
+        const std::string v = column;
+        if (!tryRun(db,
+                wide("INSERT INTO tbTotalesMes (tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, tmtrabajos, "
+                     "tmpaginas, "
+                     "tmraras) SELECT "
+                    + std::to_string(grouping) + ", b, " + v + " IS NULL, ifnull(" + v
+                    + ", ''), sum(f), sum(j), sum(g), sum(o) FROM temp.tbTotalesCuenta GROUP BY b, " + v
+                    + ";")))
+            return false;
     }
-    return tryRun(db,
-        u"INSERT OR REPLACE INTO tbTotalesSello (tsclave, tsformato, tsmotor, tsultima, tsdudosa) VALUES (1, "
-            + wide(std::to_string(totalsLayout))
-            + u", sqlite_version(), ifnull((SELECT seq FROM sqlite_sequence WHERE name = 'tbTrabajos'), 0), "
-              u"0);");
+    return tryRun(db, u"DROP TABLE temp.tbTotalesCuenta;")
+        && tryRun(db,
+            u"INSERT OR REPLACE INTO tbTotalesSello (tsclave, tsformato, tsmotor, tsultima, tsdudosa) VALUES "
+            u"(1, "
+                + wide(std::to_string(totalsLayout))
+                + u", sqlite_version(), ifnull((SELECT seq FROM sqlite_sequence WHERE name = 'tbTrabajos'), "
+                  u"0), "
+                  u"0);");
 }
 
 bool remake(sqlite3* db)
@@ -474,7 +490,7 @@ Reading readTotals(
         u"FROM "
         u"(SELECT julianday(?1) AS s));");
     if (!bounds) return Reading::failed;
-    bindText(bounds.get(), 1, formatDateTimeText(since), u"74");
+    if (!tryBindText(bounds.get(), 1, formatDateTimeText(since))) return Reading::failed;
     if (untilNotBusy([&] { return sqlite3_step(bounds.get()); }) != SQLITE_ROW) return Reading::failed;
     if (sqlite3_column_type(bounds.get(), 0) == SQLITE_NULL)
         return Reading::exact; // no row reaches such a start
@@ -497,11 +513,11 @@ Reading readTotals(
     sqlite3_bind_int(query.get(), 1, groupingNumber(column));
     sqlite3_bind_int64(query.get(), 2, firstWholeMonth);
     sqlite3_bind_int(query.get(), 3, nowCounts ? 1 : 0);
-    bindText(query.get(), 4, range.from, u"74");
+    if (!tryBindText(query.get(), 4, range.from)) return Reading::failed;
     if (range.toEnd)
         sqlite3_bind_zeroblob(query.get(), 5, 0); // above every text
-    else
-        bindText(query.get(), 5, range.to, u"74");
+    else if (!tryBindText(query.get(), 5, range.to))
+        return Reading::failed;
     sqlite3_bind_double(query.get(), 6, start);
     sqlite3_bind_double(query.get(), 7, monthEnd);
 

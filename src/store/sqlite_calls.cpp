@@ -59,15 +59,19 @@ bool tryRun(sqlite3* db, const std::u16string& text)
 // U+FFFD. So every text goes in behind a mark of our own, in the machine's
 // order: that mark is the one SQLite takes away, and a name that begins with
 // either unit is stored exactly.
-void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine)
+bool tryBindText(sqlite3_stmt* statement, int index, const std::u16string& text)
 {
     std::u16string marked;
     marked.reserve(text.size() + 1);
     marked += u'\uFEFF';
     marked += text;
     int bytes = static_cast<int>(std::min<std::size_t>(marked.size() * 2, 0x7FFFFFFE));
-    if (sqlite3_bind_text16(statement, index, marked.data(), bytes, SQLITE_TRANSIENT) != SQLITE_OK)
-        fatalError(unit::store, failLine);
+    return sqlite3_bind_text16(statement, index, marked.data(), bytes, SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine)
+{
+    if (!tryBindText(statement, index, text)) fatalError(unit::store, failLine);
 }
 
 std::u16string columnText(sqlite3_stmt* statement, int column)

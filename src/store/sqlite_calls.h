@@ -59,6 +59,8 @@ int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable = t
 bool tryRun(sqlite3* db, const std::u16string& text);
 
 void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine);
+// The same, but a failure gives false instead.
+bool tryBindText(sqlite3_stmt* statement, int index, const std::u16string& text);
 // A null cell (possible in a file written by other means) reads as empty text.
 std::u16string columnText(sqlite3_stmt* statement, int column);
 
