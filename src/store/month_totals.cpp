@@ -137,8 +137,7 @@ std::string dropEmptyEntries(const std::string& row)
 std::string noteForeignChange(const std::string& row, int sign)
 {
     return "INSERT INTO tbTotalesAjenos (tasigno, tames, tafecha, taimpresora, tausuario, tamaquina, "
-           "tapaginas) "
-           "SELECT "
+           "tapaginas) SELECT "
         + std::to_string(sign) + ", " + monthOf(row + ".trfecha") + ", " + row + ".trfecha, " + row
         + ".trimpresora, " + row + ".trusuario, " + row + ".trmaquina, " + row
         + ".trnumpags WHERE sqlite_version() IS NOT (SELECT tsmotor FROM tbTotalesSello WHERE tsclave = 1)";
@@ -171,16 +170,13 @@ const std::vector<KeptObject>& keptObjects()
                                       "(SELECT 1 FROM tbTrabajos WHERE trllapri = new.trllapri)";
         return std::vector<KeptObject>{
             {"table", "tbTotalesMes",
-                "CREATE TABLE tbTotalesMes (tmgrupo integer NOT NULL, tmmes integer NOT NULL, tmnulo integer "
-                "NOT "
-                "NULL, tmvalor NOT NULL, tmfilas integer NOT NULL, tmtrabajos integer NOT NULL, tmpaginas "
-                "integer "
-                "NOT NULL, tmraras integer NOT NULL, PRIMARY KEY (tmgrupo, tmmes, tmnulo, tmvalor)) WITHOUT "
-                "ROWID"},
+                "CREATE TABLE tbTotalesMes (tmgrupo integer NOT NULL, tmmes integer NOT NULL, "
+                "tmnulo integer NOT NULL, tmvalor NOT NULL, tmfilas integer NOT NULL, "
+                "tmtrabajos integer NOT NULL, tmpaginas integer NOT NULL, tmraras integer NOT NULL, "
+                "PRIMARY KEY (tmgrupo, tmmes, tmnulo, tmvalor)) WITHOUT ROWID"},
             {"table", "tbTotalesSello",
                 "CREATE TABLE tbTotalesSello (tsclave integer PRIMARY KEY, tsformato integer NOT NULL, "
-                "tsmotor text "
-                "NOT NULL, tsultima integer NOT NULL, tsdudosa integer NOT NULL)"},
+                "tsmotor text NOT NULL, tsultima integer NOT NULL, tsdudosa integer NOT NULL)"},
             {"table", "tbTotalesAjenos",
                 "CREATE TABLE tbTotalesAjenos (taorden integer PRIMARY KEY, tasigno integer NOT NULL, tames "
                 "integer, tafecha, taimpresora, tausuario, tamaquina, tapaginas)"},
@@ -272,8 +268,7 @@ std::optional<TotalsState> readState(sqlite3* db)
     return sqlite3_column_int(stamp.get(), 1) != 0 ? TotalsState::reconcile : TotalsState::ready;
 }
 
-// ---- building and mending, each inside a write transaction
-// ---------------------------------------------------
+// ---- building and mending, each inside a write transaction -----------------------------------
 
 // Counts every row from scratch with our julianday(). One pass over the jobs
 // sums them by month and all three names at once (a few rows per month and
@@ -296,8 +291,7 @@ bool recount(sqlite3* db)
         const std::string v = column;
         if (!tryRun(db,
                 wide("INSERT INTO tbTotalesMes (tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, tmtrabajos, "
-                     "tmpaginas, "
-                     "tmraras) SELECT "
+                     "tmpaginas, tmraras) SELECT "
                     + std::to_string(grouping) + ", b, " + v + " IS NULL, ifnull(" + v
                     + ", ''), sum(f), sum(j), sum(g), sum(o) FROM temp.tbTotalesCuenta GROUP BY b, " + v
                     + ";")))
@@ -305,12 +299,11 @@ bool recount(sqlite3* db)
     }
     return tryRun(db, u"DROP TABLE temp.tbTotalesCuenta;")
         && tryRun(db,
-            u"INSERT OR REPLACE INTO tbTotalesSello (tsclave, tsformato, tsmotor, tsultima, tsdudosa) VALUES "
-            u"(1, "
+            u"INSERT OR REPLACE INTO tbTotalesSello (tsclave, tsformato, tsmotor, tsultima, tsdudosa) "
+            u"VALUES (1, "
                 + wide(std::to_string(totalsLayout))
-                + u", sqlite_version(), ifnull((SELECT seq FROM sqlite_sequence WHERE name = 'tbTrabajos'), "
-                  u"0), "
-                  u"0);");
+                + u", sqlite_version(), "
+                  u"ifnull((SELECT seq FROM sqlite_sequence WHERE name = 'tbTrabajos'), 0), 0);");
 }
 
 bool remake(sqlite3* db)
@@ -340,16 +333,14 @@ bool reconcile(sqlite3* db)
             + plainPages("tapaginas") + ", tasigno * " + oddPages("tapaginas")
             + ", taimpresora, tausuario, tamaquina FROM tbTotalesAjenos WHERE tames IS NOT " + noted + ";"));
     Statement ensure = tryPrepare(db,
-        u"INSERT INTO tbTotalesMes (tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, tmtrabajos, tmpaginas, "
-        u"tmraras) "
-        u"SELECT ?1, ?2, ?3 IS NULL, ifnull(?3, ''), 0, 0, 0, 0 WHERE NOT EXISTS (SELECT 1 FROM tbTotalesMes "
-        u"WHERE tmgrupo = ?1 AND tmmes = ?2 AND tmnulo = (?3 IS NULL) AND tmvalor = ifnull(?3, ''));");
+        u"INSERT INTO tbTotalesMes (tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, tmtrabajos, "
+        u"tmpaginas, tmraras) SELECT ?1, ?2, ?3 IS NULL, ifnull(?3, ''), 0, 0, 0, 0 "
+        u"WHERE NOT EXISTS (SELECT 1 FROM tbTotalesMes WHERE tmgrupo = ?1 AND tmmes = ?2 "
+        u"AND tmnulo = (?3 IS NULL) AND tmvalor = ifnull(?3, ''));");
     Statement add = tryPrepare(db,
-        u"UPDATE tbTotalesMes SET tmfilas = tmfilas + ?4, tmtrabajos = tmtrabajos + ?5, tmpaginas = "
-        u"tmpaginas + "
-        u"?6, tmraras = tmraras + ?7 WHERE tmgrupo = ?1 AND tmmes = ?2 AND tmnulo = (?3 IS NULL) AND tmvalor "
-        u"= "
-        u"ifnull(?3, '');");
+        u"UPDATE tbTotalesMes SET tmfilas = tmfilas + ?4, tmtrabajos = tmtrabajos + ?5, "
+        u"tmpaginas = tmpaginas + ?6, tmraras = tmraras + ?7 WHERE tmgrupo = ?1 AND tmmes = ?2 "
+        u"AND tmnulo = (?3 IS NULL) AND tmvalor = ifnull(?3, '');");
     if (!moves || !ensure || !add) return false;
 
     auto apply = [&](int grouping, sqlite3_value* month, sqlite3_value* value, int sign) {
@@ -381,8 +372,8 @@ bool reconcile(sqlite3* db)
     add.reset();
     return tryRun(db, u"DELETE FROM tbTotalesAjenos;")
         && tryRun(db,
-            u"DELETE FROM tbTotalesMes WHERE tmfilas = 0 AND tmtrabajos = 0 AND tmpaginas = 0 AND tmraras = "
-            u"0;");
+            u"DELETE FROM tbTotalesMes "
+            u"WHERE tmfilas = 0 AND tmtrabajos = 0 AND tmpaginas = 0 AND tmraras = 0;");
 }
 
 // Brings the totals to `ready` in a transaction of its own. False when the
@@ -484,11 +475,9 @@ Reading readTotals(
     // is taken from the day number, not from the text, whose day may run past
     // its month's end ('start of month' of 2016-02-31 is February's first).
     Statement bounds = tryPrepare(db,
-        u"SELECT s, b, CAST(strftime('%Y%m', b) AS INTEGER), julianday('now') >= s FROM (SELECT s, CASE WHEN "
-        u"s = "
-        u"julianday(s, 'start of month') THEN s ELSE julianday(s, 'start of month', '+1 month') END AS b "
-        u"FROM "
-        u"(SELECT julianday(?1) AS s));");
+        u"SELECT s, b, CAST(strftime('%Y%m', b) AS INTEGER), julianday('now') >= s FROM (SELECT s, "
+        u"CASE WHEN s = julianday(s, 'start of month') THEN s "
+        u"ELSE julianday(s, 'start of month', '+1 month') END AS b FROM (SELECT julianday(?1) AS s));");
     if (!bounds) return Reading::failed;
     if (!tryBindText(bounds.get(), 1, formatDateTimeText(since))) return Reading::failed;
     if (untilNotBusy([&] { return sqlite3_step(bounds.get()); }) != SQLITE_ROW) return Reading::failed;
