@@ -1,104 +1,38 @@
-// Job store timings on files of 10,000, 100,000 and 1,000,000 jobs spread over
-// ten years and 50 users: recording a job, the statistics for the four fixed
-// periods, and one opening; then the same operations priced as a design that
-// pauses 90 ms after every call it makes under the busy wait.
+// Job store timings on files of 100,000, 1,000,000 and 10,000,000 jobs spread
+// over ten years (50 users, 20 machines, 5 printers): recording a job, the
+// statistics for the four fixed periods, one opening, and the first
+// statistics on a file that lacks what the store keeps beside the jobs.
+// At 100,000 jobs each figure stands beside the first design's, measured on
+// a file of its own shape in the same run; the statistics by printer for
+// everything, which a tray click shows, also at 1,000,000.
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "store/job_store.h"
+#include "support/bench_files.h"
+#include "support/design_store.h"
+#include "support/results.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr double pauseOfOldDesignMs = 90.0;
 
-struct Sample {
-    double ms;           // measured
-    std::uint64_t calls; // calls made under the busy wait
-};
-
-template <typename Operation> Sample timeOnce(Operation&& operation)
+template <typename Operation> double medianMs(int runs, Operation&& operation)
 {
-    storeCallCounts() = {};
-    auto start = Clock::now();
-    operation();
-    double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    return {ms, storeCallCounts().waitingCalls};
-}
-
-struct Figures {
-    double medianMs;
-    double oldDesignMedianMs; // the same runs with 90 ms added per call
-};
-
-template <typename Operation> Figures median(int runs, Operation&& operation)
-{
-    std::vector<double> now, old;
+    std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
-        Sample sample = timeOnce(operation);
-        now.push_back(sample.ms);
-        old.push_back(sample.ms + pauseOfOldDesignMs * static_cast<double>(sample.calls));
+        auto start = Clock::now();
+        operation();
+        times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
     }
-    std::sort(now.begin(), now.end());
-    std::sort(old.begin(), old.end());
-    return {now[now.size() / 2], old[old.size() / 2]};
-}
-
-DateTime today()
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return DateTime{static_cast<std::uint16_t>(local.tm_year + 1900),
-        static_cast<std::uint16_t>(local.tm_mon + 1), 0, static_cast<std::uint16_t>(local.tm_mday)};
-}
-
-// Rows in submission order, ending today, the way years of recording leave them.
-void fill(const std::u16string& folder, int rows)
-{
-    closeJobDatabase(openJobDatabase(folder));
-    sqlite3* db = nullptr;
-    sqlite3_open16(jobDatabasePath(folder).c_str(), &db);
-    sqlite3_exec(db, "begin;", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db,
-        "insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) "
-        "values (strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime', ?),?,?,?,?);",
-        -1, &insert, nullptr);
-    constexpr double tenYearsSeconds = 10 * 365.25 * 86400;
-    for (int i = 0; i < rows; ++i) {
-        double secondsAgo = tenYearsSeconds * (rows - 1 - i) / rows;
-        std::string offset = std::to_string(-static_cast<long long>(secondsAgo));
-        offset += " seconds";
-        std::string user = "user";
-        user += std::to_string(i * 7 % 50);
-        std::string machine = "PC";
-        machine += std::to_string(i % 20);
-        std::string printer = "printer";
-        printer += std::to_string(i % 5);
-        sqlite3_bind_text(insert, 1, offset.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 2, user.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 3, machine.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 4, printer.c_str(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int64(insert, 5, 1 + i % 9);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
 }
 
 JobRecord sampleJob()
@@ -108,7 +42,7 @@ JobRecord sampleJob()
     job.machineName = u"PC3";
     job.printerName = u"printer1";
     job.pagesPrinted = 2;
-    DateTime now = today();
+    DateTime now = todayLocal();
     job.submitted = {now.year, now.month, 0, now.day, 8, 0, 0, 0};
     return job;
 }
@@ -119,60 +53,119 @@ bool keepTime(const DateTime& utc, DateTime& local)
     return true;
 }
 
-struct Measure {
+struct Period {
     const char* name;
-    int runs;
-    std::function<void()> operation;
+    DateTime since;
 };
 
-std::vector<Measure> measures(const std::u16string& folder, int runScale)
+std::vector<Period> periods()
 {
-    DateTime now = today();
-    auto byUser = [folder](DateTime since) {
-        return [folder, since] {
-            std::size_t groups = 0;
-            queryStatistics(folder, since, GroupingColumn::user, [&](const StatisticsRow&) { ++groups; });
-        };
-    };
-    return {
-        {"recordJob", 21, [folder] { recordJob(folder, sampleJob(), keepTime); }},
-        {"statistics everything", std::max(3, 11 / runScale), byUser({1800, 1, 0, 1})},
-        {"statistics this year", 11, byUser({now.year, 1, 0, 1})},
-        {"statistics this month", 21, byUser({now.year, now.month, 0, 1})},
-        {"statistics today", 21, byUser({now.year, now.month, 0, now.day})},
-        {"open and close", 51, [folder] { closeJobDatabase(openJobDatabase(folder)); }},
-    };
+    const DateTime now = todayLocal();
+    return {{"everything", {1800, 1, 0, 1}}, {"this year", {now.year, 1, 0, 1}},
+        {"this month", {now.year, now.month, 0, 1}}, {"today", now}};
+}
+
+void ourStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column)
+{
+    queryStatistics(folder, since, column, [](const StatisticsRow&) {});
+}
+
+struct Operation {
+    std::string name;
+    int runs;
+    std::function<void()> ours;
+    std::function<void()> design; // empty where the first design is not measured
+};
+
+std::vector<Operation> operations(const std::u16string& folder, const std::u16string& designFolder, long rows)
+{
+    const int scale = rows >= 10000000 ? 4 : rows >= 1000000 ? 2 : 1;
+    std::vector<Operation> list;
+    auto designOnly = [&](std::function<void()> run) { return designFolder.empty() ? nullptr : run; };
+    list.push_back({"record a job", 21 / scale, [folder] { recordJob(folder, sampleJob(), keepTime); },
+        designOnly([designFolder] { design::recordJob(designFolder, sampleJob()); })});
+    for (const Period& period : periods()) {
+        DateTime since = period.since;
+        list.push_back({std::string("statistics ") + period.name + ", by user", 11 / scale,
+            [folder, since] { ourStatistics(folder, since, GroupingColumn::user); },
+            designOnly(
+                [designFolder, since] { design::queryStatistics(designFolder, since, "trusuario"); })});
+    }
+    list.push_back({"open and close", 21, [folder] { closeJobDatabase(openJobDatabase(folder)); },
+        designOnly([designFolder] { design::closeJobDatabase(design::openJobDatabase(designFolder)); })});
+    return list;
+}
+
+// Every kept object of the store's but the two tables and their indexes:
+// the file as an older program leaves it.
+void dropKeptTotals(const std::filesystem::path& file)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open16(file.u16string().c_str(), &db);
+    std::vector<std::string> drops;
+    sqlite3_stmt* list = nullptr;
+    sqlite3_prepare_v2(db,
+        "select type, name from sqlite_master where type = 'trigger' or type = 'view' or (type = 'table' and "
+        "name not in ('tbTrabajos', 'tbFechas', 'sqlite_sequence'));",
+        -1, &list, nullptr);
+    while (sqlite3_step(list) == SQLITE_ROW)
+        drops.push_back(std::string("drop ") + reinterpret_cast<const char*>(sqlite3_column_text(list, 0))
+            + " " + reinterpret_cast<const char*>(sqlite3_column_text(list, 1)) + ";");
+    sqlite3_finalize(list);
+    for (const std::string& drop : drops) sqlite3_exec(db, drop.c_str(), nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+void measureFirstStatistics(long rows)
+{
+    const std::filesystem::path source = jobFileFolder(FileShape::store, rows) / "pgwarden.db";
+    const std::filesystem::path scratch = scratchFolder("first-statistics");
+    std::filesystem::copy_file(source, scratch / "pgwarden.db");
+    dropKeptTotals(scratch / "pgwarden.db");
+    const std::u16string folder = scratch.u16string();
+    double first = medianMs(1, [&] { ourStatistics(folder, {1800, 1, 0, 1}, GroupingColumn::printer); });
+    double next = medianMs(5, [&] { ourStatistics(folder, {1800, 1, 0, 1}, GroupingColumn::printer); });
+    std::printf("  %-40s %12s\n", "first statistics on a file without totals", milliseconds(first).c_str());
+    std::printf("  %-40s %12s\n", "the same statistics afterwards", milliseconds(next).c_str());
+    addResult(
+        "first statistics of a file without kept totals", std::to_string(rows), milliseconds(first), "-");
+    std::filesystem::remove_all(scratch);
 }
 
 } // namespace
 
 int main()
 {
-    const std::filesystem::path root
-        = std::filesystem::temp_directory_path() / ("pw_store_bench_" + std::to_string(std::time(nullptr)));
-    std::printf("job store, files in %s, medians in ms\n", root.string().c_str());
-
-    for (int rows : {10000, 100000, 1000000}) {
-        const std::filesystem::path place = root / std::to_string(rows);
-        std::filesystem::create_directories(place);
-        const std::u16string folder = place.u16string();
-        auto start = Clock::now();
-        fill(folder, rows);
-        std::printf("\n%d rows (filled in %.0f ms)\n", rows,
-            std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-
-        const bool compare = rows == 10000;
-        if (compare) std::printf("  %-24s %10s %16s %8s\n", "", "now", "90 ms per call", "ratio");
-        for (const Measure& measure : measures(folder, rows / 100000 + 1)) {
-            Figures figures = median(measure.runs, measure.operation);
-            if (compare)
-                std::printf("  %-24s %10.3f %16.1f %7.0fx\n", measure.name, figures.medianMs,
-                    figures.oldDesignMedianMs, figures.oldDesignMedianMs / figures.medianMs);
-            else
-                std::printf("  %-24s %10.3f\n", measure.name, figures.medianMs);
+    std::printf("job store, medians in ms; the first design at 100000 rows\n");
+    for (long rows : {100000L, 1000000L, 10000000L}) {
+        const std::u16string folder = jobFileFolder(FileShape::store, rows).u16string();
+        const std::u16string designFolder
+            = rows == 100000 ? jobFileFolder(FileShape::design, rows).u16string() : std::u16string();
+        std::printf("\n%ld rows\n", rows);
+        if (!designFolder.empty()) std::printf("  %-40s %12s %14s\n", "", "ours", "first design");
+        for (const Operation& operation : operations(folder, designFolder, rows)) {
+            double ours = medianMs(std::max(operation.runs, 3), operation.ours);
+            std::string design = "-";
+            if (operation.design) design = milliseconds(medianMs(3, operation.design));
+            std::printf(
+                "  %-40s %12s %14s\n", operation.name.c_str(), milliseconds(ours).c_str(), design.c_str());
+            addResult(operation.name, std::to_string(rows), milliseconds(ours), design);
         }
+        if (rows == 1000000) measureFirstStatistics(rows);
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
+    // What a tray click shows, on the files bench/wine/tray-click clicks on.
+    std::printf("\nstatistics everything, by printer (what a tray click shows)\n");
+    for (long rows : {1L, 100000L, 1000000L}) {
+        const std::u16string folder = jobFileFolder(FileShape::store, rows).u16string();
+        const std::u16string designFolder = jobFileFolder(FileShape::design, rows).u16string();
+        double ours = medianMs(11, [&] { ourStatistics(folder, {1800, 1, 0, 1}, GroupingColumn::printer); });
+        double design = medianMs(3, [&] {
+            design::queryStatistics(designFolder, {1800, 1, 0, 1}, "trimpresora");
+        });
+        std::printf("  %-40s %12s %14s\n", (std::to_string(rows) + " rows").c_str(),
+            milliseconds(ours).c_str(), milliseconds(design).c_str());
+        addResult("statistics everything, by printer", std::to_string(rows), milliseconds(ours),
+            milliseconds(design));
+    }
     return 0;
 }

@@ -62,6 +62,9 @@ std::vector<Use> fatalNumbers()
         std::string mainUnit;
         for (const auto& [name, count] : units)
             if (mainUnit.empty() || count > units[mainUnit]) mainUnit = name;
+        // A file that reports only through its folder's helper (the store's
+        // storeFailure) reports from its folder's unit.
+        if (mainUnit.empty() && path.find("/src/store/") != std::string::npos) mainUnit = "store";
         std::string rest;
         std::sregex_iterator it(source.begin(), source.end(), call), end;
         std::size_t from = 0;

@@ -1,6 +1,7 @@
 // A pgwarden.db stays readable and writable by SQLite 3.8.5, which other
-// programs on the same file may still use: checked by a separate program
-// built with that version (tests/old_reader).
+// programs on the same file may still use, month totals and their triggers
+// included: checked by a separate program built with that version
+// (tests/old_reader). What it writes counts as our own julianday() reads it.
 #include <gtest/gtest.h>
 
 #ifdef PW_OLD_READER_CHECK
@@ -9,7 +10,7 @@
 
 #include <cstdio>
 
-#include "store_support.h"
+#include "store_rows_support.h"
 
 namespace {
 
@@ -84,13 +85,27 @@ TEST_F(StoreOldReader, FileWrittenByTheStoreIsReadAndWrittenBySqlite385)
     EXPECT_TRUE(contains(after.output, "job|1|2016-03-05T09:07:02.045|ann|\\\\PC1|Laser|3\n"))
         << after.output;
     EXPECT_TRUE(contains(after.output, "date|1|2016-03-01T00:00:00.000|March\n")) << after.output;
-    EXPECT_TRUE(contains(after.output, "schema|index|ixTrabajosFechaIrregular\n")) << after.output;
-    EXPECT_TRUE(contains(after.output, "integrity ok\n")) << after.output;
+    for (const char* object : {"schema|index|ixTrabajosFechaIrregular\n", "schema|table|tbTotalesMes\n",
+             "schema|trigger|trTotalesAlta\n", "schema|trigger|trTotalesCambio\n",
+             "totals|2|201603|0|ann|1|1|3|0\n", "stamp|1|0\n", "noted|0\n", "integrity ok\n"})
+        EXPECT_TRUE(contains(after.output, object)) << object << " in\n" << after.output;
 
-    // What 3.8.5 wrote counts here, and the indexes it kept are sound.
+    // What 3.8.5 wrote counts as our julianday() reads it: the bare
+    // 20160305 that version put some 48,000 years ahead nowhere, the deleted row
+    // nowhere, the changed one with its new count; and the indexes it kept are
+    // sound.
+    storeCallCounts() = {};
     EXPECT_EQ(byUser(folder, {2016, 3, 0, 5}), (std::vector<std::string>{"ann|3|1", "old reader|7|1"}));
-    EXPECT_EQ(byUser(folder, {2000, 1, 0, 1}), (std::vector<std::string>{"ann|3|1", "old reader|12|2"}));
+    EXPECT_EQ(byUser(folder, {2000, 1, 0, 1}), (std::vector<std::string>{"ann|3|1", "old reader|42|3"}));
+    EXPECT_EQ(byUser(folder, {2016, 3, 0, 1}), (std::vector<std::string>{"ann|3|1", "old reader|37|2"}));
+    EXPECT_EQ(storeCallCounts().totalsStatistics, 3u);
+    EXPECT_EQ(storeCallCounts().totalsMoved, 1u);
     RawDatabase raw(folder);
+    for (const DateTime& since :
+        {DateTime{1800, 1, 0, 1}, DateTime{2016, 3, 0, 2, 9}, DateTime{9999, 12, 0, 31, 23}})
+        for (GroupingColumn column : {GroupingColumn::printer, GroupingColumn::user, GroupingColumn::machine})
+            EXPECT_EQ(
+                storeRows::storeFigures(folder, since, column), storeRows::plainFigures(raw, since, column));
     EXPECT_EQ(raw.rows("pragma integrity_check;"), std::vector<std::string>{"ok"});
     EXPECT_EQ(raw.rows("select fememo from tbFechas order by fellapri;"),
         (std::vector<std::string>{"March", "old reader"}));

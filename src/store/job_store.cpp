@@ -11,59 +11,20 @@
 
 #include "common/fatal_report.h"
 #include "common/strings.h"
+#include "store/civil_days.h"
+#include "store/month_totals.h"
+#include "store/schema_terms.h"
+#include "store/sqlite_calls.h"
+
+using namespace store;
 
 namespace {
 
-// The connection the thread's operation works on: a failure reports what
-// SQLite says about it ("file is not a database", "disk I/O error").
-thread_local sqlite3* currentConnection = nullptr;
+// ---- the wait for a busy file ------------------------------------------------------------
 
-[[noreturn]] void storeFailure(const char16_t* line)
-{
-    if (currentConnection != nullptr) {
-        if (auto words = static_cast<const char16_t*>(sqlite3_errmsg16(currentConnection)))
-            setFailureDetail(words);
-    }
-    fatalError(unit::store, line);
-}
-
-// ---- statements and the wait for a busy file ------------------------------------------
-
-struct StatementFinalizer {
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
-
-// Another program (or one of the unlocked combo box fills) may hold the file;
-// its locks last milliseconds, so the call is simply asked again after this pause.
-constexpr auto busyWait = std::chrono::milliseconds(90);
-// A step that fails for another reason is asked again this often before the
-// operation gives up: a transient I/O error may clear, a broken file will not.
-constexpr int failureRetries = 20;
 // Saved-date operations run on the user-interface thread and give up on a
 // busy file after about five seconds.
 constexpr int savedDateBusyRetries = 5000 / 90;
-
-thread_local StoreCallCounts callCounts;
-
-bool isBusy(int result)
-{
-    int primary = result & 0xFF;
-    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
-}
-
-// Makes the call until the file is free. A call that is not busy returns at
-// once: the pause is only ever spent waiting for another connection.
-template <typename Call> int untilNotBusy(Call&& call)
-{
-    for (;;) {
-        ++callCounts.waitingCalls;
-        int result = call();
-        if (!isBusy(result)) return result;
-        ++callCounts.busyAnswers;
-        std::this_thread::sleep_for(busyWait);
-    }
-}
 
 // Makes the call while it is busy, but at most `retries` more times.
 template <typename Call> int whileBusyAtMost(int retries, Call&& call)
@@ -73,55 +34,6 @@ template <typename Call> int whileBusyAtMost(int retries, Call&& call)
         if (!isBusy(result) || retries-- == 0) return result;
         std::this_thread::sleep_for(busyWait);
     }
-}
-
-// Compiles the first statement of a whole, terminated text, waiting out a busy file.
-Statement prepare(sqlite3* db, const std::u16string& text, const char16_t* failLine)
-{
-    sqlite3_stmt* raw = nullptr;
-    int result = untilNotBusy([&] { return sqlite3_prepare16_v2(db, text.c_str(), -1, &raw, nullptr); });
-    Statement statement(raw);
-    if (result != SQLITE_OK || !statement) storeFailure(failLine);
-    return statement;
-}
-
-// SQLITE_ROW or SQLITE_DONE. Busy answers are waited out; other failures are
-// retried a bounded number of times and then fatal. A failed step starts the
-// statement over, so a query that has already handed out rows must not be
-// retried (`restartable` false) or its rows would come twice.
-int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable = true)
-{
-    for (int failures = 0;;) {
-        int result = untilNotBusy([&] { return sqlite3_step(statement); });
-        if (result == SQLITE_ROW || result == SQLITE_DONE) return result;
-        if (!restartable || ++failures > failureRetries) storeFailure(failLine);
-        std::this_thread::sleep_for(busyWait);
-    }
-}
-
-// SQLite takes a leading U+FEFF or U+FFFE of bound UTF-16 text for a byte
-// order mark and drops it (or swaps every unit behind it), whichever byte
-// order the call names; bound as UTF-8 instead, U+FFFE would come back as
-// U+FFFD. So every text goes in behind a mark of our own, in the machine's
-// order: that mark is the one SQLite takes away, and a name that begins with
-// either unit is stored exactly.
-void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine)
-{
-    std::u16string marked;
-    marked.reserve(text.size() + 1);
-    marked += u'\uFEFF';
-    marked += text;
-    int bytes = static_cast<int>(std::min<std::size_t>(marked.size() * 2, 0x7FFFFFFE));
-    if (sqlite3_bind_text16(statement, index, marked.data(), bytes, SQLITE_TRANSIENT) != SQLITE_OK)
-        storeFailure(failLine);
-}
-
-// A null cell (possible in a file written by other means) reads as empty text.
-std::u16string columnText(sqlite3_stmt* statement, int column)
-{
-    auto text = static_cast<const char16_t*>(sqlite3_column_text16(statement, column));
-    if (!text) return {};
-    return std::u16string(text, static_cast<std::size_t>(sqlite3_column_bytes16(statement, column)) / 2);
 }
 
 // ---- schema ------------------------------------------------------------------------------------
@@ -145,25 +57,12 @@ constexpr char16_t createDatesTable[] = u"create table if not exists tbFechas "
                                         u"fefecha text,"
                                         u"fememo text(261) );";
 
-// True for a trfecha that does not begin with four digits and a dash: a time
-// alone, a Julian day number, 'now', a number or anything unreadable. Only
-// such a text can hold a date that its place in text order does not tell, so
-// the statistics find these rows through a partial index of their own. Older
-// SQLite versions refuse a function (glob, substr) in a partial index, so the
-// test is made of operators alone: the integer at the front of the text, plus
-// 10000 and written back, must be "1" and the text's first four characters,
-// followed by a dash. The statistics repeat the term word for word, or the
-// index goes unused.
-constexpr char16_t irregularDateTerm[]
-    = u"NOT ('1' || trfecha >= CAST(CAST(trfecha AS INTEGER) + 10000 AS TEXT) || '-' AND "
-      u"'1' || trfecha < CAST(CAST(trfecha AS INTEGER) + 10000 AS TEXT) || '.')";
-
 // Plain column indexes only, and a partial index of operators only: a file
 // must stay readable by every SQLite 3 another program may open it with, and
 // versions before 3.9 refuse the whole file at the first index on an
-// expression. A short period is read through the date index; a period that
-// reaches back past most of the jobs is summed fastest straight from an index
-// already in the order of its grouping column.
+// expression. The statistics read the jobs of a period's first, partial
+// month through them, and the jobs of a short period when the month totals
+// cannot answer.
 struct IndexDefinition {
     const char16_t* name;
     const char16_t* columns;
@@ -171,11 +70,15 @@ struct IndexDefinition {
 };
 constexpr IndexDefinition storeIndexes[] = {
     {u"ixTrabajosFecha", u"(trfecha)", nullptr},
-    {u"ixTrabajosImpresora", u"(trimpresora, trfecha, trnumpags)", nullptr},
-    {u"ixTrabajosUsuario", u"(trusuario, trfecha, trnumpags)", nullptr},
-    {u"ixTrabajosMaquina", u"(trmaquina, trfecha, trnumpags)", nullptr},
     {u"ixTrabajosFechaIrregular", u"(trfecha)", irregularDateTerm},
 };
+// Indexes by grouping column of earlier versions, made for long periods that
+// the month totals now answer. They are no longer made; a plain one is left
+// to the file (it costs nothing to keep and an earlier version would only
+// make it again), one on julianday(trfecha) is dropped, since it makes the
+// file unreadable for SQLite before 3.9.
+constexpr const char16_t* retiredIndexes[]
+    = {u"ixTrabajosImpresora", u"ixTrabajosUsuario", u"ixTrabajosMaquina"};
 
 std::u16string createIndexStatement(const IndexDefinition& index)
 {
@@ -190,8 +93,8 @@ std::u16string createIndexStatement(const IndexDefinition& index)
     return text + u";";
 }
 
-// Earlier versions of the program indexed julianday(trfecha) under the same
-// names; such an index makes the file unreadable for SQLite before 3.9.
+// Earlier versions of the program indexed julianday(trfecha) under the
+// names of our indexes and of the retired ones.
 bool isExpressionIndex(const std::u16string& sql)
 {
     return sql.find(u"julianday") != std::u16string::npos;
@@ -200,7 +103,7 @@ bool isExpressionIndex(const std::u16string& sql)
 void runSchemaStatement(
     sqlite3* db, const char16_t* text, const char16_t* compileLine, const char16_t* stepLine)
 {
-    ++callCounts.schemaStatements;
+    ++storeCallCounts().schemaStatements;
     Statement statement = prepare(db, text, compileLine);
     if (step(statement.get(), stepLine) != SQLITE_DONE) storeFailure(stepLine);
 }
@@ -211,7 +114,7 @@ void runSchemaStatement(
 // failure.
 void tryIndexStatement(sqlite3* db, const std::u16string& statementText)
 {
-    ++callCounts.schemaStatements;
+    ++storeCallCounts().schemaStatements;
     sqlite3_stmt* raw = nullptr;
     if (untilNotBusy([&] { return sqlite3_prepare16_v2(db, statementText.c_str(), -1, &raw, nullptr); })
         != SQLITE_OK)
@@ -249,7 +152,7 @@ void finishSavedDates(Statement statement, Database db)
 
 void DatabaseCloser::operator()(sqlite3* connection) const
 {
-    if (currentConnection == connection) currentConnection = nullptr;
+    forgetConnection(connection);
     // close_v2 also copes with statements still alive on an early exit.
     sqlite3_close_v2(connection);
 }
@@ -274,7 +177,7 @@ Database openJobDatabase(const std::u16string& folder)
         sqlite3* raw = nullptr;
         int opened = sqlite3_open16(path.c_str(), &raw);
         db.reset(raw); // even a failed opening hands back a handle to release
-        currentConnection = raw;
+        noteConnection(raw);
         return opened;
     });
     if (result != SQLITE_OK) storeFailure(u"205");
@@ -282,6 +185,7 @@ Database openJobDatabase(const std::u16string& folder)
     bool jobsFound = false, datesFound = false;
     bool indexFound[std::size(storeIndexes)] = {};
     bool indexOutdated[std::size(storeIndexes)] = {};
+    bool retiredOutdated[std::size(retiredIndexes)] = {};
     {
         Statement query = prepare(db.get(), schemaQuery, u"215");
         while (step(query.get(), u"215") == SQLITE_ROW) {
@@ -293,26 +197,32 @@ Database openJobDatabase(const std::u16string& folder)
                 indexFound[i] = true;
                 indexOutdated[i] = isExpressionIndex(columnText(query.get(), 1));
             }
+            for (std::size_t i = 0; i < std::size(retiredIndexes); ++i)
+                if (name == retiredIndexes[i])
+                    retiredOutdated[i] = isExpressionIndex(columnText(query.get(), 1));
         }
     }
     if (!jobsFound || !datesFound) {
         runSchemaStatement(db.get(), createJobsTable, u"252", u"260");
         runSchemaStatement(db.get(), createDatesTable, u"277", u"285");
     }
+    auto drop = [&](const char16_t* name) {
+        tryIndexStatement(db.get(), std::u16string(u"drop index if exists ") + name + u";");
+    };
     for (std::size_t i = 0; i < std::size(storeIndexes); ++i) {
-        if (indexOutdated[i])
-            tryIndexStatement(
-                db.get(), std::u16string(u"drop index if exists ") + storeIndexes[i].name + u";");
+        if (indexOutdated[i]) drop(storeIndexes[i].name);
         if (!indexFound[i] || indexOutdated[i])
             tryIndexStatement(db.get(), createIndexStatement(storeIndexes[i]));
     }
+    for (std::size_t i = 0; i < std::size(retiredIndexes); ++i)
+        if (retiredOutdated[i]) drop(retiredIndexes[i]);
     return db;
 }
 
 void closeJobDatabase(Database db)
 {
     if (sqlite3_close(db.get()) != SQLITE_OK) storeFailure(u"314");
-    if (currentConnection == db.get()) currentConnection = nullptr;
+    forgetConnection(db.get());
     db.release();
 }
 
@@ -399,36 +309,6 @@ const char16_t* groupingColumnName(GroupingColumn column)
 
 namespace {
 
-// Days from 1970-01-01 of a proleptic Gregorian date; the day may run past the
-// month's end and counts on into the next month, as julianday() counts it.
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day)
-{
-    year -= month <= 2;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + dayOfEra - 719468;
-}
-
-struct CivilDate {
-    std::int64_t year;
-    unsigned month, day;
-};
-
-CivilDate civilFromDays(std::int64_t days)
-{
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
-    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const unsigned shifted = (5 * dayOfYear + 2) / 153;
-    const unsigned day = dayOfYear - (153 * shifted + 2) / 5 + 1;
-    const unsigned month = shifted < 10 ? shifted + 3 : shifted - 9;
-    return {static_cast<std::int64_t>(yearOfEra) + era * 400 + (month <= 2), month, day};
-}
-
 // Every trfecha that begins with four digits and a dash and that julianday()
 // can read at all is a date "YYYY-MM-DD", perhaps a time behind it and a zone
 // behind that. Its value lies below its date plus 1 day 16 hours (a time up
@@ -450,11 +330,12 @@ std::u16string narrowingBound(const DateTime& since)
     return std::u16string(text, text + std::clamp(length, 0, static_cast<int>(sizeof text) - 1));
 }
 
-// Which way a period is summed fastest. The rows are written in time order,
-// so the share of row numbers at or above the first one in the period
-// estimates the share of rows the narrowed query would read one by one;
-// past about a third, one pass over the grouping column's index is cheaper.
-// Only the speed depends on this guess, never the figures.
+// When the month totals cannot answer, which way a period is summed fastest.
+// The rows are written in time order, so the share of row numbers at or
+// above the first one in the period estimates the share of rows the
+// narrowed query would read one by one; past about a third, one pass over
+// the whole table is cheaper. Only the speed depends on this guess, never
+// the figures.
 bool periodIsShort(sqlite3* db, const std::u16string& bound)
 {
     Statement probe = prepare(db,
@@ -505,8 +386,14 @@ void queryStatistics(const std::u16string& folder, const DateTime& since, Groupi
     const std::u16string name = groupingColumnName(column);
 
     Database db = openJobDatabase(folder);
+    std::vector<StatisticsRow> kept;
+    if (statisticsFromMonthTotals(db.get(), since, column, kept)) {
+        closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
+        for (const StatisticsRow& row : kept) onRow(row);
+        return;
+    }
     const bool narrowed = periodIsShort(db.get(), bound);
-    if (narrowed) ++callCounts.narrowedStatistics;
+    if (narrowed) ++storeCallCounts().narrowedStatistics;
     Statement query
         = prepare(db.get(), narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name), u"74");
     bindText(query.get(), 1, start, u"74");
@@ -580,9 +467,4 @@ void deleteSavedDate(const std::u16string& folder, const std::u16string& memo)
     bindText(remove.get(), 1, memo, u"463");
     if (stepSavedDates(remove.get()) != SQLITE_DONE) storeFailure(u"466");
     finishSavedDates(std::move(remove), std::move(db));
-}
-
-StoreCallCounts& storeCallCounts()
-{
-    return callCounts;
 }

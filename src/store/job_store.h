@@ -28,7 +28,7 @@ using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
 
 // Opens "pgwarden.db" in the folder (with or without a trailing separator),
 // creating the file, its two tables and its indexes when they are missing,
-// and replacing indexes on expressions that older SQLite versions cannot read.
+// and dropping indexes on expressions that older SQLite versions cannot read.
 Database openJobDatabase(const std::u16string& folder);
 // Checked close: a failure is fatal ("314").
 void closeJobDatabase(Database db);
@@ -75,7 +75,9 @@ struct StatisticsRow {
 // SQLite delivers the groups: exactly the rows of "select column,
 // sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >=
 // julianday(start) group by column", whatever other programs wrote into
-// trfecha. Failures are fatal ("74" compile and step).
+// trfecha. Read from the month totals kept in the file (built there first
+// when missing or in doubt, see month_totals.h), or from the jobs where those
+// cannot answer. Failures are fatal ("74" compile and step).
 void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow);
 
@@ -101,6 +103,9 @@ struct StoreCallCounts {
     std::uint64_t busyAnswers = 0;        // of those, the ones that found the file busy
     std::uint64_t schemaStatements = 0;   // table and index creations and drops run while opening
     std::uint64_t narrowedStatistics = 0; // statistics that read only the rows near their period
+    std::uint64_t totalsStatistics = 0;   // statistics read from the kept month totals
+    std::uint64_t totalsCounted = 0;      // times the month totals were counted from every job
+    std::uint64_t totalsMoved = 0;        // rows another SQLite version had put in another month
 };
 // The counts of the calling thread.
 StoreCallCounts& storeCallCounts();

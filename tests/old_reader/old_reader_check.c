@@ -4,10 +4,15 @@
  * SQLite versions cannot share one program, so this is a program of its own,
  * run by the unit tests.
  *
+ * The file's month totals are read too, and every write fires their
+ * triggers in this version: a row in a form this version reads unlike newer
+ * ones, a row deleted, a row changed.
+ *
  * Usage: old_reader_check FILE
- * Prints "sqlite VERSION", then "job|<cells>" and "date|<cells>" for each row
- * as read before the writes, then "integrity ok". On any failure it prints
- * "error: MESSAGE" and ends with 1. */
+ * Prints "sqlite VERSION", then "job|<cells>", "date|<cells>" and
+ * "totals|<cells>" for each row and "stamp|<cells>", "noted|<count>" as read
+ * before the writes, then "integrity ok". On any failure it prints "error:
+ * MESSAGE" and ends with 1. */
 #include <stdio.h>
 #include <string.h>
 
@@ -60,13 +65,30 @@ int main(int argc, char** argv)
         return fail(db, "tbTrabajos");
     if (!printRows(db, "date", "select fellapri, fefecha, fememo from tbFechas order by fellapri;"))
         return fail(db, "tbFechas");
-    /* Another program's rows: a date in another form, and a time alone, which
-     * only the index of irregular dates finds. */
+    if (!printRows(db, "totals",
+            "select tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, tmtrabajos, tmpaginas, tmraras "
+            "from tbTotalesMes order by tmgrupo, tmmes, tmnulo, tmvalor;")
+        || !printRows(db, "stamp", "select tsformato, tsdudosa from tbTotalesSello;")
+        || !printRows(db, "noted", "select count(*) from tbTotalesAjenos;"))
+        return fail(db, "month totals");
+    /* Another program's rows: a date in another form; a time alone, which
+     * only the index of irregular dates finds; a bare 20160305, which this
+     * version takes for a Julian day number some 48,000 years ahead and newer
+     * ones cannot read at all; a day past February's end; then one row deleted
+     * and one changed. */
     if (sqlite3_exec(db,
             "insert into tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
             "values ('2016-03-05 10:00', 'old reader', 'PC-OLD', 'Old Laser', 7);"
             "insert into tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
             "values ('10:00', 'old reader', 'PC-OLD', 'Old Laser', 5);"
+            "insert into tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
+            "values ('20160305', 'old reader', 'PC-OLD', 'Old Laser', 100);"
+            "insert into tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
+            "values ('2016-02-31T10:00', 'old reader', 'PC-OLD', 'Old Laser', 20);"
+            "insert into tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
+            "values ('2016-03-07', 'gone', 'PC-OLD', 'Old Laser', 1000);"
+            "delete from tbTrabajos where trusuario = 'gone';"
+            "update tbTrabajos set trnumpags = 30 where trfecha = '2016-02-31T10:00';"
             "insert into tbFechas (fefecha, fememo) values ('2016-03-01T00:00:00.000', 'old reader');",
             NULL, NULL, NULL)
         != SQLITE_OK)

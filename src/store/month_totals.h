@@ -1,0 +1,31 @@
+// Totals kept inside pgwarden.db beside the jobs: pages, jobs and rows per
+// printer, user and machine per calendar month, so that the statistics of
+// any start read a few hundred small rows, plus the jobs between the start
+// and the next month's first day, however many jobs the file holds.
+//
+// The database keeps them right by itself: triggers on tbTrabajos add and
+// take away each row written, deleted or changed by any program, old SQLite
+// versions included. A file whose totals are missing, of another layout,
+// or in doubt (see month_totals.cpp) gets them built anew before they are
+// read. Portable: no Windows header here.
+#pragma once
+
+#include <vector>
+
+#include "store/job_store.h"
+
+struct sqlite3;
+
+namespace store {
+
+// Fills rows with exactly what "select column, sum(trnumpags),
+// count(trnumpags) from tbTrabajos where julianday(trfecha) >=
+// julianday(start) group by column" gives, in the same order, and returns
+// true. Returns false, rows empty, when the totals cannot give it: the file
+// cannot hold them (read-only, tables of another shape) or a group holds page
+// counts that only that query adds up exactly (fractions, text, counts
+// beyond 2^40). The caller then asks the jobs themselves.
+bool statisticsFromMonthTotals(
+    sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows);
+
+} // namespace store

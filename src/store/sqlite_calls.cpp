@@ -1,0 +1,114 @@
+#include "store/sqlite_calls.h"
+
+#include <algorithm>
+
+#include "common/fatal_report.h"
+
+namespace store {
+
+namespace {
+
+thread_local sqlite3* currentConnection = nullptr;
+
+} // namespace
+
+void noteConnection(sqlite3* db)
+{
+    currentConnection = db;
+}
+
+void forgetConnection(sqlite3* db)
+{
+    if (currentConnection == db) currentConnection = nullptr;
+}
+
+void storeFailure(const char16_t* line)
+{
+    if (currentConnection != nullptr) {
+        if (auto words = static_cast<const char16_t*>(sqlite3_errmsg16(currentConnection)))
+            setFailureDetail(words);
+    }
+    fatalError(unit::store, line);
+}
+
+namespace {
+
+// A step that fails for another reason is asked again this often before the
+// operation gives up: a transient I/O error may clear, a broken file will not.
+constexpr int failureRetries = 20;
+
+thread_local StoreCallCounts callCounts;
+
+} // namespace
+
+Statement prepare(sqlite3* db, const std::u16string& text, const char16_t* failLine)
+{
+    Statement statement = tryPrepare(db, text);
+    if (!statement) storeFailure(failLine);
+    return statement;
+}
+
+Statement tryPrepare(sqlite3* db, const std::u16string& text)
+{
+    sqlite3_stmt* raw = nullptr;
+    int result = untilNotBusy([&] { return sqlite3_prepare16_v2(db, text.c_str(), -1, &raw, nullptr); });
+    Statement statement(raw);
+    if (result != SQLITE_OK) statement.reset();
+    return statement;
+}
+
+int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable)
+{
+    for (int failures = 0;;) {
+        int result = untilNotBusy([&] { return sqlite3_step(statement); });
+        if (result == SQLITE_ROW || result == SQLITE_DONE) return result;
+        if (!restartable || ++failures > failureRetries) storeFailure(failLine);
+        std::this_thread::sleep_for(busyWait);
+    }
+}
+
+bool tryRun(sqlite3* db, const std::u16string& text)
+{
+    Statement statement = tryPrepare(db, text);
+    if (!statement) return false;
+    for (;;) {
+        int result = untilNotBusy([&] { return sqlite3_step(statement.get()); });
+        if (result == SQLITE_DONE) return true;
+        if (result != SQLITE_ROW) return false;
+    }
+}
+
+// SQLite takes a leading U+FEFF or U+FFFE of bound UTF-16 text for a byte
+// order mark and drops it (or swaps every unit behind it), whichever byte
+// order the call names; bound as UTF-8 instead, U+FFFE would come back as
+// U+FFFD. So every text goes in behind a mark of our own, in the machine's
+// order: that mark is the one SQLite takes away, and a name that begins with
+// either unit is stored exactly.
+bool tryBindText(sqlite3_stmt* statement, int index, const std::u16string& text)
+{
+    std::u16string marked;
+    marked.reserve(text.size() + 1);
+    marked += u'\uFEFF';
+    marked += text;
+    int bytes = static_cast<int>(std::min<std::size_t>(marked.size() * 2, 0x7FFFFFFE));
+    return sqlite3_bind_text16(statement, index, marked.data(), bytes, SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine)
+{
+    if (!tryBindText(statement, index, text)) storeFailure(failLine);
+}
+
+std::u16string columnText(sqlite3_stmt* statement, int column)
+{
+    auto text = static_cast<const char16_t*>(sqlite3_column_text16(statement, column));
+    if (!text) return {};
+    return std::u16string(text, static_cast<std::size_t>(sqlite3_column_bytes16(statement, column)) / 2);
+}
+
+} // namespace store
+
+StoreCallCounts& storeCallCounts()
+{
+    return store::callCounts;
+}

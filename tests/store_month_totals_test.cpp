@@ -1,0 +1,440 @@
+// The month totals kept in pgwarden.db stay exactly what the plain
+// julianday() query over the jobs gives while other programs insert, delete
+// and update rows behind the store's back: with the triggers, under another
+// SQLite version that reads dates its own way, and in the ways that get
+// past the triggers.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "store_rows_support.h"
+
+namespace {
+
+using StoreMonthTotals = StoreFolder;
+using namespace storeRows;
+
+// Some at the first moment of a month, at midnight, in the middle of a
+// month, on a day that runs past its month, at 1800-01-01, and a few that
+// julianday() cannot read.
+std::vector<DateTime> edgeStarts()
+{
+    return {{1800, 1, 0, 1}, {2016, 3, 0, 1}, {2016, 1, 0, 1}, {2016, 2, 0, 29}, {2016, 3, 0, 5},
+        {2016, 3, 0, 5, 12, 30, 15, 250}, {2016, 2, 0, 31, 6}, {2016, 4, 0, 1, 0, 0, 0, 1},
+        {2015, 12, 0, 31, 23, 59, 59, 999}, {2000, 1, 0, 1, 10}, {2100, 1, 0, 1}, {2016, 13, 0, 1},
+        {2016, 2, 0, 0}, {10000, 1, 0, 1}, {9999, 12, 0, 31, 12}};
+}
+
+// Every start against every grouping; returns the number compared.
+int expectAllFiguresExact(
+    const std::u16string& folder, RawDatabase& raw, const std::vector<DateTime>& starts, const char* when)
+{
+    int compared = 0;
+    for (const DateTime& since : starts) {
+        for (GroupingColumn column :
+            {GroupingColumn::printer, GroupingColumn::user, GroupingColumn::machine}) {
+            std::u16string start = formatDateTimeText(since);
+            EXPECT_EQ(storeFigures(folder, since, column), plainFigures(raw, since, column))
+                << when << ", since " << std::string(start.begin(), start.end()) << ", grouping "
+                << static_cast<int>(column);
+            ++compared;
+        }
+    }
+    return compared;
+}
+
+// A connection that behaves as another SQLite version would: its
+// sqlite_version() is not ours, and its julianday() disagrees with ours on
+// some texts: it cannot read some that we read, reads one that we cannot,
+// and puts others more than a month away.
+class ForeignConnection {
+public:
+    explicit ForeignConnection(const std::u16string& folder)
+    {
+        EXPECT_EQ(sqlite3_open16(jobDatabasePath(folder).c_str(), &db_), SQLITE_OK);
+        sqlite3_busy_timeout(db_, 10000);
+        EXPECT_EQ(sqlite3_open(":memory:", &reference_), SQLITE_OK);
+        sqlite3_create_function(db_, "sqlite_version", 0, SQLITE_UTF8, nullptr, &version, nullptr, nullptr);
+        sqlite3_create_function(db_, "julianday", 1, SQLITE_UTF8, reference_, &julianday, nullptr, nullptr);
+    }
+    ~ForeignConnection()
+    {
+        sqlite3_close_v2(db_);
+        sqlite3_close_v2(reference_);
+    }
+    ForeignConnection(const ForeignConnection&) = delete;
+    ForeignConnection& operator=(const ForeignConnection&) = delete;
+
+    sqlite3* handle() { return db_; }
+
+private:
+    static void version(sqlite3_context* context, int, sqlite3_value**)
+    {
+        sqlite3_result_text(context, "3.8.5", -1, SQLITE_STATIC);
+    }
+    static void julianday(sqlite3_context* context, int, sqlite3_value** arguments)
+    {
+        auto reference = static_cast<sqlite3*>(sqlite3_user_data(context));
+        sqlite3_stmt* ours = nullptr;
+        sqlite3_prepare_v2(reference, "select julianday(?);", -1, &ours, nullptr);
+        sqlite3_bind_value(ours, 1, arguments[0]);
+        sqlite3_step(ours);
+        const bool readable = sqlite3_column_type(ours, 0) != SQLITE_NULL;
+        const double day = sqlite3_column_double(ours, 0);
+        sqlite3_finalize(ours);
+        const int length = sqlite3_value_bytes(arguments[0]);
+        if (!readable) {
+            if (sqlite3_value_type(arguments[0]) == SQLITE_TEXT && length == 4) // "soon", say
+                sqlite3_result_double(context, 2457449.5);
+            else
+                sqlite3_result_null(context);
+        } else if (length % 3 == 0)
+            sqlite3_result_null(context);
+        else if (length % 3 == 1)
+            sqlite3_result_double(context, day + 40);
+        else
+            sqlite3_result_double(context, day);
+    }
+
+    sqlite3* db_ = nullptr;
+    sqlite3* reference_ = nullptr;
+};
+
+// Changes a connection makes to tbTrabajos, chosen at random: inserts of
+// rows in every form, deletes, and updates of any column, the row number
+// included.
+class RandomWriter {
+public:
+    explicit RandomWriter(unsigned seed)
+        : maker_(seed)
+    {
+    }
+
+    // With `oddPages`, some rows get page counts the totals cannot add.
+    void batch(sqlite3* db, bool oddPages)
+    {
+        oddPages_ = oddPages;
+        const bool transaction = maker_.pick(0, 1) == 0;
+        if (transaction) run(db, "begin;");
+        for (int operations = maker_.pick(1, 6); operations > 0; --operations) {
+            switch (maker_.pick(0, 5)) {
+            case 0:
+            case 1:
+            case 2: insert(db, maker_.pick(1, 25)); break;
+            case 3: remove(db, maker_.pick(1, 8)); break;
+            case 4: update(db, maker_.pick(1, 8)); break;
+            default: renumber(db); break;
+            }
+        }
+        if (transaction) run(db, "commit;");
+    }
+
+    void run(sqlite3* db, const std::string& sql)
+    {
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << sql << ": " << error;
+        sqlite3_free(error);
+    }
+
+private:
+    // Names with quotes, a statement's worth of them, letters beyond ASCII,
+    // empty and null names, a blob, and two that differ in case only.
+    void bindName(sqlite3_stmt* statement, int index)
+    {
+        static const char* const names[] = {"ann", "Ann", "O'Neil", "x'); drop table tbTotalesMes; --",
+            "\"Bob\"", "\xce\xa9mega", "", "laser", "pc1"};
+        int choice = maker_.pick(0, static_cast<int>(std::size(names)) + 1);
+        if (choice == static_cast<int>(std::size(names)))
+            sqlite3_bind_null(statement, index);
+        else if (choice == static_cast<int>(std::size(names)) + 1)
+            sqlite3_bind_blob(statement, index, "ann", 3, SQLITE_STATIC);
+        else
+            sqlite3_bind_text(statement, index, names[choice], -1, SQLITE_STATIC);
+    }
+
+    // Mostly small counts, some null, and when asked for, now and then one
+    // the totals cannot add.
+    void bindPages(sqlite3_stmt* statement, int index)
+    {
+        int choice = maker_.pick(0, 80);
+        if (oddPages_ && choice == 0)
+            sqlite3_bind_double(statement, index, 2.5);
+        else if (oddPages_ && choice == 1)
+            sqlite3_bind_text(statement, index, "many", -1, SQLITE_STATIC);
+        else if (choice < 40)
+            sqlite3_bind_null(statement, index);
+        else
+            sqlite3_bind_int(statement, index, maker_.pick(-3, 12));
+    }
+
+    Cell anyDate()
+    {
+        std::size_t order = 0;
+        return maker_.pick(0, 3) == 0 ? maker_.historyCell() : maker_.dateCell(order);
+    }
+
+    std::vector<sqlite3_int64> someRows(sqlite3* db, int count)
+    {
+        std::vector<sqlite3_int64> all;
+        sqlite3_stmt* list = nullptr;
+        sqlite3_prepare_v2(db, "select trllapri from tbTrabajos;", -1, &list, nullptr);
+        while (sqlite3_step(list) == SQLITE_ROW) all.push_back(sqlite3_column_int64(list, 0));
+        sqlite3_finalize(list);
+        std::vector<sqlite3_int64> chosen;
+        for (int i = 0; i < count && !all.empty(); ++i)
+            chosen.push_back(all[static_cast<std::size_t>(maker_.pick(0, static_cast<int>(all.size()) - 1))]);
+        return chosen;
+    }
+
+    void insert(sqlite3* db, int count)
+    {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db,
+            "insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values (?,?,?,?,?);",
+            -1, &statement, nullptr);
+        for (int i = 0; i < count; ++i) {
+            bindCell(statement, 1, anyDate());
+            for (int name = 2; name <= 4; ++name) bindName(statement, name);
+            bindPages(statement, 5);
+            EXPECT_EQ(sqlite3_step(statement), SQLITE_DONE) << sqlite3_errmsg(db);
+            sqlite3_reset(statement);
+        }
+        sqlite3_finalize(statement);
+    }
+
+    void remove(sqlite3* db, int count)
+    {
+        for (sqlite3_int64 row : someRows(db, count))
+            run(db, "delete from tbTrabajos where trllapri = " + std::to_string(row) + ";");
+    }
+
+    void update(sqlite3* db, int count)
+    {
+        static const char* const columns[]
+            = {"trfecha", "trusuario", "trmaquina", "trimpresora", "trnumpags"};
+        for (sqlite3_int64 row : someRows(db, count)) {
+            std::string set;
+            std::vector<int> changed;
+            for (int column = 0; column < 5; ++column) {
+                if (maker_.pick(0, 2) != 0) continue;
+                set += std::string(set.empty() ? "" : ", ") + columns[column] + " = ?"
+                    + std::to_string(changed.size() + 1);
+                changed.push_back(column);
+            }
+            if (set.empty()) continue;
+            sqlite3_stmt* statement = nullptr;
+            sqlite3_prepare_v2(db,
+                ("update tbTrabajos set " + set + " where trllapri = " + std::to_string(row) + ";").c_str(),
+                -1, &statement, nullptr);
+            for (std::size_t i = 0; i < changed.size(); ++i) {
+                const int index = static_cast<int>(i) + 1;
+                if (changed[i] == 0)
+                    bindCell(statement, index, anyDate());
+                else if (changed[i] == 4)
+                    bindPages(statement, index);
+                else
+                    bindName(statement, index);
+            }
+            EXPECT_EQ(sqlite3_step(statement), SQLITE_DONE) << sqlite3_errmsg(db);
+            sqlite3_finalize(statement);
+        }
+    }
+
+    // A row moves to a row number above all others: no row is replaced.
+    void renumber(sqlite3* db)
+    {
+        for (sqlite3_int64 row : someRows(db, 1))
+            run(db,
+                "update tbTrabajos set trllapri = (select max(trllapri) + 1 from tbTrabajos) where trllapri "
+                "= " + std::to_string(row)
+                    + ";");
+    }
+
+    RowMaker maker_;
+    bool oddPages_ = false;
+};
+
+} // namespace
+
+// After every batch of changes, by our own SQLite or by one that reads dates
+// its own way, every start and grouping read from the totals equals the plain
+// query; once every row is gone, so is every entry of the totals.
+TEST_F(StoreMonthTotals, TotalsFollowEveryChangeOfOtherPrograms)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    storeFigures(
+        folder, {1800, 1, 0, 1}, GroupingColumn::user); // the totals and their triggers exist from here
+    RawDatabase raw(folder);
+    ForeignConnection foreign(folder);
+    RandomWriter writer(20260412);
+    RowMaker startMaker(77);
+
+    storeCallCounts() = {};
+    std::uint64_t compared = 0;
+    for (int batch = 0; batch < 45; ++batch) {
+        const bool byForeign = batch % 3 == 2;
+        // Odd page counts come for a while, and go again.
+        writer.batch(byForeign ? foreign.handle() : raw.handle(), batch >= 20 && batch < 25);
+        if (batch == 30)
+            writer.run(
+                raw.handle(), "delete from tbTrabajos where typeof(trnumpags) not in ('integer', 'null');");
+        std::vector<DateTime> starts = edgeStarts();
+        for (int i = 0; i < 4; ++i) {
+            Day d = startMaker.anyDay();
+            starts.push_back(DateTime{static_cast<std::uint16_t>(d.year), static_cast<std::uint16_t>(d.month),
+                0, static_cast<std::uint16_t>(d.day), static_cast<std::uint16_t>(startMaker.pick(0, 23)),
+                static_cast<std::uint16_t>(startMaker.pick(0, 59)), 0, 0});
+        }
+        compared += static_cast<std::uint64_t>(expectAllFiguresExact(
+            folder, raw, starts, byForeign ? "after a foreign batch" : "after a batch"));
+        if (HasFailure()) break;
+    }
+    // Each way was taken: rows moved to our months, most answers from the
+    // totals, and some from the jobs (page counts the totals cannot add).
+    EXPECT_GT(storeCallCounts().totalsMoved, 0u);
+    EXPECT_GT(storeCallCounts().totalsStatistics, compared / 2);
+    EXPECT_LT(storeCallCounts().totalsStatistics, compared);
+    EXPECT_EQ(storeCallCounts().totalsCounted, 0u); // nothing here needed counting anew
+
+    writer.run(foreign.handle(), "delete from tbTrabajos where trllapri % 2 = 0;");
+    writer.run(raw.handle(), "delete from tbTrabajos;");
+    expectAllFiguresExact(folder, raw, {{1800, 1, 0, 1}}, "with every row deleted");
+    EXPECT_EQ(raw.rows("select count(*) from tbTotalesMes;"), std::vector<std::string>{"0"});
+    EXPECT_EQ(raw.rows("select count(*) from tbTotalesAjenos;"), std::vector<std::string>{"0"});
+}
+
+// Changes that get past the triggers, or leave the totals of another
+// version's counting: each is noticed at the next statistics, whose figures
+// are counted anew and exact.
+TEST_F(StoreMonthTotals, ChangesPastTheTriggersAreCountedAnew)
+{
+    struct Case {
+        const char* what;
+        std::function<void(RawDatabase&)> change;
+    };
+    auto insertSome = [](RawDatabase& raw) {
+        raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+                 "('2016-03-09T10:00:00.000','bob','pc2','ink',7), "
+                 "('2016-03-10T11:00:00.000','cy','pc3','ink',1);");
+    };
+    const Case cases[] = {
+        {"a row replaced by INSERT OR REPLACE",
+            [](RawDatabase& raw) {
+                raw.exec(
+                    "insert or replace into tbTrabajos (trllapri, trfecha,trusuario,trmaquina, "
+                    "trimpresora,trnumpags) values (2, '2016-03-20T08:00:00.000','dee','pc9','plot',11);");
+            }},
+        {"a row replaced by a new row number",
+            [](RawDatabase& raw) {
+                raw.exec("update or replace tbTrabajos set trllapri = 1 where trllapri = 3;");
+            }},
+        {"an insert ignored on a taken row number",
+            [](RawDatabase& raw) {
+                raw.exec(
+                    "insert or ignore into tbTrabajos (trllapri, trfecha,trusuario,trmaquina, "
+                    "trimpresora,trnumpags) values (2, '2016-03-20T08:00:00.000','dee','pc9','plot',11);");
+            }},
+        {"rows written while the triggers were away, and the triggers put back",
+            [&](RawDatabase& raw) {
+                std::vector<std::string> triggers
+                    = raw.rows("select sql from sqlite_master where type = 'trigger' order by name;");
+                for (const std::string& name :
+                    raw.rows("select name from sqlite_master where type = 'trigger' order by name;"))
+                    raw.exec("drop trigger " + name + ";");
+                insertSome(raw);
+                for (const std::string& sql : triggers) raw.exec(sql + ";");
+            }},
+        {"rows written by a connection with triggers switched off",
+            [&](RawDatabase& raw) {
+                sqlite3_db_config(raw.handle(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+                insertSome(raw);
+            }},
+        {"a trigger dropped",
+            [&](RawDatabase& raw) {
+                raw.exec("drop trigger trTotalesBaja;");
+                raw.exec("delete from tbTrabajos where trllapri = 1;");
+            }},
+        {"a trigger of ours rewritten by another program",
+            [&](RawDatabase& raw) {
+                raw.exec("drop trigger trTotalesAlta;");
+                raw.exec("create trigger trTotalesAlta after insert on tbTrabajos begin select 1; end;");
+                insertSome(raw);
+            }},
+        {"totals counted by another SQLite version",
+            [](RawDatabase& raw) {
+                raw.exec("update tbTotalesSello set tsmotor = '3.8.5';");
+                raw.exec("update tbTotalesMes set tmfilas = tmfilas + 1;"); // that version counted otherwise
+            }},
+        {"totals of an older layout",
+            [](RawDatabase& raw) {
+                raw.exec("update tbTotalesSello set tsformato = 0;");
+                raw.exec("delete from tbTotalesMes where tmgrupo = 1;");
+            }},
+        {"the stamp deleted", [](RawDatabase& raw) { raw.exec("delete from tbTotalesSello;"); }},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::u16string place = folder + u"/" + std::u16string(1, static_cast<char16_t>(u'a' + round++));
+        std::filesystem::create_directories(std::filesystem::path(place));
+        closeJobDatabase(openJobDatabase(place));
+        {
+            RawDatabase raw(place);
+            raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+                     "('2016-03-05T09:00:00.000','ann','pc1','laser',2), "
+                     "('2016-02-07T09:00:00.000','ann','pc1','ink',3), "
+                     "('2016-03-06T09:00:00.000','bob','pc2','laser',4);");
+        }
+        storeFigures(place, {1800, 1, 0, 1}, GroupingColumn::user); // totals built
+        RawDatabase raw(place);
+        c.change(raw);
+        storeCallCounts() = {};
+        expectAllFiguresExact(place, raw, {{1800, 1, 0, 1}, {2016, 3, 0, 1}, {2016, 3, 0, 6, 8}}, c.what);
+        EXPECT_EQ(storeCallCounts().totalsCounted, 1u);
+        EXPECT_EQ(storeCallCounts().totalsStatistics, 9u);
+    }
+}
+
+// Fractions, text and huge counts make sum() a figure only the jobs give:
+// a period that holds one is counted from the jobs, one that does not is
+// still read from the totals.
+TEST_F(StoreMonthTotals, PageCountsTheTotalsCannotAddAreCountedFromTheJobs)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    storeFigures(folder, {1800, 1, 0, 1}, GroupingColumn::user);
+    RawDatabase raw(folder);
+    raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+             "('2016-01-05T09:00:00.000','ann','pc1','laser',2.5), "
+             "('2016-01-06T09:00:00.000','bob','pc1','laser','many'), "
+             "('2016-01-07T09:00:00.000','cy','pc1','laser',2199023255552), "
+             "('2016-01-08T09:00:00.000','cy','pc1','laser',NULL), "
+             "('2016-03-05T09:00:00.000','ann','pc1','laser',3), "
+             "('2016-03-06T09:00:00.000','dee','pc2','ink',NULL);");
+    storeCallCounts() = {};
+    expectAllFiguresExact(folder, raw, {{1800, 1, 0, 1}, {2016, 1, 0, 6}}, "with odd page counts");
+    EXPECT_EQ(storeCallCounts().totalsStatistics, 0u);
+    EXPECT_EQ(storeFigures(folder, {1800, 1, 0, 1}, GroupingColumn::user),
+        (std::vector<std::u16string>{u"ann|5.5|2", u"bob|0.0|1", u"cy|2199023255552|1", u"dee||0"}));
+    storeCallCounts() = {};
+    expectAllFiguresExact(folder, raw, {{2016, 2, 0, 1}, {2016, 3, 0, 5, 12}}, "after them");
+    EXPECT_EQ(storeCallCounts().totalsStatistics, 6u);
+}
+
+// 'now' is the one trfecha whose day moves on: it counts in every period
+// that has begun, and in none that has not.
+TEST_F(StoreMonthTotals, NowCountsInEveryPeriodThatHasBegun)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    storeFigures(folder, {1800, 1, 0, 1}, GroupingColumn::user);
+    RawDatabase raw(folder);
+    raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+             "('now','ann','pc1','laser',2), ('NOW','bob','pc1','laser',3), "
+             "('2016-03-05T09:00:00.000','ann','pc1','laser',4);");
+    storeCallCounts() = {};
+    EXPECT_EQ(storeFigures(folder, {2016, 3, 0, 5, 12}, GroupingColumn::user),
+        (std::vector<std::u16string>{u"ann|2|1", u"bob|3|1"}));
+    EXPECT_EQ(storeFigures(folder, {1800, 1, 0, 1}, GroupingColumn::printer),
+        (std::vector<std::u16string>{u"laser|9|3"}));
+    EXPECT_TRUE(storeFigures(folder, {9999, 1, 0, 1}, GroupingColumn::user).empty());
+    EXPECT_EQ(storeCallCounts().totalsStatistics, 3u);
+}
