@@ -2,7 +2,7 @@
 // its saved dates table tbFechas. Every operation opens its own connection,
 // runs its statement with bound values and closes the connection again, so
 // no connection ever crosses threads. Portable: no Windows header here; the
-// list view and combo box fills live in misqlite_win32.h.
+// list view and combo box fills live in job_store_win32.h.
 #pragma once
 
 #include <cstdint>
