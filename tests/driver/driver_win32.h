@@ -180,6 +180,8 @@ bool checked(HWND radio);
 
 // A picture of the whole desktop, taken by the script from the X server.
 void screenshot(HWND window, const wchar_t* name);
+// The same picture cropped to the window's frame, for the documentation.
+void windowScreenshot(HWND window, const wchar_t* name);
 
 // ---- the database beside the program, read as another program would ----------------
 
