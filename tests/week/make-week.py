@@ -21,8 +21,13 @@ month, the first of the year, the saved date). The periods' totals then
 differ whenever the calendar lets them: on the first of a month today and
 this month start together, in January this month and this year do.
 
-Usage: tests/week/make-week.py OUTDIR [--today YYYY-MM-DD] [--end]
-  --today  the day the week ends (default: today in UTC, the driver's zone)
+The week is written in the local time of a zone (--zone, UTC by default):
+every date above is a local one, the scenario holds the submission times in
+UTC as the spooler reports them, and the rows hold them in local time again.
+
+Usage: tests/week/make-week.py OUTDIR [--zone NAME] [--today YYYY-MM-DD] [--end]
+  --zone   the zone the program runs in, as TZ names it (default UTC)
+  --today  the day the week ends (default: today in that zone)
   --end    end the scenario after the week, for scripts/run-scenario
 """
 import argparse
@@ -30,6 +35,7 @@ import datetime as dt
 import os
 import random
 import sys
+from zoneinfo import ZoneInfo
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import week_model  # noqa: E402
@@ -90,6 +96,11 @@ class Job:
 
 def stamp(when):
     return when.strftime("%Y-%m-%dT%H:%M:%S.") + "%03d" % (when.microsecond // 1000)
+
+
+def universal(when, zone):
+    """A local time of the zone as the spooler reports it, in UTC."""
+    return when.replace(tzinfo=ZoneInfo(zone)).astimezone(dt.timezone.utc).replace(tzinfo=None)
 
 
 def midnight(day):
@@ -247,7 +258,7 @@ def written_jobs(today, saved):
     return jobs
 
 
-def build_week(today):
+def build_week(today, zone):
     rng = random.Random(SEED)
     saved = midnight(today - dt.timedelta(days=3)) + dt.timedelta(hours=13, minutes=30)
     jobs = written_jobs(today, saved)
@@ -296,6 +307,11 @@ def build_week(today):
             fraction = job.first() / (last_arrival + 1)
             job.submitted = week_start + dt.timedelta(seconds=int(fraction * 6.9 * 86400),
                                                       milliseconds=rng.randint(0, 999))
+    # A local time that a change of daylight saving skips does not exist;
+    # such a job is submitted at the time the zone shows for its instant.
+    for job in jobs:
+        instant = universal(job.submitted, zone).replace(tzinfo=dt.timezone.utc)
+        job.submitted = instant.astimezone(ZoneInfo(zone)).replace(tzinfo=None)
     assign_ids(rng, jobs, reused)
     for job in jobs:
         job.document = rng.choice(DOCUMENTS) % job.id
@@ -332,12 +348,12 @@ def word(value):
     return '"%s"' % value
 
 
-def job_line(job, status, printed):
+def job_line(job, status, printed, zone):
     words = ["job %d status=0x%x printed=%d total=%d" % (job.id, status, printed, job.total),
              "user=" + word(job.user)]
     if job.machine is not None:
         words.append("machine=" + word(job.machine))
-    words += ["document=" + word(job.document), "submitted=" + stamp(job.submitted)]
+    words += ["document=" + word(job.document), "submitted=" + stamp(universal(job.submitted, zone))]
     if job.copies is not None:
         words.append("copies=%d" % job.copies)
     if job.nodevmode:
@@ -349,13 +365,13 @@ def listed(printer, at):
     return not (printer == KYOCERA and at >= REMOVAL) and not (printer == ACCOUNTS and at == BLIP)
 
 
-def scenario_text(jobs, today, end):
+def scenario_text(jobs, today, zone, end):
     last = max(job.last() for job in jobs) + 1
     by_pass = {}
     for job in sorted(jobs, key=lambda job: (job.first(), job.submitted)):
         for at, status, printed in job.life:
-            by_pass.setdefault((at, job.printer), []).append(job_line(job, status, printed))
-    lines = ["# A working week ending %s, written by tests/week/make-week.py." % today.isoformat(),
+            by_pass.setdefault((at, job.printer), []).append(job_line(job, status, printed, zone))
+    lines = ["# A working week ending %s in %s, written by tests/week/make-week.py." % (today.isoformat(), zone),
              "# What it must leave in pgwarden.db: week-expected.txt beside it."]
     for at in range(last + 1):
         if at in OUTAGE:
@@ -439,18 +455,20 @@ SAVED_NAME = "Stocktake d'hiver Απογραφή Инвентаризация �
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("outdir")
-    parser.add_argument("--today", type=dt.date.fromisoformat,
-                        default=dt.datetime.now(dt.timezone.utc).date())
+    parser.add_argument("--zone", default="UTC")
+    parser.add_argument("--today", type=dt.date.fromisoformat)
     parser.add_argument("--end", action="store_true")
     args = parser.parse_args()
+    if args.today is None:
+        args.today = dt.datetime.now(ZoneInfo(args.zone)).date()
 
-    jobs, saved = build_week(args.today)
+    jobs, saved = build_week(args.today, args.zone)
     identities = {(job.printer, job.id, stamp(job.submitted)) for job in jobs}
     if len(identities) != JOBS or len(jobs) != JOBS:
         sys.exit("make-week: %d jobs, %d identities, not %d" % (len(jobs), len(identities), JOBS))
-    text = scenario_text(jobs, args.today, args.end)
+    text = scenario_text(jobs, args.today, args.zone, args.end)
     snapshots, _ = week_model.parse(text)
-    rows = week_model.play(snapshots)
+    rows = week_model.play(snapshots, args.zone)
     found = sorted("%s|%s|%s|%s|%d" % row[:5] for row in rows)
     if found != intended_rows(jobs):
         sys.exit("make-week: the model's rows differ from the week as written")
