@@ -15,6 +15,8 @@
 
 #include "driver/driver_win32.h"
 
+#include <tlhelp32.h>
+
 namespace {
 
 // ---- what the model says --------------------------------------------------------------
@@ -119,16 +121,33 @@ long long rowCount()
 // more arrives: the scenario's last pass lists every queue empty and is
 // repeated from then on. Waiting for that row rather than for a count
 // leaves both a lost row and a doubled one to the comparison.
+// The threads of the program: its own few and one recorder per finished job
+// that has not written its row yet.
+int threadCount(const Program& program)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == program.id();
+    CloseHandle(snapshot);
+    return count;
+}
+
 // `meanwhile` runs between two looks at the database.
-bool weekPlayed(const Week& week, const std::function<void()>& meanwhile)
+bool weekPlayed(const Program& program, const Week& week, const std::function<void()>& meanwhile)
 {
     const std::wstring lastRowQuery = L"select count(*) from tbTrabajos where trfecha = "
         + sqlText(week.lastRow[0]) + L" and trusuario = " + sqlText(week.lastRow[1]) + L" and trmaquina = "
         + sqlText(week.lastRow[2]) + L" and trimpresora = " + sqlText(week.lastRow[3]) + L";";
     DWORD start = GetTickCount();
+    int mostThreads = 0;
     bool lastIn = waitUntil(
         [&] {
             Sleep(200);
+            mostThreads = std::max(mostThreads, threadCount(program));
             meanwhile();
             std::vector<std::wstring> found = databaseRows(lastRowQuery);
             return found.size() == 1 && found[0] != L"0";
@@ -145,7 +164,8 @@ bool weekPlayed(const Week& week, const std::function<void()>& meanwhile)
             return settled;
         },
         30000);
-    std::printf("     (the week played in %.1f s)\n", static_cast<double>(GetTickCount() - start) / 1000);
+    std::printf("     (the week played in %.1f s; the program ran at most %d threads at once)\n",
+        static_cast<double>(GetTickCount() - start) / 1000, mostThreads);
     return lastIn;
 }
 
@@ -344,7 +364,7 @@ PlayedWeek playWeek(const Program& program, bool watching)
         choosePeriod(played.main, view, looks % 4);
         longest = std::max(longest, GetTickCount() - start);
     };
-    check(weekPlayed(week, look), "the week's last job is recorded");
+    check(weekPlayed(program, week, look), "the week's last job is recorded");
     if (watching) {
         check(looks >= 3 && IsWindowVisible(played.main), "the window was in use while the week was played");
         std::printf("     (%d looks at the window meanwhile, the longest %lu ms)\n", looks, longest);
@@ -397,6 +417,56 @@ void workingWeek()
     checkEveryTabAndPeriod(program, main, played.view, week);
     screenshot(main, L"week-2-saved-date-by-machine");
     quitAndKeepRows(program, main, week.facts.at(L"rows"));
+}
+
+// Quitting in the middle of the week, preferably while recorders wait for
+// the lock: the program ends with code 0 once they have written their rows,
+// and every row it wrote is one the week makes, none twice.
+void quitMidWeek()
+{
+    startAfresh();
+    Week week = readWeek();
+    check(week.complete, "the week and the model's totals are beside the program");
+    if (!week.complete) return;
+    Program program;
+    HWND main = waitForMainWindow(program);
+    check(main != nullptr, "the main window exists");
+    if (main == nullptr) return;
+    SendMessageW(main, WM_NULL, 0, 0); // its creation, which makes the tables, is over
+    // Past a quarter of the week, at a moment when a score of recorders
+    // wait; should none come, at the end of the week.
+    const long long quarter = week.facts.at(L"rows") / 4;
+    int recorders = 0;
+    waitUntil(
+        [&] {
+            recorders = threadCount(program);
+            return (recorders >= 20 && rowCount() >= quarter) || rowCount() == week.facts.at(L"rows");
+        },
+        150000);
+    long long atQuit = rowCount();
+    PostMessageW(main, WM_COMMAND, cmdQuit, 0);
+    check(program.ends() && program.exitCode() == 0, "a quit mid-week ends the program with code 0");
+    long long written = rowCount();
+    std::printf("     (%lld rows when the quit came, %d threads running; %lld rows in the end)\n", atQuit,
+        recorders, written);
+    // Besides the interface and the monitor, every thread is a recorder
+    // whose row was not written when the threads were counted. A few may
+    // write theirs before the rows are counted a moment later.
+    const long long waiting = recorders - 2;
+    check(written - atQuit >= waiting - 10,
+        "the recorders waiting at the quit write their rows before the end");
+
+    std::vector<std::wstring> found
+        = databaseRows(L"select trfecha, trusuario, trmaquina, trimpresora, trnumpags from tbTrabajos;");
+    std::vector<std::wstring> expected = week.rows;
+    std::sort(found.begin(), found.end());
+    std::sort(expected.begin(), expected.end());
+    std::vector<std::wstring> extra;
+    std::set_difference(
+        found.begin(), found.end(), expected.begin(), expected.end(), std::back_inserter(extra));
+    check(extra.empty(), "every row written is one of the week's, none twice");
+    for (std::size_t i = 0; i < extra.size() && i < 20; ++i)
+        std::printf("     extra:   %s\n", utf8(extra[i]).c_str());
 }
 
 // ---- pictures for the documentation ------------------------------------------------------
@@ -457,7 +527,7 @@ void weekForTheDocumentation()
     quitAndKeepRows(program, main, week.facts.at(L"rows"));
 }
 
-const bool registered
-    = addScenario(L"week", workingWeek) && addScenario(L"week-demo", weekForTheDocumentation);
+const bool registered = addScenario(L"week", workingWeek) && addScenario(L"week-quit", quitMidWeek)
+    && addScenario(L"week-demo", weekForTheDocumentation);
 
 } // namespace
