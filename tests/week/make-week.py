@@ -2,12 +2,14 @@
 """Writes a working week of an office for the simulation build, dated around
 the day of the run, and what the program must make of it.
 
-  spooler-scenario.txt  the week as the scripted spooler plays it: 9 printers
+  spooler-scenario.txt  the week as the scripted spooler plays it: 10 printers
                         (local ones and \\\\server\\queue connections, one
-                        removed mid-week, one that drops out of a single
-                        enumeration, one whose server cannot be opened for two
-                        passes), 30 users on 12 machines, 2,000 jobs, and a
-                        spooler outage of three passes (three seconds)
+                        removed mid-week, one installed mid-week, one that
+                        drops out of a single enumeration, and for two passes
+                        each one whose server cannot be opened, one whose jobs
+                        and one whose information cannot be read), 30 users
+                        on 12 machines, 2,000 jobs, and a spooler outage of
+                        three passes (three seconds)
   week-expected.txt     UTF-8, tab-separated, read by the driver's week
                         scenario: the facts of the week, the saved date to
                         add, every row tbTrabajos must hold, and the totals of
@@ -57,8 +59,9 @@ GREEK = "\\\\srv-print\\Λογιστήριο Έγχρωμος"
 CYRILLIC = "\\\\srv-print\\Склад-Этикетки"
 TOKYO = "\\\\東京-srv\\複合機 3F"  # its server cannot be opened for two passes
 PROOFER = "\\\\srv-print\\Marketing's Proofer — HP Color LaserJet Enterprise MFP M776 PCL 6 (V4), east wing"
-PRINTERS = [RECEPTION, OBRIEN, PLOTTER, KYOCERA, ACCOUNTS, GREEK, CYRILLIC, TOKYO, PROOFER]
-PRINTER_WEIGHTS = [22, 12, 3, 6, 14, 9, 8, 18, 8]
+NEWCOMER = "\\\\srv-print\\Canon iR-ADV C5535 (2F)"  # installed mid-week
+PRINTERS = [RECEPTION, OBRIEN, PLOTTER, KYOCERA, ACCOUNTS, GREEK, CYRILLIC, TOKYO, PROOFER, NEWCOMER]
+PRINTER_WEIGHTS = [22, 12, 3, 6, 14, 9, 8, 18, 8, 8]
 
 MACHINES = ["\\\\PC-RECEPTION", "\\\\LAPTOP-O'NEIL", "\\\\ΛΟΓΙΣΤΗΡΙΟ-1", "\\\\СКЛАД-2", "\\\\受付-PC",
             "\\\\PC-LAB-7", "\\\\DESIGN-MAC", "\\\\PC-FINANCE-3", "\\\\KIOSK", "\\\\TS-01", "\\\\LAPTOP-ZOË",
@@ -79,7 +82,14 @@ FIRST_ARRIVAL = 6
 BLIP = 180  # ACCOUNTS is not listed at this pass
 REMOVAL = 300  # KYOCERA is not listed from this pass on
 OUTAGE = range(420, 423)  # the spooler cannot be reached
+ADDITION = 350  # NEWCOMER is listed from this pass on
 UNOPENED = range(520, 522)  # TOKYO's server cannot be opened
+JOBS_FAIL = range(560, 562)  # GREEK's jobs cannot be read
+INFO_FAILS = range(600, 602)  # CYRILLIC's information cannot be read
+# The words a printer's line takes at a pass, and whether its queue is read.
+TROUBLE = {(TOKYO, at): " unopenable" for at in UNOPENED}
+TROUBLE.update({(GREEK, at): " jobs-fail" for at in JOBS_FAIL})
+TROUBLE.update({(CYRILLIC, at): " info-fails" for at in INFO_FAILS})
 
 
 class Job:
@@ -193,6 +203,8 @@ def forbidden(printer, first, last):
         return last >= REMOVAL - 2
     if printer == ACCOUNTS:
         return first <= BLIP + 1 and last >= BLIP - 1
+    if printer == NEWCOMER:
+        return first <= ADDITION
     return False
 
 
@@ -259,6 +271,12 @@ def written_jobs(today, saved):
         start = b - states.index(None)
         life = [(start + k, s[0], s[1]) for k, s in enumerate(states) if s is not None]
         jobs.append(Job(ACCOUNTS, None, user, MACHINES[machine], total, life))
+
+    # NEWCOMER is installed at ADDITION with a job printing in its queue: it
+    # is followed from that first poll and recorded when it leaves.
+    jobs.append(Job(NEWCOMER, None, "lucía", MACHINES[0], 8,
+                    sightings(ADDITION - 3, [(SPOOLING, 0), (PRINTING, 1), (PRINTING, 3), (PRINTING, 6),
+                                             (PRINTING, 8)]), copies=2))
     return jobs
 
 
@@ -366,7 +384,8 @@ def job_line(job, status, printed, zone):
 
 
 def listed(printer, at):
-    return not (printer == KYOCERA and at >= REMOVAL) and not (printer == ACCOUNTS and at == BLIP)
+    return (not (printer == KYOCERA and at >= REMOVAL) and not (printer == ACCOUNTS and at == BLIP)
+            and not (printer == NEWCOMER and at < ADDITION))
 
 
 def scenario_text(jobs, today, zone, end):
@@ -385,8 +404,7 @@ def scenario_text(jobs, today, zone, end):
         for printer in PRINTERS:
             if not listed(printer, at):
                 continue
-            lines.append("printer %s%s" % (word(printer), " unopenable" if printer == TOKYO and at in UNOPENED
-                                           else ""))
+            lines.append("printer %s%s" % (word(printer), TROUBLE.get((printer, at), "")))
             lines.extend(by_pass.get((at, printer), []))
     if end:
         lines.append("end")
@@ -398,7 +416,8 @@ def intended_rows(jobs):
     pass that read its queue says, or for the printers that vanished, the
     jobs with pages printed then. The model must come to the same."""
     def read(job, at):
-        return at not in OUTAGE and listed(job.printer, at) and not (job.printer == TOKYO and at in UNOPENED)
+        # A queue that holds the job is never read empty, so jobs-fail always hides it.
+        return at not in OUTAGE and listed(job.printer, at) and (job.printer, at) not in TROUBLE
 
     rows = []
     for job in jobs:
