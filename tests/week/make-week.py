@@ -449,7 +449,9 @@ def expectations(rows, jobs, today, saved, saved_name):
               "today": stamp(midnight(today)),
               "month": stamp(dt.datetime(today.year, today.month, 1)),
               "year": stamp(dt.datetime(today.year, 1, 1)),
-              "saved": stamp(saved)}
+              "saved": stamp(saved),
+              # the saved date's day chosen in the date picker: from its midnight
+              "picked": stamp(midnight(saved))}
     lines = ["# The week ending %s: what the program must show. Written by tests/week/make-week.py,"
              % today.isoformat(),
              "# worked out by week_model.py from spooler-scenario.txt. Fields are tab-separated.",
@@ -461,6 +463,7 @@ def expectations(rows, jobs, today, saved, saved_name):
              "fact\trows\t%d" % len(rows),
              "fact\tpages\t%d" % sum(row[4] for row in rows),
              "saved\t%s\t%s" % (saved_name, starts["saved"]),
+             "picked\t%s" % starts["picked"],
              "last\t%s" % "\t".join(str(cell) for cell in rows[-1][:5])]
     for period, since in starts.items():
         lines.append("start\t%s\t%s" % (period, since))
