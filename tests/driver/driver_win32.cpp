@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/scoped_handle_win32.h"
+
 namespace {
 
 int failures = 0;
@@ -472,10 +474,11 @@ void requestScreenshot(HWND window, const wchar_t* name, const std::string& geom
     // Written under another name and renamed, so the script never reads a
     // request that is still empty.
     std::wstring partial = request + L".part";
-    HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, geometry.data(), static_cast<DWORD>(geometry.size()), &written, nullptr);
-    CloseHandle(file);
+    {
+        ScopedHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(file.get(), geometry.data(), static_cast<DWORD>(geometry.size()), &written, nullptr);
+    }
     MoveFileExW(partial.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
     bool taken
         = waitUntil([&] { return GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);

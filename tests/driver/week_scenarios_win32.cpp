@@ -6,6 +6,7 @@
 // spooler-scenario.txt and week-expected.txt.
 //
 // week       the acceptance check; a few screenshots of the whole screen
+// week-quit  the same week quit half-way, with recorders waiting for the lock
 // week-demo  the same week, leaving pictures of the main window on each tab,
 //            the saved-dates window on both tabs and the language window,
 //            each cropped to its window
@@ -16,6 +17,8 @@
 #include "driver/driver_win32.h"
 
 #include <tlhelp32.h>
+
+#include "common/scoped_handle_win32.h"
 
 namespace {
 
@@ -77,13 +80,13 @@ Week readWeek()
 {
     Week week;
     std::string content;
-    HANDLE file = CreateFileW((programFolder() + L"\\week-expected.txt").c_str(), GENERIC_READ,
-        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return week;
-    content.resize(GetFileSize(file, nullptr));
+    ScopedHandle file(CreateFileW((programFolder() + L"\\week-expected.txt").c_str(), GENERIC_READ,
+        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return week;
+    content.resize(GetFileSize(file.get(), nullptr));
     DWORD got = 0;
-    ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &got, nullptr);
-    CloseHandle(file);
+    if (!ReadFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &got, nullptr)) return week;
+    content.resize(got);
     for (const std::wstring& line : splitOn(fromUtf8(content), L'\n')) {
         if (line.empty() || line[0] == L'#') continue;
         std::vector<std::wstring> f = splitOn(line, L'\t');
@@ -122,25 +125,24 @@ long long rowCount()
     return found.size() == 1 ? std::wcstoll(found[0].c_str(), nullptr, 10) : -1;
 }
 
+// The threads of the program: the interface's, the monitor's, and one
+// recorder per finished job that has not written its row yet.
+int threadCount(const Program& program)
+{
+    ScopedHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot) return 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more; more = Thread32Next(snapshot.get(), &entry))
+        count += entry.th32OwnerProcessID == program.id();
+    return count;
+}
+
 // The week has been played once the last row it records is in and nothing
 // more arrives: the scenario's last pass lists every queue empty and is
 // repeated from then on. Waiting for that row rather than for a count
 // leaves both a lost row and a doubled one to the comparison.
-// The threads of the program: its own few and one recorder per finished job
-// that has not written its row yet.
-int threadCount(const Program& program)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == program.id();
-    CloseHandle(snapshot);
-    return count;
-}
-
 // `meanwhile` runs between two looks at the database.
 bool weekPlayed(const Program& program, const Week& week, const std::function<void()>& meanwhile)
 {
@@ -455,7 +457,7 @@ void workingWeek()
     check(entries.size() == 5 && entries[4] == week.savedName, "the period list offers the saved date last");
 
     checkEveryTabAndPeriod(program, main, played.view, week);
-    screenshot(main, L"week-2-saved-date-by-machine");
+    screenshot(main, L"week-2-picked-day-by-machine");
     quitAndKeepRows(program, main, week.facts.at(L"rows"));
 }
 
