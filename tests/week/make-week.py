@@ -298,8 +298,10 @@ def build_week(today, zone):
     week = []
     for k, job in enumerate(arriving):
         start = FIRST_ARRIVAL + k * ARRIVAL_PASSES // len(arriving)
-        if job.life is None and job.printer is not None:  # a timed job: a plain printed life
-            job.life = sightings(start, [(SPOOLING, 0), (PRINTING, 1), (PRINTING, job.total)])
+        if job.life is None and job.printer is not None:
+            # A timed job prints over four passes, so that whatever passes an
+            # outage or a failing queue hides, its last sighting is printing.
+            job.life = sightings(start, [(SPOOLING, 0), (PRINTING, 1)] + [(PRINTING, job.total)] * 3)
             week.append(job)
             continue
         total = random_total(rng)
@@ -444,6 +446,14 @@ def intended_rows(jobs):
     return sorted(result)
 
 
+def period_edges(today, saved):
+    """The start of every period that is not everything, and the moment
+    before it: a job must be recorded at each."""
+    ms = dt.timedelta(milliseconds=1)
+    starts = [midnight(today), saved, dt.datetime(today.year, today.month, 1), dt.datetime(today.year, 1, 1)]
+    return {stamp(when) for start in starts for when in (start, start - ms)}
+
+
 def expectations(rows, jobs, today, saved, saved_name):
     starts = {"everything": "1800-01-01T00:00:00.000",
               "today": stamp(midnight(today)),
@@ -492,15 +502,19 @@ def main():
         args.today = dt.datetime.now(ZoneInfo(args.zone)).date()
 
     jobs, saved = build_week(args.today, args.zone)
-    identities = {(job.printer, job.id, stamp(job.submitted)) for job in jobs}
-    if len(identities) != JOBS or len(jobs) != JOBS:
-        sys.exit("make-week: %d jobs, %d identities, not %d" % (len(jobs), len(identities), JOBS))
     text = scenario_text(jobs, args.today, args.zone, args.end)
     snapshots, _ = week_model.parse(text)
+    seen = {week_model.identity(job) for snapshot in snapshots for printer in snapshot["printers"]
+            for job in printer["jobs"]}
+    if len(seen) != JOBS or len(jobs) != JOBS:
+        sys.exit("make-week: %d jobs written, %d seen in the scenario, not %d" % (len(jobs), len(seen), JOBS))
     rows = week_model.play(snapshots, args.zone)
     found = sorted("%s|%s|%s|%s|%d" % row[:5] for row in rows)
     if found != intended_rows(jobs):
         sys.exit("make-week: the model's rows differ from the week as written")
+    edges = period_edges(args.today, saved)
+    if not edges <= {row[0] for row in rows}:
+        sys.exit("make-week: no row at " + ", ".join(sorted(edges - {row[0] for row in rows})))
 
     os.makedirs(args.outdir, exist_ok=True)
     with open(os.path.join(args.outdir, "spooler-scenario.txt"), "w", encoding="utf-8", newline="\n") as file:
