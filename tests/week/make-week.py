@@ -343,9 +343,13 @@ def build_week(today, zone):
 
 
 def assign_ids(rng, jobs, reused):
-    """Job ids count up per printer and start again low after the spooler
-    outage, as a restarted spooler numbers them; never two alive at once."""
+    """Job ids count up per printer. After the spooler outage each printer
+    numbers its jobs from the first id of its week again, as a spooler that
+    restarted may: hundreds of jobs then share a printer and an id with an
+    earlier one, and only the submission time tells them apart. Never two
+    jobs alive at once share an id."""
     counters = {printer: rng.randint(2, 900) for printer in PRINTERS}
+    first_ids = dict(counters)
     restarted = set()
     alive = {printer: [] for printer in PRINTERS}  # (last pass, id)
     for job in reused:
@@ -355,10 +359,11 @@ def assign_ids(rng, jobs, reused):
             continue
         if job.first() > OUTAGE[-1] and job.printer not in restarted:
             restarted.add(job.printer)
-            counters[job.printer] = rng.randint(1, 5)
+            counters[job.printer] = first_ids[job.printer]
         busy = {number for last, number in alive[job.printer] if last >= job.first() - 1}
         busy |= {other.id for other in reused
-                 if other.printer == job.printer and other.first() - 1 <= job.last() and job.first() - 1 <= other.last()}
+                 if other.printer == job.printer and other.first() - 1 <= job.last()
+                 and job.first() - 1 <= other.last()}
         while counters[job.printer] in busy:
             counters[job.printer] += 1
         job.id = counters[job.printer]
