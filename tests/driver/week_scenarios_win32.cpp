@@ -531,7 +531,9 @@ void weekForTheDocumentation()
     databaseExec(
         L"insert into tbFechas (fefecha, fememo) values ('2026-09-01T00:00:00.000', 'Start of term');"
         L"insert into tbFechas (fefecha, fememo) values ('2026-07-01T00:00:00.000', "
-        L"'Second half \u2014 \u03B2\u2032 \u0445\u0430\u043B\u0444');");
+        L"'Second half / \u0394\u03B5\u03CD\u03C4\u03B5\u03C1\u03BF "
+        L"\u03B5\u03BE\u03AC\u03BC\u03B7\u03BD\u03BF / "
+        L"\u0412\u0442\u043E\u0440\u043E\u0435 \u043F\u043E\u043B\u0443\u0433\u043E\u0434\u0438\u0435');");
     // Wine's edit control draws no letter from a linked font, so the name in
     // the picture keeps to the interface font's own scripts.
     SavedDatesForm form = fillSavedDate(program, main, week,
