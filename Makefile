@@ -3,7 +3,7 @@ SHELL := /bin/bash
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps native win32 win64 test run dist bench fuzz format clean
+.PHONY: all deps native win32 win64 test run demo dist bench fuzz format clean
 
 all: native win32 win64
 
@@ -19,6 +19,9 @@ test: all
 
 run: win64
 	@scripts/run-program
+
+demo: win64
+	@scripts/make-demo
 
 dist: win32
 	@scripts/make-dist
@@ -40,4 +43,4 @@ format:
 	@clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')
 
 clean:
-	rm -rf build/native build/win32 build/win64 build/bench build/fuzz build/wine dist
+	rm -rf build/native build/win32 build/win64 build/bench build/fuzz build/wine build/demo build/demo-run build/demo-wine dist

@@ -52,3 +52,5 @@ else()
   add_test(NAME unit_tests COMMAND unit_tests)
   set_tests_properties(unit_tests PROPERTIES TIMEOUT 600)
 endif()
+
+include(cmake/week-tests.cmake)

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/scoped_handle_win32.h"
+
 namespace {
 
 int failures = 0;
@@ -520,11 +522,14 @@ void pressKeys(std::initializer_list<WORD> keys)
 
 // ---- screenshots --------------------------------------------------------------------
 
+namespace {
+
 // The screen DC of Wine shows none of the other process's windows, so the
 // script takes the picture from the X server: the driver leaves NAME.request
 // in the folder "shots" beside the program and waits until the script has
-// taken it away.
-void screenshot(HWND window, const wchar_t* name)
+// taken it away. A request that holds a geometry, WxH+X+Y, asks for that
+// part of the screen only.
+void requestScreenshot(HWND window, const wchar_t* name, const std::string& geometry)
 {
     SendMessageW(window, WM_NULL, 0, 0);
     // Painting waits for an empty queue and cannot be watched from another
@@ -533,10 +538,37 @@ void screenshot(HWND window, const wchar_t* name)
     std::wstring folder = programFolder() + L"\\shots";
     CreateDirectoryW(folder.c_str(), nullptr);
     std::wstring request = folder + L"\\" + name + L".request";
-    CloseHandle(CreateFileW(request.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    // Written under another name and renamed, so the script never reads a
+    // request that is still empty.
+    std::wstring partial = request + L".part";
+    {
+        ScopedHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(file.get(), geometry.data(), static_cast<DWORD>(geometry.size()), &written, nullptr);
+    }
+    MoveFileExW(partial.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING);
     bool taken
         = waitUntil([&] { return GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
     std::printf("     (screenshot %ls%s)\n", name, taken ? "" : " not taken");
+}
+
+} // namespace
+
+void screenshot(HWND window, const wchar_t* name)
+{
+    requestScreenshot(window, name, "");
+}
+
+// The desktop of Wine's virtual desktop starts at the X screen's corner, so
+// screen coordinates are the picture's.
+void windowScreenshot(HWND window, const wchar_t* name)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    char geometry[64];
+    std::snprintf(
+        geometry, sizeof geometry, "%ldx%ld+%ld+%ld", r.right - r.left, r.bottom - r.top, r.left, r.top);
+    requestScreenshot(window, name, geometry);
 }
 
 // ---- the database beside the program ---------------------------------------------------

@@ -195,6 +195,8 @@ void pressKeys(std::initializer_list<WORD> keys);
 
 // A picture of the whole desktop, taken by the script from the X server.
 void screenshot(HWND window, const wchar_t* name);
+// The same picture cropped to the window's frame, for the documentation.
+void windowScreenshot(HWND window, const wchar_t* name);
 
 // ---- the database beside the program, read as another program would ----------------
 

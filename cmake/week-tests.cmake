@@ -1,0 +1,21 @@
+# The working week. Natively: the model that judges it, held to the monitor
+# scenarios' own expectations. Under Wine (the 64-bit tree, where the driver
+# is built): the week played by the simulation build and checked through the
+# window, every tab under every period and a saved date, and the database's
+# rows against the model's; then a quit in the middle of the week.
+if(NOT WIN32)
+  add_test(NAME week_model COMMAND "${PROJECT_SOURCE_DIR}/tests/week/check-model")
+  return()
+endif()
+
+if(TARGET pwdriver AND TARGET pagewarden_sim)
+  add_test(NAME shell_wine_week
+    COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}" week week-quit)
+  # Nine hours east of UTC the local day starts at 15:00 UTC, so a period
+  # counted from UTC's midnight, or a row left in UTC, cannot pass.
+  add_test(NAME shell_wine_week_tokyo
+    COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}" week)
+  # The same prefix and run folder as every other run of shell-tests.
+  set_tests_properties(shell_wine_week shell_wine_week_tokyo PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
+  set_tests_properties(shell_wine_week_tokyo PROPERTIES ENVIRONMENT PW_SHELL_TZ=Asia/Tokyo)
+endif()
