@@ -243,3 +243,6 @@ std::vector<Row> expectedRows(const std::vector<Job>& jobs, const SYSTEMTIME& si
 bool sameRows(std::vector<Row> found, std::vector<Row> expected);
 void checkRows(const Program& program, HWND list, const std::vector<Row>& expected, const char* what);
 void choosePeriod(HWND main, const StatisticsControls& view, int entry);
+// Picks a day in the date picker as a user would, so that the picker itself
+// tells the main window.
+void pickDate(const Program& program, const StatisticsControls& view, const SYSTEMTIME& day);

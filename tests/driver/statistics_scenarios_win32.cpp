@@ -156,13 +156,9 @@ void choosePeriod(HWND main, const StatisticsControls& view, int entry)
 // the keyboard: the picker notifies the main window itself, as for a user.
 // (A WM_NOTIFY sent from here would not arrive: Wine does not pass it
 // between processes.)
-namespace {
-
 void pickDate(const Program& program, const StatisticsControls& view, const SYSTEMTIME& day)
 {
-    RemoteMemory memory(program, sizeof day);
-    memory.write(day);
-    SendMessageW(view.datePicker, DTM_SETSYSTEMTIME, GDT_VALID, memory.at());
+    setPicker(program, view.datePicker, day);
     RECT r{};
     GetClientRect(view.datePicker, &r);
     LPARAM firstField = MAKELPARAM(8, r.bottom / 2);
@@ -171,6 +167,8 @@ void pickDate(const Program& program, const StatisticsControls& view, const SYST
     PostMessageW(view.datePicker, WM_KEYDOWN, VK_DOWN, 0);
     PostMessageW(view.datePicker, WM_KEYDOWN, VK_UP, 0);
 }
+
+namespace {
 
 // The view as built: classes, styles, captions, columns and tabs.
 void checkViewControls(const Program& program, const StatisticsControls& view)

@@ -308,14 +308,7 @@ void pickDay(const Program& program, const StatisticsControls& view, const std::
     SYSTEMTIME late = parseDateTime(day);
     late.wHour = 23;
     late.wMinute = 59;
-    setPicker(program, view.datePicker, late);
-    RECT r{};
-    GetClientRect(view.datePicker, &r);
-    LPARAM firstField = MAKELPARAM(8, r.bottom / 2);
-    PostMessageW(view.datePicker, WM_LBUTTONDOWN, MK_LBUTTON, firstField);
-    PostMessageW(view.datePicker, WM_LBUTTONUP, 0, firstField);
-    PostMessageW(view.datePicker, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(view.datePicker, WM_KEYDOWN, VK_UP, 0);
+    pickDate(program, view, late);
 }
 
 void checkEveryTabAndPeriod(
