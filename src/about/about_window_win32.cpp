@@ -86,11 +86,7 @@ void showAboutWindow(HWND owner, const wchar_t* version, const wchar_t* productN
     if (arrow == nullptr) fatalError(unit::about, u"99");
     HICON smallIcon = LoadIconA(nullptr, MAKEINTRESOURCEA(32514));
     if (smallIcon == nullptr) fatalError(unit::about, u"102");
-    if (enterWindowClass(contract::aboutClass)) {
-        WNDCLASSEXW windowClass;
-        registerWindowClass(windowClass, CS_HREDRAW | CS_VREDRAW, aboutWndProc, largeIcon, arrow,
-            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, contract::aboutClass, smallIcon);
-    }
+    registerSecondaryClass(contract::aboutClass, aboutWndProc, largeIcon, arrow, smallIcon);
 
     HWND window = CreateWindowExW(0, contract::aboutClass, wide(caption.c_str()), WS_CAPTION | WS_SYSMENU,
         CW_USEDEFAULT, CW_USEDEFAULT, windowWidth, windowHeight, owner, nullptr, module, nullptr);
@@ -101,7 +97,7 @@ void showAboutWindow(HWND owner, const wchar_t* version, const wchar_t* productN
     ShowWindow(window, SW_SHOW);
     runWindowLoop(window);
 
-    if (leaveWindowClass(contract::aboutClass)) UnregisterClassW(contract::aboutClass, module);
+    unregisterSecondaryClass(contract::aboutClass, module);
     // The owner was never disabled: only brought back to the front.
     restoreOwner(owner, false);
 }

@@ -137,11 +137,7 @@ void showLanguageWindow(HWND owner)
     if (smallIcon == nullptr) fatalError(unit::library, u"471");
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
     if (arrow == nullptr) fatalError(unit::library, u"474");
-    if (enterWindowClass(contract::languageClass)) {
-        WNDCLASSEXW windowClass;
-        registerWindowClass(windowClass, CS_HREDRAW | CS_VREDRAW, languageWndProc, largeIcon, arrow,
-            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, contract::languageClass, smallIcon);
-    }
+    registerSecondaryClass(contract::languageClass, languageWndProc, largeIcon, arrow, smallIcon);
     HMODULE module = GetModuleHandleA(nullptr);
     if (module == nullptr) fatalError(unit::library, u"480");
 
@@ -157,6 +153,6 @@ void showLanguageWindow(HWND owner)
     SetFocus(languageCombo);
     runWindowLoop(window);
 
-    if (leaveWindowClass(contract::languageClass)) UnregisterClassW(contract::languageClass, module);
+    unregisterSecondaryClass(contract::languageClass, module);
     restoreOwner(owner, disabledHere);
 }

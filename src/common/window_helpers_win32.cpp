@@ -97,14 +97,19 @@ std::map<std::wstring, int> classUsers;
 
 } // namespace
 
-bool enterWindowClass(const wchar_t* className)
+void registerSecondaryClass(
+    const wchar_t* className, WNDPROC procedure, HICON largeIcon, HCURSOR cursor, HICON smallIcon)
 {
-    return classUsers[className]++ == 0;
+    if (classUsers[className]++ != 0) return;
+    WNDCLASSEXW record;
+    registerWindowClass(record, CS_HREDRAW | CS_VREDRAW, procedure, largeIcon, cursor,
+        reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, className, smallIcon);
 }
 
-bool leaveWindowClass(const wchar_t* className)
+bool unregisterSecondaryClass(const wchar_t* className, HMODULE module)
 {
-    return --classUsers[className] == 0;
+    if (--classUsers[className] != 0) return true;
+    return UnregisterClassW(className, module) != FALSE;
 }
 
 void setDefaultFont(HWND window)

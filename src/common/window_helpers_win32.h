@@ -29,12 +29,15 @@ POINT screenCentreOrigin(int width, int height);
 // A second request for a secondary window shows the open one: brings the
 // window of the class to the front and answers true.
 bool showOpenWindow(const wchar_t* className);
-// A window closed under one opened later keeps its loop, and so its class,
-// until that later one has closed; meanwhile the same window may be asked
-// for again. So the first window of a class to open registers it (enter
-// answers true) and the last loop to end unregisters it (leave answers true).
-bool enterWindowClass(const wchar_t* className);
-bool leaveWindowClass(const wchar_t* className);
+// A secondary window's class: CS_HREDRAW | CS_VREDRAW, the button-face
+// background, no menu. A window closed under one opened later keeps its loop,
+// and so its class, until that later one has closed; meanwhile the same
+// window may be asked for again. So the first window of a class to open
+// registers it and the last loop to end unregisters it; unregistering
+// answers false only when UnregisterClassW failed.
+void registerSecondaryClass(
+    const wchar_t* className, WNDPROC procedure, HICON largeIcon, HCURSOR cursor, HICON smallIcon);
+bool unregisterSecondaryClass(const wchar_t* className, HMODULE module);
 void setDefaultFont(HWND window);
 void clientToWindowSize(short& width, short& height);
 void initCommonControls();

@@ -260,11 +260,7 @@ void showSavedDatesWindow(HWND owner)
     if (largeIcon == nullptr || smallIcon == nullptr) fatalError(unit::savedDates, u"410");
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
     if (arrow == nullptr) fatalError(unit::savedDates, u"413");
-    if (enterWindowClass(contract::savedDatesClass)) {
-        WNDCLASSEXW windowClass;
-        registerWindowClass(windowClass, CS_HREDRAW | CS_VREDRAW, savedDatesWndProc, largeIcon, arrow,
-            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, contract::savedDatesClass, smallIcon);
-    }
+    registerSecondaryClass(contract::savedDatesClass, savedDatesWndProc, largeIcon, arrow, smallIcon);
 
     short width = clientWidth, height = clientHeight;
     clientToWindowSize(width, height);
@@ -279,7 +275,6 @@ void showSavedDatesWindow(HWND owner)
     SetFocus(nameEdit);
     runWindowLoop(window);
 
-    if (leaveWindowClass(contract::savedDatesClass) && !UnregisterClassW(contract::savedDatesClass, module))
-        fatalError(unit::savedDates, u"436");
+    if (!unregisterSecondaryClass(contract::savedDatesClass, module)) fatalError(unit::savedDates, u"436");
     restoreOwner(owner, disabledHere);
 }
