@@ -30,21 +30,24 @@ struct ScenarioRun {
 };
 
 // Runs passes the way the monitor thread does until the scenario's quit, a
-// tenth of a second apart.
+// tenth of a second apart, reading the waiting change notifications between
+// two passes.
 void play(ScenarioRun& run, int passLimit = 1000)
 {
     SpoolerReads reads = scriptedReads(run.spooler);
     while (run.passes < passLimit) {
-        PassOutcome outcome
-            = runPass(run.state, reads, 100u * static_cast<unsigned>(run.passes), run.recorded);
+        const std::uint64_t now = 100u * static_cast<unsigned>(run.passes);
+        PassOutcome outcome = runPass(run.state, reads, now, run.recorded);
         if (outcome.stopped) {
             run.stopped = true;
-            return;
+            break;
         }
         ++run.passes;
+        readAllChanges(run.state, reads, now, run.recorded);
         finishPass(run.spooler);
-        if (takeQuit(run.spooler)) return;
+        if (takeQuit(run.spooler)) break;
     }
+    unwatchAll(run.state, reads);
 }
 
 void playText(ScenarioRun& run, const std::string& text)
@@ -282,7 +285,8 @@ TEST_P(MonitorScenarioRows, RowsInTheStoreAreThoseOfTheExpectedFile)
 INSTANTIATE_TEST_SUITE_P(MonitorFiles, MonitorScenarioRows,
     ::testing::Values("worked-example", "stop-while-unreachable", "jobs-fail", "info-fails", "no-printers",
         "printer-returns", "reused-job-id", "stale-job-count", "quit-while-slow", "huge-page-count",
-        "bom-names"),
+        "bom-names", "fast-jobs", "fast-jobs-polled", "merged-changes", "discarded-read",
+        "watched-printer-vanishes", "quit-while-watching"),
     [](const ::testing::TestParamInfo<const char*>& param) {
         std::string name;
         for (const char* c = param.param; *c; ++c) name.push_back(*c == '-' ? '_' : *c);

@@ -404,3 +404,164 @@ TEST(MonitorPacing, BusyPassesPauseBrieflyAndLeaveTheMarkAlone)
     EXPECT_EQ(pauseAfterPass(false, mark, 7050), 50u);
     EXPECT_EQ(mark, 7100u);
 }
+
+// ---- change notifications ------------------------------------------------------------
+
+namespace {
+
+JobChange change(std::uint32_t id, JobField field, std::uint32_t number)
+{
+    JobChange c;
+    c.jobId = id;
+    c.field = field;
+    c.number = number;
+    return c;
+}
+
+// A job as a newly queued job is reported: every field.
+std::vector<JobChange> queued(const JobRecord& record)
+{
+    return wholeJob(record);
+}
+
+std::vector<JobChange> operator+(std::vector<JobChange> a, const std::vector<JobChange>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+} // namespace
+
+// Each read is folded in the order given; a job leaves with a DELETED
+// status, and counts when its latest sighting before it showed it printing.
+TEST(MonitorFoldChanges, JobsLeaveWithTheirDeletedStatusJudgedOnTheirLatestSighting)
+{
+    using F = JobField;
+    const JobRecord spooling = job(7, 0x8);
+    struct Case {
+        const char* what;
+        std::vector<std::vector<JobChange>> reads;
+        std::vector<std::uint32_t> pages; // of the jobs recorded, in order
+    };
+    const Case cases[] = {
+        {"printed page by page, then deleted with its last status",
+            {queued(spooling), {change(7, F::status, 0x10), change(7, F::pagesPrinted, 1)},
+                {change(7, F::pagesPrinted, 2)}, {change(7, F::status, 0x110)}},
+            {2}},
+        {"everything in one merged read", {queued(job(7, 0x1180, 3))}, {3}},
+        {"a bare DELETED keeps the printing sighting before it",
+            {queued(job(7, 0x10, 1)) + std::vector{change(7, F::status, jobStatusDeleted)}}, {1}},
+        {"cancelled while spooling",
+            {queued(spooling), {change(7, F::status, 0x8 | jobStatusDeleting)},
+                {change(7, F::status, 0x10C)}},
+            {}},
+        {"paused when it left",
+            {queued(job(7, 0x10, 1)), {change(7, F::status, 0x1)}, {change(7, F::status, 0x101)}}, {}},
+        {"a bare DELETED after a paused sighting", {queued(job(7, 0x1, 1)), {change(7, F::status, 0x104)}},
+            {}},
+        {"the tail of a job whose start was never read",
+            {{change(7, F::pagesPrinted, 4), change(7, F::status, 0x110)}}, {}},
+        {"a new submission time under a followed id: the first job left",
+            {queued(job(7, 0x10, 2)), queued(submittedAt(job(7, 0x10, 5), 9)),
+                {change(7, F::status, 0x1100)}},
+            {2, 5}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PrinterEntry entry{u"A", {}, {}, {}, {}, true, 0};
+        std::vector<std::uint32_t> pages;
+        for (const auto& read : c.reads)
+            for (const JobRecord& gone : foldChanges(entry, read)) pages.push_back(gone.pagesPrinted);
+        EXPECT_EQ(pages, c.pages);
+        EXPECT_TRUE(entry.jobs.empty() || entry.jobs.size() == entry.marks.size());
+    }
+}
+
+namespace {
+
+// FakeSpooler with notifications: each watched printer answers its reads
+// from a list, one per read.
+struct WatchingSpooler : FakeSpooler {
+    bool canWatch = true;
+    std::map<std::u16string, std::vector<ChangesRead>> pending;
+    std::vector<std::u16string> watches, unwatches;
+};
+
+SpoolerReads watchingReads(WatchingSpooler& fake)
+{
+    SpoolerReads reads = fakeReads(fake);
+    reads.watchPrinter = [](void* context, const std::u16string& printer) {
+        auto& f = *static_cast<WatchingSpooler*>(context);
+        f.watches.push_back(printer);
+        return f.canWatch;
+    };
+    reads.readChanges = [](void* context, const std::u16string& printer, ChangesRead& read) {
+        auto& f = *static_cast<WatchingSpooler*>(context);
+        auto& waiting = f.pending[printer];
+        if (waiting.empty()) return ChangesOutcome::nothing;
+        read = waiting.front();
+        waiting.erase(waiting.begin());
+        return read.changes.empty() && !read.discarded ? ChangesOutcome::failed : ChangesOutcome::read;
+    };
+    reads.unwatchPrinter = [](void* context, const std::u16string& printer) {
+        static_cast<WatchingSpooler*>(context)->unwatches.push_back(printer);
+    };
+    return reads;
+}
+
+} // namespace
+
+// Whichever source sees a job leave first records it; the other finds it
+// recorded. A failed registration is tried again a minute later, a failed
+// read falls back to polls, and a discarded read polls the queue at once.
+TEST(MonitorPassWithChanges, BothSourcesRecordEachJobOnceAndFaultsFallBackToPolls)
+{
+    WatchingSpooler fake;
+    fake.names = {u"A"};
+    SpoolerReads reads = watchingReads(fake);
+    MonitorState state;
+    std::vector<JobRecord> toRecord;
+    fake.queues[u"A"] = {job(1, 0x10, 1), job(2, 0x10, 1)};
+    runPass(state, reads, 0, toRecord);
+    ASSERT_EQ(fake.watches, std::vector<std::u16string>{u"A"});
+    EXPECT_TRUE(state.printers[0].watched);
+
+    // Job 1's DELETED comes before the poll that misses it, job 2's after.
+    fake.pending[u"A"] = {{false, {change(1, JobField::status, 0x110)}}};
+    readAllChanges(state, reads, 50, toRecord);
+    fake.queues[u"A"] = {};
+    runPass(state, reads, 100, toRecord);
+    fake.pending[u"A"] = {{false, queued(job(2, 0x110, 1))}};
+    readAllChanges(state, reads, 150, toRecord);
+    EXPECT_EQ(idsOf(toRecord), (std::vector<std::uint32_t>{1, 2}));
+
+    // A discarded read: the refreshed jobs are folded and the queue polled at once.
+    toRecord.clear();
+    fake.queues[u"A"] = {job(3, 0x10, 2)};
+    fake.pending[u"A"] = {{true, queued(job(3, 0x10, 1)) + queued(job(4, 0x10, 1))}};
+    std::size_t readsBefore = fake.reads.size();
+    readAllChanges(state, reads, 200, toRecord);
+    EXPECT_EQ(fake.reads.size(), readsBefore + 1);
+    EXPECT_EQ(idsOf(toRecord), (std::vector<std::uint32_t>{4})); // the poll no longer lists it
+
+    // A failed read ends the watch; the registration comes back after a minute.
+    fake.pending[u"A"] = {ChangesRead{}};
+    runPass(state, reads, 300, toRecord);
+    EXPECT_EQ(fake.unwatches, std::vector<std::u16string>{u"A"});
+    EXPECT_FALSE(state.printers[0].watched);
+    fake.canWatch = false;
+    runPass(state, reads, 400, toRecord);
+    runPass(state, reads, 300 + watchRetry, toRecord);
+    EXPECT_EQ(fake.watches.size(), 2u);
+    runPass(state, reads, 300 + watchRetry * 3 / 2, toRecord);
+    EXPECT_EQ(fake.watches.size(), 2u);
+    runPass(state, reads, 300 + 2 * watchRetry, toRecord);
+    EXPECT_EQ(fake.watches.size(), 3u);
+
+    // A printer no longer listed is no longer watched.
+    fake.canWatch = true;
+    runPass(state, reads, 300 + 5 * watchRetry, toRecord);
+    fake.names = {};
+    runPass(state, reads, 300 + 6 * watchRetry, toRecord);
+    EXPECT_EQ(fake.unwatches.size(), 2u);
+}

@@ -1,5 +1,6 @@
 #include "monitor/sim/scripted_spooler.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace {
@@ -107,17 +108,20 @@ JobRecord defaultJob()
     return job;
 }
 
-// Fills a job from its key=value words. An empty result means success.
-std::string parseJob(const std::vector<Word>& words, const std::u16string& printerName, JobRecord& job)
+// Fills a job from its key=value words, from words[first] on, noting which
+// fields they give. An empty result means success.
+std::string parseJobFields(
+    const std::vector<Word>& words, std::size_t first, JobRecord& job, std::vector<JobField>* given = nullptr)
 {
-    job = defaultJob();
-    job.printerName = printerName;
-    if (words.size() < 2 || !parseNumber(words[1].text, job.jobId)) return "job needs a numeric id";
-    for (std::size_t i = 2; i < words.size(); ++i) {
+    auto note = [given](JobField field) {
+        if (given && std::find(given->begin(), given->end(), field) == given->end()) given->push_back(field);
+    };
+    for (std::size_t i = first; i < words.size(); ++i) {
         const std::string& word = words[i].text;
         if (word == "nodevmode") {
             job.hasDevMode = false;
             job.dmFields = 0;
+            note(JobField::devMode);
             continue;
         }
         std::size_t equals = word.find('=');
@@ -128,24 +132,32 @@ std::string parseJob(const std::vector<Word>& words, const std::u16string& print
         if (key == "user" || key == "machine" || key == "document") {
             if (!utf8ToUtf16(value, text)) return "malformed UTF-8 in " + key;
             (key == "user" ? job.userName : key == "machine" ? job.machineName : job.document) = text;
+            note(key == "user"         ? JobField::userName
+                    : key == "machine" ? JobField::machineName
+                                       : JobField::document);
             continue;
         }
         if (key == "submitted") {
             if (!parseTime(value, job.submitted)) return "submitted wants YYYY-MM-DDTHH:MM:SS.mmm";
+            note(JobField::submitted);
             continue;
         }
         std::uint32_t number = 0;
         if (!parseNumber(value, number)) return "not a number: " + word;
-        if (key == "status")
+        if (key == "status") {
             job.status = number;
-        else if (key == "printed")
+            note(JobField::status);
+        } else if (key == "printed") {
             job.pagesPrinted = number;
-        else if (key == "total")
+            note(JobField::pagesPrinted);
+        } else if (key == "total") {
             job.totalPages = number;
-        else if (key == "copies") {
+            note(JobField::totalPages);
+        } else if (key == "copies") {
             if (number > 0x7FFF) return "copies out of range";
             job.dmFields |= deviceModeCopies;
             job.dmCopies = static_cast<std::int16_t>(number);
+            note(JobField::devMode);
         } else
             return "unknown key " + key;
     }
@@ -157,9 +169,109 @@ std::string parseJob(const std::vector<Word>& words, const std::u16string& print
     return {};
 }
 
-std::string parseLine(const std::vector<Word>& words, Scenario& scenario)
+std::string parseJob(const std::vector<Word>& words, const std::u16string& printerName, JobRecord& job)
+{
+    job = defaultJob();
+    job.printerName = printerName;
+    if (words.size() < 2 || !parseNumber(words[1].text, job.jobId)) return "job needs a numeric id";
+    return parseJobFields(words, 2, job);
+}
+
+// Milliseconds with an optional fraction, as microseconds.
+bool parseMilliseconds(std::string_view text, std::uint64_t& microseconds)
+{
+    std::size_t dot = text.find('.');
+    std::string_view whole = text.substr(0, dot);
+    std::string_view fraction = dot == std::string_view::npos ? std::string_view() : text.substr(dot + 1);
+    std::uint32_t milliseconds = 0;
+    if (!parseNumber(whole, milliseconds) || whole.starts_with("0x") || fraction.size() > 3) return false;
+    if (dot != std::string_view::npos && fraction.empty()) return false;
+    std::uint64_t part = 0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        char c = k < fraction.size() ? fraction[k] : '0';
+        if (c < '0' || c > '9') return false;
+        part = part * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    microseconds = std::uint64_t{milliseconds} * 1000 + part;
+    return true;
+}
+
+std::string parseTimelineHeader(const std::vector<Word>& words, Timeline& timeline)
+{
+    bool passGiven = false;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& word = words[i].text;
+        std::uint32_t number = 0;
+        if (word.starts_with("pass=")) {
+            if (!parseMilliseconds(std::string_view(word).substr(5), timeline.pass) || timeline.pass == 0)
+                return "pass= wants a positive number of milliseconds";
+            passGiven = true;
+        } else if (word == "notify=yes")
+            timeline.notify = true;
+        else if (word == "notify=unsupported")
+            timeline.notify = false;
+        else if (word == "merge")
+            timeline.merge = true;
+        else if (word.starts_with("hold=") && parseNumber(std::string_view(word).substr(5), number))
+            timeline.hold = number;
+        else
+            return "unknown word after timeline: " + word;
+    }
+    return passGiven ? std::string() : "timeline needs pass=MS";
+}
+
+std::string parseTimelineLine(const std::vector<Word>& words, Timeline& timeline)
 {
     const std::string& directive = words[0].text;
+    if (timeline.end) return "nothing may follow end";
+    if (directive == "end") {
+        std::uint64_t at = 0;
+        if (words.size() != 2 || !parseMilliseconds(words[1].text, at)) return "end wants a time";
+        timeline.end = at;
+        return {};
+    }
+    if (directive != "at") return "unknown directive in a timeline: " + directive;
+    TimelineEvent event;
+    if (words.size() < 3 || !parseMilliseconds(words[1].text, event.at)) return "at wants a time";
+    if (words[2].text == "printer") {
+        if (words.size() < 4) return "printer needs a name";
+        if (!utf8ToUtf16(words[3].text, event.printer)) return "malformed UTF-8 in the printer name";
+        event.kind = TimelineEvent::Kind::printer;
+        if (words.size() == 5 && words[4].text == "gone")
+            event.kind = TimelineEvent::Kind::printerGone;
+        else if (words.size() > 4)
+            return "unknown word after printer: " + words[4].text;
+        timeline.events.push_back(std::move(event));
+        return {};
+    }
+    if (words[2].text != "job") return "at wants printer or job";
+    event.kind = TimelineEvent::Kind::job;
+    event.job = defaultJob();
+    if (words.size() < 5 || !parseNumber(words[3].text, event.job.jobId)) return "job needs a numeric id";
+    if (!words[4].text.starts_with("printer=") || words[4].text.size() == 8)
+        return "job needs printer=\"NAME\"";
+    if (!utf8ToUtf16(std::string_view(words[4].text).substr(8), event.printer))
+        return "malformed UTF-8 in the printer name";
+    event.job.printerName = event.printer;
+    if (words.size() == 6 && words[5].text == "gone") {
+        event.kind = TimelineEvent::Kind::jobGone;
+    } else {
+        std::string error = parseJobFields(words, 5, event.job, &event.given);
+        if (!error.empty()) return error;
+    }
+    timeline.events.push_back(std::move(event));
+    return {};
+}
+
+std::string parseLine(const std::vector<Word>& words, Scenario& scenario, bool first)
+{
+    const std::string& directive = words[0].text;
+    if (scenario.timeline) return parseTimelineLine(words, *scenario.timeline);
+    if (directive == "timeline") {
+        if (!first) return "timeline must be the first directive";
+        scenario.timeline.emplace();
+        return parseTimelineHeader(words, *scenario.timeline);
+    }
     if (scenario.end) return "nothing may follow end";
     if (directive == "pass") {
         Snapshot snapshot;
@@ -266,6 +378,7 @@ bool parseScenario(std::string_view text, Scenario& scenario, std::string& error
     scenario = Scenario();
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     std::size_t lineNumber = 0;
+    bool firstDirective = true;
     while (!text.empty()) {
         ++lineNumber;
         std::size_t newline = text.find('\n');
@@ -280,17 +393,53 @@ bool parseScenario(std::string_view text, Scenario& scenario, std::string& error
         if (!splitWords(line, words))
             problem = "a quote is not closed";
         else
-            problem = parseLine(words, scenario);
+            problem = parseLine(words, scenario, firstDirective);
+        firstDirective = false;
         if (!problem.empty()) {
             error = "line " + std::to_string(lineNumber) + ": " + problem;
             return false;
         }
     }
+    if (scenario.timeline) {
+        finishTimeline(*scenario.timeline);
+        scenario.end = scenario.timeline->end.has_value();
+    }
     return true;
 }
 
+void refreshTimelineSnapshot(ScriptedSpooler& spooler)
+{
+    Snapshot& snapshot = spooler.timelineSnapshot;
+    snapshot.printers.clear();
+    for (const std::u16string& name : spooler.timeline.listed) {
+        ScriptedPrinter printer;
+        printer.name = name;
+        printer.jobs = queueOf(spooler.timeline, name);
+        snapshot.printers.push_back(std::move(printer));
+    }
+}
+
+namespace {
+
+const Snapshot& takeTimelineSnapshot(ScriptedSpooler& spooler)
+{
+    const Timeline& timeline = *spooler.scenario.timeline;
+    spooler.timeline.timeline = &timeline;
+    // The clock stops once the quit is due: nothing happens after the end.
+    if (!spooler.manualClock && !spooler.quitDue && !spooler.quitGiven && !spooler.quitAfterPass)
+        advanceTimeline(spooler.timeline, spooler.enumerations * timeline.pass);
+    ++spooler.enumerations;
+    refreshTimelineSnapshot(spooler);
+    if (timeline.end && spooler.timeline.now >= *timeline.end && !spooler.quitGiven && !spooler.quitDue)
+        spooler.quitAfterPass = true;
+    return spooler.timelineSnapshot;
+}
+
+} // namespace
+
 const Snapshot& takeSnapshot(ScriptedSpooler& spooler)
 {
+    if (spooler.scenario.timeline) return takeTimelineSnapshot(spooler);
     std::size_t count = spooler.scenario.snapshots.size();
     if (spooler.taken < count) {
         const std::u16string& after = spooler.scenario.snapshots[spooler.taken].after;
@@ -309,6 +458,7 @@ const Snapshot& takeSnapshot(ScriptedSpooler& spooler)
 
 const Snapshot& currentSnapshot(const ScriptedSpooler& spooler)
 {
+    if (spooler.scenario.timeline) return spooler.timelineSnapshot;
     if (spooler.taken == 0) return noPrinters;
     return spooler.scenario.snapshots[spooler.taken - 1];
 }
@@ -386,6 +536,35 @@ bool scriptedWaitBeforeRetry(void* context, std::uint32_t milliseconds)
     return scriptedStopRequested(context);
 }
 
+bool scriptedWatchPrinter(void* context, const std::u16string& printer)
+{
+    auto& spooler = *static_cast<ScriptedSpooler*>(context);
+    if (!spooler.scenario.timeline) return false; // snapshots know no changes between them
+    std::size_t watch = watchTimelinePrinter(spooler.timeline, printer);
+    if (watch == 0) return false;
+    spooler.watchOf[printer] = watch;
+    return true;
+}
+
+ChangesOutcome scriptedReadChanges(void* context, const std::u16string& printer, ChangesRead& read)
+{
+    auto& spooler = *static_cast<ScriptedSpooler*>(context);
+    auto watch = spooler.watchOf.find(printer);
+    if (watch == spooler.watchOf.end()) return ChangesOutcome::failed;
+    if (!watchHasChanges(spooler.timeline, watch->second)) return ChangesOutcome::nothing;
+    return readTimelineChanges(spooler.timeline, watch->second, read) ? ChangesOutcome::read
+                                                                      : ChangesOutcome::failed;
+}
+
+void scriptedUnwatchPrinter(void* context, const std::u16string& printer)
+{
+    auto& spooler = *static_cast<ScriptedSpooler*>(context);
+    auto watch = spooler.watchOf.find(printer);
+    if (watch == spooler.watchOf.end()) return;
+    unwatchTimelinePrinter(spooler.timeline, watch->second);
+    spooler.watchOf.erase(watch);
+}
+
 } // namespace
 
 SpoolerReads scriptedReads(ScriptedSpooler& spooler)
@@ -396,5 +575,8 @@ SpoolerReads scriptedReads(ScriptedSpooler& spooler)
     reads.readQueue = scriptedReadQueue;
     reads.waitBeforeRetry = scriptedWaitBeforeRetry;
     reads.stopRequested = scriptedStopRequested;
+    reads.watchPrinter = scriptedWatchPrinter;
+    reads.readChanges = scriptedReadChanges;
+    reads.unwatchPrinter = scriptedUnwatchPrinter;
     return reads;
 }

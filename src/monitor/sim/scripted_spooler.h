@@ -7,6 +7,8 @@
 //   job ID [status=N] [printed=N] [total=N] [copies=N] [user=U] [machine=M]
 //          [document="D"] [submitted=YYYY-MM-DDTHH:MM:SS.mmm] [nodevmode]
 //   end                                   quit once the last snapshot's pass is over
+// Or, when the first directive is `timeline`, the spooler over time on a
+// virtual clock, with change notifications (scripted_timeline.h).
 // The words after a printer's name, for that snapshot only:
 //   unopenable   OpenPrinterW fails
 //   info-fails   opened, GetPrinterW fails without asking for a larger buffer
@@ -21,6 +23,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -28,6 +31,7 @@
 
 #include "common/job_record.h"
 #include "monitor/job_tracking.h"
+#include "monitor/sim/scripted_timeline.h"
 
 struct ScriptedPrinter {
     std::u16string name;
@@ -53,6 +57,7 @@ struct Snapshot {
 struct Scenario {
     std::vector<Snapshot> snapshots;
     bool end = false;
+    std::optional<Timeline> timeline; // a timeline instead of snapshots
 };
 
 // False with a message naming the line when the text is not a scenario.
@@ -70,7 +75,18 @@ struct ScriptedSpooler {
     std::uint64_t readingMilliseconds = 0; // time the slow printers took to open, in all
     // Whether the file a snapshot waits for exists; none: every file does.
     bool (*fileExists)(const std::u16string& name) = nullptr;
+
+    // A timeline's spooler: enumeration k advances it to k x pass, unless
+    // the caller keeps the clock itself (a benchmark's own pacing).
+    TimelineSpooler timeline;
+    Snapshot timelineSnapshot; // the listed printers as the clock stands
+    std::uint64_t enumerations = 0;
+    bool manualClock = false;
+    std::map<std::u16string, std::size_t> watchOf; // printer -> watch number, for scriptedReads
 };
+
+// The snapshot a timeline gives at the time its spooler stands at.
+void refreshTimelineSnapshot(ScriptedSpooler& spooler);
 
 const Snapshot& takeSnapshot(ScriptedSpooler& spooler);
 const Snapshot& currentSnapshot(const ScriptedSpooler& spooler);
