@@ -17,8 +17,9 @@ native win32 win64: deps
 test: all
 	@scripts/test-all
 
+# SPOOLER=wine runs the program against Wine's spooler instead of a live scenario.
 run: win64
-	@scripts/run-program
+	@SPOOLER=$(SPOOLER) scripts/run-program
 
 demo: win64
 	@scripts/make-demo

@@ -15,9 +15,11 @@ add_library(pwfuzzed STATIC
   "${PROJECT_SOURCE_DIR}/src/common/fatal_report.cpp"
   "${PROJECT_SOURCE_DIR}/src/common/language_texts.cpp"
   "${PROJECT_SOURCE_DIR}/src/common/strings.cpp"
+  "${PROJECT_SOURCE_DIR}/src/monitor/job_changes.cpp"
   "${PROJECT_SOURCE_DIR}/src/monitor/job_tracking.cpp"
   "${PROJECT_SOURCE_DIR}/src/monitor/recorded_jobs.cpp"
   "${PROJECT_SOURCE_DIR}/src/monitor/sim/scripted_spooler.cpp"
+  "${PROJECT_SOURCE_DIR}/src/monitor/sim/scripted_timeline.cpp"
   "${PROJECT_SOURCE_DIR}/tests/support/fatal_error.cpp"
   "${PROJECT_SOURCE_DIR}/tests/support/fuzz_entries.cpp")
 target_include_directories(pwfuzzed PUBLIC "${PROJECT_SOURCE_DIR}/src" "${PROJECT_SOURCE_DIR}/tests")

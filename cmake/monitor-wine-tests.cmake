@@ -1,31 +1,38 @@
-# The simulation build played from scenario files under Wine: the rows in
-# pgwarden.db against the expected ones, exit code 0, and a prompt end when
-# the quit comes while the spooler is unreachable or a print server is slow.
-# Needs pagewarden_sim.
-if(TARGET pagewarden_sim)
+# The shipped program played from scenario files under Wine, through the
+# scripted winspool.drv: the rows in pgwarden.db against the expected ones,
+# exit code 0, and a prompt end when the quit comes while the spooler is
+# unreachable, a print server is slow or the monitor waits on its change
+# handles. Each zone's scenarios run one after the other in a prefix of
+# their own, beside the other Wine suites.
+if(TARGET scripted_winspool AND TARGET pagewarden)
   set(PW_SCENARIOS "${PROJECT_SOURCE_DIR}/tests/scenarios")
-  # NAME SCENARIO EXPECTED TIME_ZONE [MAX_SECONDS]
-  function(pw_wine_scenario name scenario expected zone)
-    set(limit ${ARGN})
-    add_test(NAME monitor_scenario_${name}
-      COMMAND "${PW_SCENARIOS}/check-scenario" "${PW_SCENARIOS}/${scenario}.txt"
-              "${PW_SCENARIOS}/${expected}.expected" ${limit})
-    set_tests_properties(monitor_scenario_${name} PROPERTIES
-      ENVIRONMENT "PW_SIM_DIR=${CMAKE_BINARY_DIR};TZ=${zone}"
-      TIMEOUT 120
-      # One Wine prefix: run-scenario restarts its server, so no two at once.
-      RESOURCE_LOCK pw_wine_prefix)
-  endfunction()
-
-  foreach(scenario worked-example mixed-200 jobs-fail info-fails no-printers printer-returns
-                   reused-job-id stale-job-count huge-page-count bom-names)
-    pw_wine_scenario(${scenario} ${scenario} ${scenario} UTC)
+  # Every scenario file with rows expected in UTC; NAME:MAX_SECONDS bounds a run.
+  file(GLOB PW_SCENARIO_FILES CONFIGURE_DEPENDS "${PW_SCENARIOS}/*.expected")
+  set(PW_UTC_SCENARIOS)
+  foreach(expected IN LISTS PW_SCENARIO_FILES)
+    get_filename_component(name "${expected}" NAME_WE)
+    get_filename_component(full "${expected}" NAME)
+    if(NOT full STREQUAL "${name}.expected")
+      continue()   # a zone's own expectation (tz-dst.new-york.expected)
+    endif()
+    if(name STREQUAL "stop-while-unreachable")
+      set(name "${name}:20")
+    elseif(name STREQUAL "quit-while-slow")
+      set(name "${name}:9")   # four servers of 3 s each after the quit would take 12 s
+    elseif(name STREQUAL "quit-while-watching")
+      set(name "${name}:10")
+    endif()
+    list(APPEND PW_UTC_SCENARIOS "${name}")
   endforeach()
-  pw_wine_scenario(stop-while-unreachable stop-while-unreachable stop-while-unreachable UTC 20)
-  # Four servers of 3 s each after the quit: reading them all would take 12 s.
-  pw_wine_scenario(quit-while-slow quit-while-slow quit-while-slow UTC 9)
+
+  set(PW_SCENARIO_ENV "PW_BUILD_DIR=${CMAKE_BINARY_DIR}" "PW_WINE_DIR=${CMAKE_BINARY_DIR}/wine-scenarios")
+  add_test(NAME monitor_scenarios_utc COMMAND "${PW_SCENARIOS}/check-scenarios" ${PW_UTC_SCENARIOS})
   # Local time for real: a zone east of UTC without daylight saving, and one
   # crossing both daylight-saving changes of the year.
-  pw_wine_scenario(tz-gmt-minus-1 tz-dst tz-dst.gmt-minus-1 Etc/GMT-1)
-  pw_wine_scenario(tz-new-york tz-dst tz-dst.new-york America/New_York)
+  add_test(NAME monitor_scenarios_zones
+    COMMAND bash -c "TZ=Etc/GMT-1 '${PW_SCENARIOS}/check-scenarios' tz-dst@tz-dst.gmt-minus-1 && TZ=America/New_York '${PW_SCENARIOS}/check-scenarios' tz-dst@tz-dst.new-york")
+  set_tests_properties(monitor_scenarios_utc PROPERTIES ENVIRONMENT "${PW_SCENARIO_ENV};TZ=UTC")
+  set_tests_properties(monitor_scenarios_zones PROPERTIES ENVIRONMENT "${PW_SCENARIO_ENV}")
+  set_tests_properties(monitor_scenarios_utc monitor_scenarios_zones PROPERTIES
+    TIMEOUT 600 RESOURCE_LOCK pw_wine_scenarios)
 endif()

@@ -17,7 +17,9 @@ pw_warnings(unit_tests)
 if(WIN32)
   # Tests of the Win32 shell itself: folders, files, windows.
   file(GLOB PW_WIN32_TEST_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/tests/win32/*.cpp")
-  target_sources(unit_tests PRIVATE ${PW_WIN32_TEST_SOURCES})
+  # The scripted spooler's layouts are tested as winspool lays them out.
+  target_sources(unit_tests PRIVATE ${PW_WIN32_TEST_SOURCES}
+    "${PROJECT_SOURCE_DIR}/src/monitor/sim/scripted_layout_win32.cpp")
   target_link_libraries(unit_tests PRIVATE pwshell)
   set(PW_EMULATOR "${PROJECT_SOURCE_DIR}/scripts/wine-exec")
   add_test(NAME unit_tests COMMAND "${PW_EMULATOR}" "$<TARGET_FILE:unit_tests>")

@@ -1,6 +1,6 @@
 # The working week. Natively: the model that judges it, held to the monitor
 # scenarios' own expectations. Under Wine (the 64-bit tree, where the driver
-# is built): the week played by the simulation build and checked through the
+# is built): the week played to the program by the scripted spooler and checked through the
 # window, every tab under every period and a saved date, and the database's
 # rows against the model's; then a quit in the middle of the week.
 if(NOT WIN32)
@@ -8,7 +8,7 @@ if(NOT WIN32)
   return()
 endif()
 
-if(TARGET pwdriver AND TARGET pagewarden_sim)
+if(TARGET pwdriver AND TARGET scripted_winspool)
   add_test(NAME shell_wine_week
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}" week week-quit)
   # Nine hours east of UTC the local day starts at 15:00 UTC, so a period

@@ -1,11 +1,15 @@
-# The Win32 shell: the tray program, its simulation build and Startfold.
+# The Win32 shell: the tray program, Startfold, and the scripted winspool.drv
+# of the tests.
 set(PW_SEAM_SOURCES)
 set(PW_SHELL_SOURCES)
+set(PW_SCRIPTED_SPOOLER_SOURCES)
 foreach(source IN LISTS PW_WIN32_SOURCES)
   get_filename_component(name "${source}" NAME)
   # Chosen at link time: the entry point, the fatal report and the spooler.
   if(name MATCHES "^(main|fatal_report|spooler_.*)_win32\\.cpp$")
     list(APPEND PW_SEAM_SOURCES "${source}")
+  elseif(source MATCHES "/src/monitor/sim/")
+    list(APPEND PW_SCRIPTED_SPOOLER_SOURCES "${source}")   # test tooling, never in the program
   else()
     list(APPEND PW_SHELL_SOURCES "${source}")
   endif()
@@ -23,7 +27,6 @@ set_source_files_properties("${PW_RESOURCES}" PROPERTIES OBJECT_DEPENDS
 set_source_files_properties("${PROJECT_SOURCE_DIR}/src/resources/startfold.rc" PROPERTIES OBJECT_DEPENDS
   "${PROJECT_SOURCE_DIR}/src/resources/startfold.ico")
 
-# pagewarden_sim.exe differs only by its spooler: it answers from spooler-scenario.txt.
 function(pw_tray_program target spooler)
   set(sources "${PROJECT_SOURCE_DIR}/src/shell/main_win32.cpp"
               "${PROJECT_SOURCE_DIR}/src/common/fatal_report_win32.cpp"
@@ -41,7 +44,20 @@ function(pw_tray_program target spooler)
 endfunction()
 
 pw_tray_program(pagewarden spooler_winspool_win32.cpp)
-pw_tray_program(pagewarden_sim sim/spooler_scripted_win32.cpp)
+
+# winspool.drv played from a scenario file, for the unmodified program under
+# Wine. Only the 64-bit tree runs programs here; the package never holds it.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  add_library(scripted_winspool SHARED ${PW_SCRIPTED_SPOOLER_SOURCES}
+    "${PROJECT_SOURCE_DIR}/src/monitor/sim/scripted_winspool.def")
+  set_target_properties(scripted_winspool PROPERTIES PREFIX "" OUTPUT_NAME "winspool" SUFFIX ".drv")
+  target_include_directories(scripted_winspool PRIVATE "${PROJECT_SOURCE_DIR}/src")
+  target_compile_definitions(scripted_winspool PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # The portable scenario reader only; nothing else of the program, and no spooler of course.
+  target_link_libraries(scripted_winspool PRIVATE pwcore user32 kernel32 psapi)
+  target_link_options(scripted_winspool PRIVATE -static-libstdc++ $<$<CONFIG:Release>:-s>)
+  pw_warnings(scripted_winspool)
+endif()
 
 file(GLOB PW_STARTFOLD_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/src/startfold/*.cpp")
 if(PW_STARTFOLD_SOURCES)

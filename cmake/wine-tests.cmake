@@ -19,7 +19,7 @@ if(TARGET pagewarden)
   add_dependencies(pwdriver pagewarden)
   add_test(NAME shell_wine COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}")
   # The statistics view, worked by the driver: jobs recorded by the
-  # simulation build, the periods, tabs and date picker, an empty database,
+  # scripted spooler, the periods, tabs and date picker, an empty database,
   # and the tray click timed on 100000 jobs (printed, not judged). The
   # screenshots stay in shell-tests-run/shots of the build tree.
   add_test(NAME shell_wine_statistics
@@ -27,16 +27,16 @@ if(TARGET pagewarden)
             statistics-empty statistics tray-click-time report-damaged-database report-from-a-recorder
             export-totals)
   # The secondary windows: the saved-dates window (its controls, adding,
-  # refusing, deleting, and counting from a saved date with the simulation
-  # build's jobs), the about window and its links, and windows closed out of
+  # refusing, deleting, and counting from a saved date with the scripted
+  # spooler's jobs), the about window and its links, and windows closed out of
   # the order they were opened in, and the language window on private copies
   # of the program's folder.
   add_test(NAME shell_wine_windows
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             dates-window dates-add dates-delete about-window about-link-fails windows-out-of-order
             language-choose language-first language-twin language-held language-vanished dates-warning-busy)
-  if(TARGET pagewarden_sim)
-    add_dependencies(pwdriver pagewarden_sim)
+  if(TARGET scripted_winspool)
+    add_dependencies(pwdriver scripted_winspool)
   endif()
   # Every run of shell-tests shares one prefix and one run folder.
   set_tests_properties(shell_wine PROPERTIES TIMEOUT 900 RESOURCE_LOCK pw_wine_shell)

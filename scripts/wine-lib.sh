@@ -34,6 +34,18 @@ pw_ensure_prefix() {
   fi
 }
 
+# A running wineserver keeps the time zone it started with: ends it when it
+# may have started with another zone than TZ. The zone of the last start is
+# noted in the prefix, so that runs in one zone share one server.
+pw_wineserver_for_zone() {
+  local noted=$WINEPREFIX/.pw-zone
+  if [ "$(cat "$noted" 2>/dev/null)" != "zone=${TZ:-}" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    "$PW_ROOT/scripts/wine-server-wait"
+    printf 'zone=%s\n' "${TZ:-}" >"$noted"
+  fi
+}
+
 # Starts Xvfb on a free display unless one is set; records its pid.
 pw_ensure_display() {
   if [ -n "${DISPLAY:-}" ]; then return 0; fi

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -255,7 +256,7 @@ bool keepUtc(const DateTime& utc, DateTime& local)
     return true;
 }
 
-class MonitorScenarioRows : public StoreFolder, public ::testing::WithParamInterface<const char*> { };
+class MonitorScenarioRows : public StoreFolder, public ::testing::WithParamInterface<std::string> { };
 
 } // namespace
 
@@ -282,14 +283,24 @@ TEST_P(MonitorScenarioRows, RowsInTheStoreAreThoseOfTheExpectedFile)
     EXPECT_EQ(rows, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(MonitorFiles, MonitorScenarioRows,
-    ::testing::Values("worked-example", "stop-while-unreachable", "jobs-fail", "info-fails", "no-printers",
-        "printer-returns", "reused-job-id", "stale-job-count", "quit-while-slow", "huge-page-count",
-        "bom-names", "fast-jobs", "fast-jobs-polled", "merged-changes", "discarded-read",
-        "watched-printer-vanishes", "quit-while-watching"),
-    [](const ::testing::TestParamInfo<const char*>& param) {
+// Every scenario that has rows expected in UTC (NAME.expected).
+static std::vector<std::string> scenariosWithExpectedRows()
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(PW_SOURCE_DIR) + "/tests/scenarios")) {
+        const std::string file = entry.path().filename().string();
+        if (entry.path().extension() != ".expected") continue;
+        const std::string name = file.substr(0, file.size() - 9);
+        if (name.find('.') == std::string::npos) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(MonitorFiles, MonitorScenarioRows, ::testing::ValuesIn(scenariosWithExpectedRows()),
+    [](const ::testing::TestParamInfo<std::string>& param) {
         std::string name;
-        for (const char* c = param.param; *c; ++c) name.push_back(*c == '-' ? '_' : *c);
+        for (char c : param.param) name.push_back(c == '-' ? '_' : c);
         return name;
     });
 

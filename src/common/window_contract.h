@@ -1,7 +1,7 @@
 // What other programs know this one by: the window classes, command ids and
-// message numbers through which the simulation build's scripted spooler and
-// the test driver work the program, as a user and the shell would. Declared
-// once, here; changing one breaks them.
+// message numbers through which the scripted spooler library and the test
+// driver work the program, as a user and the shell would. Declared once,
+// here; changing one breaks them.
 #pragma once
 
 namespace contract {
@@ -33,5 +33,11 @@ inline constexpr wchar_t aboutClass[] = L"MirtAboutF1";
 inline constexpr unsigned short cmdAboutMail = 10000;
 inline constexpr unsigned short cmdAboutDonation = 10001;
 inline constexpr unsigned short cmdAboutWebPage = 10002;
+
+// The scripted winspool.drv of the tests plays this file from the program's
+// folder, and creates the marker beside it once the scenario has ended (a
+// program without a window, such as a service, is then stopped from outside).
+inline constexpr wchar_t scenarioFile[] = L"spooler-scenario.txt";
+inline constexpr wchar_t scenarioEndedMarker[] = L"scenario-ended";
 
 } // namespace contract

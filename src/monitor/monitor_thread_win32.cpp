@@ -9,6 +9,7 @@
 #include "common/fatal_report.h"
 #include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"
+#include "monitor/change_watch_win32.h"
 #include "monitor/job_tracking.h"
 #include "monitor/queue_reader_win32.h"
 #include "monitor/spooler_win32.h"
@@ -43,19 +44,45 @@ EnumOutcome enumPrintersOfSpooler(void*, std::vector<std::u16string>& names)
     }
 }
 
+// What the spooler reads of the monitor thread work with.
+struct MonitorContext {
+    HANDLE stopEvent = nullptr;
+    ChangeWatches watches;
+};
+
+MonitorContext& contextOf(void* context)
+{
+    return *static_cast<MonitorContext*>(context);
+}
+
 QueueOutcome readQueueOfSpooler(void*, const std::u16string& name, QueueRead& read)
 {
     return readPrinterQueue(name, read);
 }
 
-bool waitOnStopEvent(void* stopEvent, std::uint32_t milliseconds)
+bool waitOnStopEvent(void* context, std::uint32_t milliseconds)
 {
-    return WaitForSingleObject(static_cast<HANDLE>(stopEvent), milliseconds) == WAIT_OBJECT_0;
+    return WaitForSingleObject(contextOf(context).stopEvent, milliseconds) == WAIT_OBJECT_0;
 }
 
-bool stopEventSet(void* stopEvent)
+bool stopEventSet(void* context)
 {
-    return waitOnStopEvent(stopEvent, 0);
+    return waitOnStopEvent(context, 0);
+}
+
+bool watchPrinterOfSpooler(void* context, const std::u16string& printer)
+{
+    return contextOf(context).watches.watch(printer);
+}
+
+ChangesOutcome readChangesOfSpooler(void* context, const std::u16string& printer, ChangesRead& read)
+{
+    return contextOf(context).watches.read(printer, read);
+}
+
+void unwatchPrinterOfSpooler(void* context, const std::u16string& printer)
+{
+    contextOf(context).watches.unwatch(printer);
 }
 
 void startRecorder(std::vector<RecorderEntry>& recorders, JobRecord&& job)
@@ -83,6 +110,51 @@ void waitForRecorders(std::vector<RecorderEntry>& recorders)
     recorders.clear();
 }
 
+void startRecorders(std::vector<RecorderEntry>& recorders, std::vector<JobRecord>& finished)
+{
+    for (JobRecord& job : finished) startRecorder(recorders, std::move(job));
+    finished.clear();
+}
+
+// A handle that stays signalled without changes must not turn the pause into
+// a busy loop: after this many reads in one pause the rest is slept.
+constexpr int readsPerPause = 64;
+
+// The pause after a pass, spent waiting on the stop event and on the change
+// handles (the first MAXIMUM_WAIT_OBJECTS - 1 of them; the others are read
+// before their printer's next poll). A signalled handle is read at once and
+// its finished jobs go to recorders. True when a stop came.
+bool waitBetweenPasses(MonitorState& state, const SpoolerReads& spooler, MonitorContext& context,
+    DWORD pause, std::vector<RecorderEntry>& recorders)
+{
+    const ULONGLONG deadline = GetTickCount64() + pause;
+    for (int reads = 0;; ++reads) {
+        const ULONGLONG now = GetTickCount64();
+        const auto remaining = static_cast<DWORD>(now >= deadline ? 0 : deadline - now);
+        std::vector<HANDLE> handles{context.stopEvent};
+        std::vector<std::size_t> printers;
+        for (std::size_t i = 0; i < state.printers.size() && handles.size() < MAXIMUM_WAIT_OBJECTS; ++i) {
+            HANDLE change = state.printers[i].watched ? context.watches.handleOf(state.printers[i].name) : nullptr;
+            if (change == nullptr) continue;
+            handles.push_back(change);
+            printers.push_back(i);
+        }
+        if (reads >= readsPerPause) handles.resize(1);
+        DWORD result
+            = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, remaining);
+        if (result == WAIT_OBJECT_0) return true;
+        if (result > WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + handles.size()) {
+            std::vector<JobRecord> finished;
+            readPrinterChanges(state, spooler, printers[result - WAIT_OBJECT_0 - 1], GetTickCount64(), finished);
+            startRecorders(recorders, finished);
+            continue;
+        }
+        // The pause is over; a failed wait sleeps it out on the stop event alone.
+        if (result == WAIT_FAILED) return WaitForSingleObject(context.stopEvent, remaining) == WAIT_OBJECT_0;
+        return false;
+    }
+}
+
 } // namespace
 
 DWORD WINAPI recorderThread(void* record)
@@ -100,31 +172,40 @@ DWORD WINAPI recorderThread(void* record)
 
 DWORD WINAPI monitorThread(void* stopEventVariable)
 {
-    HANDLE stopEvent = *static_cast<HANDLE*>(stopEventVariable);
+    MonitorContext context;
+    context.stopEvent = *static_cast<HANDLE*>(stopEventVariable);
     SpoolerReads spooler;
-    spooler.context = stopEvent;
+    spooler.context = &context;
     spooler.enumPrinters = enumPrintersOfSpooler;
     spooler.readQueue = readQueueOfSpooler;
     spooler.waitBeforeRetry = waitOnStopEvent;
     spooler.stopRequested = stopEventSet;
+    spooler.watchPrinter = watchPrinterOfSpooler;
+    spooler.readChanges = readChangesOfSpooler;
+    spooler.unwatchPrinter = unwatchPrinterOfSpooler;
 
     MonitorState state;
     std::vector<RecorderEntry> recorders;
     std::vector<JobRecord> finished;
     std::uint32_t pacingMark = 0;
-    while (WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0) {
+    while (WaitForSingleObject(context.stopEvent, 0) != WAIT_OBJECT_0) {
         reapRecorders(recorders);
         // The 64-bit tick: the memory of recorded jobs spans a day, and the
         // 32-bit counter wraps every 49.7 days.
         PassOutcome pass = runPass(state, spooler, GetTickCount64(), finished);
-        for (JobRecord& job : finished) startRecorder(recorders, std::move(job));
-        finished.clear();
+        startRecorders(recorders, finished);
         if (pass.stopped) break;
-        spoolAfterPass();
         // Waiting on the stop event rather than sleeping lets a quit end the
-        // pause at once.
-        WaitForSingleObject(stopEvent, pauseAfterPass(pass.busy, pacingMark, GetTickCount()));
+        // pause at once; waiting on the change handles too reads each change
+        // as it comes.
+        DWORD pause = pauseAfterPass(pass.busy, pacingMark, GetTickCount());
+        if (waitBetweenPasses(state, spooler, context, pause, recorders)) break;
     }
+    // The jobs that left before the stop and that only the notifications
+    // have told of are recorded too; jobs still queued are not.
+    readAllChanges(state, spooler, GetTickCount64(), finished);
+    startRecorders(recorders, finished);
+    unwatchAll(state, spooler);
     waitForRecorders(recorders);
     return 0;
 }

@@ -30,4 +30,22 @@ BOOL spoolClosePrinter(HANDLE printer)
     return ClosePrinter(printer);
 }
 
-void spoolAfterPass() { }
+HANDLE spoolFindFirstChange(HANDLE printer, DWORD filter, PRINTER_NOTIFY_OPTIONS* options)
+{
+    return FindFirstPrinterChangeNotification(printer, filter, 0, options);
+}
+
+BOOL spoolFindNextChange(HANDLE change, DWORD* what, PRINTER_NOTIFY_OPTIONS* options, PRINTER_NOTIFY_INFO** info)
+{
+    return FindNextPrinterChangeNotification(change, what, options, reinterpret_cast<void**>(info));
+}
+
+BOOL spoolFindCloseChange(HANDLE change)
+{
+    return FindClosePrinterChangeNotification(change);
+}
+
+BOOL spoolFreeNotifyInfo(PRINTER_NOTIFY_INFO* info)
+{
+    return FreePrinterNotifyInfo(info);
+}

@@ -391,7 +391,8 @@ std::wstring privateProgramCopy(const std::wstring& name)
     CreateDirectoryW(to.c_str(), nullptr);
     CreateDirectoryW((to + L"\\lang").c_str(), nullptr);
     std::wstring program = programPath.substr(programPath.find_last_of(L'\\') + 1);
-    for (const std::wstring& file : {program, std::wstring(L"sqlite3.dll")})
+    // The scripted spooler too, where there is one: a copy plays scenarios as well.
+    for (const std::wstring& file : {program, std::wstring(L"sqlite3.dll"), std::wstring(L"winspool.drv")})
         CopyFileW((from + L"\\" + file).c_str(), (to + L"\\" + file).c_str(), FALSE);
     for (const std::wstring& file : folderNames(from + L"\\lang"))
         CopyFileW((from + L"\\lang\\" + file).c_str(), (to + L"\\lang\\" + file).c_str(), FALSE);

@@ -113,7 +113,7 @@ std::map<unsigned long, std::wstring> languageTexts(const std::wstring& file);
 
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::wstring> folderNames(const std::wstring& folder);
-// Writes a file beside the program (the simulation build's scenario, a file
+// Writes a file beside the program (the scripted spooler's scenario, a file
 // a scenario waits for, a damaged database).
 void writeFile(const std::wstring& name, const std::string& content);
 // A fresh copy of the program, its SQLite and its language files in a folder
@@ -221,7 +221,7 @@ struct Job {
 };
 
 // One pass with every job printing its last page, then passes with empty
-// queues: the simulation build records each job when it leaves its queue.
+// queues: the program records each job when it leaves its queue.
 void writeSpoolerScenario(const std::vector<Job>& jobs);
 
 // ---- the statistics view -------------------------------------------------------------

@@ -402,7 +402,7 @@ void deletingAndCounting()
         "after closing, the period list is rebuilt from the store");
     check(SendMessageW(view.periodCombo, CB_GETCURSEL, 0, 0) == 0, "with its first entry selected");
 
-    // The jobs are recorded by the simulated spooler's second pass.
+    // The jobs are recorded at the scripted spooler's second pass.
     std::vector<Row> all = expectedRows(jobs, dayAt(1800, 1, 1), byPrinter);
     check(waitUntil([&] {
         SendMessageW(main, WM_COMMAND, BN_CLICKED << 16, reinterpret_cast<LPARAM>(view.periodRadio));

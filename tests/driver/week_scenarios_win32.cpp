@@ -1,4 +1,4 @@
-// A working week of an office played by the simulation build, then checked
+// A working week of an office played to the program by the scripted spooler, then checked
 // as a user sees it: every tab under every fixed period and a saved date,
 // against the totals a model worked out from the week's scenario alone, and
 // the database's rows against the model's. The script writes the week
@@ -365,7 +365,7 @@ struct PlayedWeek {
 
 // With `watching`, a user keeps the window open while the week is played
 // and goes through the tabs and the fixed periods, so the view's queries
-// take turns with the recorders at the database lock. The simulation ends
+// take turns with the recorders at the database lock. The scenario ends
 // jobs far faster than an office does, so hundreds of recorders may wait at
 // the lock and a look waits its turn among them: the longest wait is
 // printed, not judged.

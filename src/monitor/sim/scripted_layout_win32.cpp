@@ -2,7 +2,10 @@
 
 #include <winspool.h>
 
+#include <cstddef>
 #include <cstring>
+
+#include "common/date_time_win32.h"
 
 namespace {
 
@@ -133,4 +136,80 @@ BOOL writeJobInfo2(const ScriptedPrinter& printer, DWORD firstJob, DWORD count, 
         });
     if (ok) *returned = static_cast<DWORD>(n);
     return ok;
+}
+
+PRINTER_NOTIFY_INFO* newNotifyInfo(const std::vector<JobChange>& changes, DWORD flags)
+{
+    // Lays out the entries, then what they point to, in one pass that
+    // measures and one that writes.
+    const std::size_t entries = changes.empty() ? 1 : changes.size();
+    const std::size_t head = offsetof(PRINTER_NOTIFY_INFO, aData) + entries * sizeof(PRINTER_NOTIFY_INFO_DATA);
+    auto layout = [&](BYTE* base, PRINTER_NOTIFY_INFO* info) {
+        Packer packer;
+        packer.base = base;
+        packer.offset = head;
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            const JobChange& change = changes[i];
+            void* data = nullptr;
+            DWORD bytes = 0;
+            std::uint32_t number = 0;
+            switch (kindOf(change.field)) {
+            case FieldKind::text:
+                if (change.text) {
+                    data = packer.text(*change.text);
+                    bytes = static_cast<DWORD>((change.text->size() + 1) * sizeof(wchar_t));
+                }
+                break;
+            case FieldKind::time: {
+                auto* time = static_cast<SYSTEMTIME*>(packer.place(sizeof(SYSTEMTIME), alignof(SYSTEMTIME)));
+                if (time) *time = toSystemTime(change.time);
+                data = time;
+                bytes = sizeof(SYSTEMTIME);
+                break;
+            }
+            case FieldKind::devMode:
+                if (change.hasDevMode) {
+                    auto* devMode = static_cast<DEVMODEW*>(packer.place(sizeof(DEVMODEW), alignof(DEVMODEW)));
+                    if (devMode) {
+                        std::memset(devMode, 0, sizeof(DEVMODEW));
+                        devMode->dmSize = sizeof(DEVMODEW);
+                        devMode->dmSpecVersion = DM_SPECVERSION;
+                        devMode->dmFields = change.dmFields;
+                        devMode->dmCopies = change.dmCopies;
+                    }
+                    data = devMode;
+                    bytes = sizeof(DEVMODEW);
+                }
+                break;
+            case FieldKind::number: number = change.number; break;
+            case FieldKind::other: break;
+            }
+            if (!info) continue;
+            PRINTER_NOTIFY_INFO_DATA& entry = info->aData[i];
+            entry.Type = JOB_NOTIFY_TYPE;
+            entry.Field = static_cast<WORD>(change.field);
+            entry.Id = change.jobId;
+            if (kindOf(change.field) == FieldKind::number) {
+                entry.NotifyData.adwData[0] = number;
+            } else {
+                entry.NotifyData.Data.cbBuf = bytes;
+                entry.NotifyData.Data.pBuf = data;
+            }
+        }
+        return packer.offset;
+    };
+    const std::size_t size = layout(nullptr, nullptr);
+    auto* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+    if (block == nullptr) return nullptr;
+    auto* info = reinterpret_cast<PRINTER_NOTIFY_INFO*>(block);
+    info->Version = 2;
+    info->Flags = flags;
+    info->Count = static_cast<DWORD>(changes.size());
+    layout(block, info);
+    return info;
+}
+
+void releaseNotifyInfo(PRINTER_NOTIFY_INFO* info)
+{
+    if (info) HeapFree(GetProcessHeap(), 0, info);
 }

@@ -5,7 +5,11 @@
 #pragma once
 
 #include <windows.h>
+#include <winspool.h>
 
+#include <vector>
+
+#include "monitor/job_changes.h"
 #include "monitor/sim/scripted_spooler.h"
 
 // PRINTER_INFO_4W of every printer of the snapshot.
@@ -15,3 +19,9 @@ BOOL writePrinterInfo2(const ScriptedPrinter& printer, BYTE* buffer, DWORD size,
 // JOB_INFO_2W of up to count jobs from firstJob on, each with its DEVMODEW.
 BOOL writeJobInfo2(const ScriptedPrinter& printer, DWORD firstJob, DWORD count, BYTE* buffer, DWORD size,
     DWORD* needed, DWORD* returned);
+
+// A notification read as the spooler hands it out: one block holding the
+// PRINTER_NOTIFY_INFO, its entries and the texts, times and device modes
+// they point to, to be released with releaseNotifyInfo.
+PRINTER_NOTIFY_INFO* newNotifyInfo(const std::vector<JobChange>& changes, DWORD flags);
+void releaseNotifyInfo(PRINTER_NOTIFY_INFO* info);

@@ -212,6 +212,8 @@ std::string parseTimelineHeader(const std::vector<Word>& words, Timeline& timeli
             timeline.notify = false;
         else if (word == "merge")
             timeline.merge = true;
+        else if (word == "clock=real")
+            timeline.realClock = true;
         else if (word.starts_with("hold=") && parseNumber(std::string_view(word).substr(5), number))
             timeline.hold = number;
         else
@@ -426,8 +428,14 @@ const Snapshot& takeTimelineSnapshot(ScriptedSpooler& spooler)
     const Timeline& timeline = *spooler.scenario.timeline;
     spooler.timeline.timeline = &timeline;
     // The clock stops once the quit is due: nothing happens after the end.
-    if (!spooler.manualClock && !spooler.quitDue && !spooler.quitGiven && !spooler.quitAfterPass)
-        advanceTimeline(spooler.timeline, spooler.enumerations * timeline.pass);
+    if (!spooler.manualClock && !spooler.quitDue && !spooler.quitGiven && !spooler.quitAfterPass) {
+        std::uint64_t time = spooler.enumerations * timeline.pass;
+        if (timeline.realClock && spooler.realClock) {
+            if (spooler.enumerations == 0) spooler.realStart = spooler.realClock();
+            time = spooler.realClock() - spooler.realStart;
+        }
+        advanceTimeline(spooler.timeline, time);
+    }
     ++spooler.enumerations;
     refreshTimelineSnapshot(spooler);
     if (timeline.end && spooler.timeline.now >= *timeline.end && !spooler.quitGiven && !spooler.quitDue)

@@ -82,6 +82,9 @@ struct ScriptedSpooler {
     Snapshot timelineSnapshot; // the listed printers as the clock stands
     std::uint64_t enumerations = 0;
     bool manualClock = false;
+    // The real clock of a clock=real timeline, in microseconds; none: k x pass.
+    std::uint64_t (*realClock)() = nullptr;
+    std::uint64_t realStart = 0;
     std::map<std::u16string, std::size_t> watchOf; // printer -> watch number, for scriptedReads
 };
 

@@ -1,7 +1,7 @@
 // The timeline form of a scenario: the spooler as it changes over time, on a
 // virtual clock, with the change notifications a real spooler keeps for
 // every registered printer until they are read.
-//   timeline pass=MS [notify=yes|unsupported] [merge] [hold=N]
+//   timeline pass=MS [notify=yes|unsupported] [merge] [hold=N] [clock=real]
 //   at MS printer "NAME" [gone]            listed from MS on; gone: no longer listed
 //   at MS job ID printer="NAME" [fields]   the job enters the queue, or changes;
 //                                          a field not given keeps its value
@@ -15,6 +15,8 @@
 // read that would return more than N events (hold=N) is discarded, and its
 // changes are lost; a refreshed read returns every queued job whole.
 // notify=unsupported: registration fails as it does under Wine.
+// clock=real: the clock is the time since the first enumeration instead, for
+// a live run a person watches (make run); tests keep the virtual clock.
 #pragma once
 
 #include <cstddef>
@@ -43,6 +45,7 @@ struct Timeline {
     std::optional<std::size_t> hold;
     std::vector<TimelineEvent> events; // in time order, file order among equal times
     std::optional<std::uint64_t> end;
+    bool realClock = false;
 };
 
 // A job event's effect on the queue, as notifications report it.
