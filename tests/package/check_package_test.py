@@ -7,6 +7,7 @@ mingw-w64 i686 compiler for two small stand-ins.
 Usage: python3 tests/package/check_package_test.py [-v]
 """
 import shutil
+import struct
 import subprocess
 import tempfile
 import unittest
@@ -71,6 +72,12 @@ def replace(name, data):
 
 def remove(name):
     return lambda members: members.pop(name)
+
+
+def console(program):
+    """The same program marked for the console subsystem (3) in its PE header."""
+    optional = struct.unpack_from("<I", program, 0x3C)[0] + 24
+    return program[:optional + 68] + struct.pack("<H", 3) + program[optional + 70:]
 
 
 def patched(data, old, new):
@@ -205,8 +212,7 @@ class PackageCheck(unittest.TestCase):
         self.assert_reported([
             ("a 64-bit program", replace(TOP + "pagewarden.exe", (ROOT / "build/win64/pagewarden.exe").read_bytes()),
              "expected a 32-bit GUI program"),
-            ("a console program", replace(TOP + "pagewarden.exe", (ROOT / "build/win32/unit_tests.exe").read_bytes()),
-             "subsystem 3, expected 2"),
+            ("a console program", replace(TOP + "pagewarden.exe", console(pagewarden)), "subsystem 3, expected 2"),
             ("Startfold in pagewarden's place", replace(TOP + "pagewarden.exe", startfold),
              "pagewarden.exe does not import sqlite3.dll"),
             ("Startfold in pagewarden's place", replace(TOP + "pagewarden.exe", startfold),
