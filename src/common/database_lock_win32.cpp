@@ -1,17 +1,23 @@
 #include "common/database_lock_win32.h"
 
+#include <algorithm>
+
 #include "common/fatal_report.h"
 
 HANDLE dbMutex = nullptr;
 
 namespace {
 
-DWORD waitForDbMutex()
+DWORD waitForDbMutex(DWORD limit = INFINITE)
 {
+    const ULONGLONG start = GetTickCount64();
     DWORD result;
     do {
         if (fatalReportBegun()) return WAIT_FAILED;
-        result = WaitForSingleObject(dbMutex, 70);
+        const ULONGLONG waited = GetTickCount64() - start;
+        if (limit != INFINITE && waited >= limit) return WAIT_TIMEOUT;
+        result = WaitForSingleObject(
+            dbMutex, limit == INFINITE ? 70 : static_cast<DWORD>(std::min<ULONGLONG>(70, limit - waited)));
     } while (result == WAIT_TIMEOUT);
     return result;
 }
@@ -25,6 +31,11 @@ bool ownsDbMutex(DWORD waitResult)
 
 DbMutexLock::DbMutexLock()
     : owned_(ownsDbMutex(waitForDbMutex()))
+{
+}
+
+DbMutexLock::DbMutexLock(DWORD limit)
+    : owned_(ownsDbMutex(waitForDbMutex(limit)))
 {
 }
 

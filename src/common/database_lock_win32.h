@@ -14,6 +14,9 @@ extern HANDLE dbMutex;
 class DbMutexLock {
 public:
     DbMutexLock();
+    // Waits at most `limit` milliseconds: the interface and the recorder
+    // never wait long, they say so or try again later.
+    explicit DbMutexLock(DWORD limit);
     ~DbMutexLock();
     DbMutexLock(const DbMutexLock&) = delete;
     DbMutexLock& operator=(const DbMutexLock&) = delete;

@@ -74,6 +74,16 @@ inline constexpr Id csvFilesFilter = 1400002;
 inline constexpr std::array<Id, 3> csvNameStems = {1400003, 1400004, 1400005}; // printer, user, machine
 inline constexpr Id saveFailed = 1400006;
 
+// Another program holding the database, and the file's preparation: a pending
+// file of jobs that could not be read, the waiting, the two steps of the
+// preparation, and the saved date that could not be saved or deleted.
+inline constexpr Id pendingFileSetAside = 1420000;
+inline constexpr Id waitingForDatabase = 1420001;
+inline constexpr Id buildingIndexes = 1420002;
+inline constexpr Id preparingTotals = 1420003;
+inline constexpr Id dateNotSavedBusy = 1420004;
+inline constexpr Id dateNotDeletedBusy = 1420005;
+
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId
     = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem, savedDatesItem, aboutHeading,
@@ -85,6 +95,7 @@ inline constexpr std::array everyId
         nameInUseWarning, savedNamesLabel, nothingToDeleteWarning, startChoiceGroup, periodChoice, dateChoice,
         fixedPeriods[0], fixedPeriods[1], fixedPeriods[2], fixedPeriods[3], listColumns[0], listColumns[1],
         listColumns[2], groupingTabs[0], groupingTabs[1], groupingTabs[2], copyItem, saveCsvItem,
-        csvFilesFilter, csvNameStems[0], csvNameStems[1], csvNameStems[2], saveFailed};
+        csvFilesFilter, csvNameStems[0], csvNameStems[1], csvNameStems[2], saveFailed, pendingFileSetAside,
+        waitingForDatabase, buildingIndexes, preparingTotals, dateNotSavedBusy, dateNotDeletedBusy};
 
 } // namespace textid

@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,53 @@ constexpr int smallIconId = 10000;
 // The window exists at most once, so its controls are kept here.
 HWND datesTabs, nameLabel, nameEdit, timeChoiceGroup, dateTimeRadio, dayPicker, timePicker, dateOnlyRadio,
     acceptDatesButton, closeDatesButton, savedNamesLabel, savedNamesCombo;
+
+// While another program holds the file, the window says so in its caption
+// and tries again on a timer: the list of names until it is read, an add or
+// a delete for about five seconds, after which it warns and writes nothing.
+using namespace std::chrono_literals;
+constexpr UINT_PTR retryTimer = 1;
+constexpr UINT retryEvery = 250;
+constexpr ULONGLONG actionPatience = 5000;
+constexpr DWORD lockWait = 100;
+constexpr auto fileWait = 100ms;
+
+enum class Action { none, add, remove };
+struct Waiting {
+    bool namesToLoad = false;
+    Action action = Action::none;
+    ULONGLONG since = 0;
+    DateTime date;
+    std::u16string name;
+};
+Waiting waiting;
+
+// One try at the database: the program's lock for a moment, the file for a
+// moment. False when either is held elsewhere; nothing was written then.
+template <typename Work> bool tryDatabase(Work&& work)
+{
+    DbMutexLock lock(lockWait);
+    if (!lock.owned()) return false;
+    try {
+        BusyLimit limit(fileWait);
+        work();
+        return true;
+    } catch (const DatabaseBusy&) {
+        return false;
+    }
+}
+
+void waitForOtherProgram(HWND window)
+{
+    SetWindowTextW(window, wide(getText(textid::waitingForDatabase)));
+    SetTimer(window, retryTimer, retryEvery, nullptr);
+}
+
+void endWaiting(HWND window)
+{
+    KillTimer(window, retryTimer);
+    SetWindowTextW(window, wide(getText(textid::savedDatesItem)));
+}
 
 struct ControlSpec {
     const wchar_t* className;
@@ -124,13 +172,15 @@ void createSavedDatesControls(HWND window)
     savedNamesCombo = createControl(window,
         {L"ComboBox", u"", WS_VSCROLL | CBS_DROPDOWNLIST | CBS_HASSTRINGS, 0, 60, 80, w - 100, 120, 0},
         u"351");
-    {
-        // A recorder may be writing meanwhile: the list is read under the
-        // lock like every other access of the window.
-        DbMutexLock lock;
-        loadSavedDateNames(savedNamesCombo);
+    // The recorder may be writing meanwhile: the list is read under the lock
+    // like every other access of the window.
+    waiting = Waiting();
+    if (tryDatabase([] { loadSavedDateNames(savedNamesCombo); }))
+        selectFirstSavedName();
+    else {
+        waiting.namesToLoad = true;
+        waitForOtherProgram(window);
     }
-    selectFirstSavedName();
 
     showAddPage(SW_SHOW);
     showDeletePage(SW_HIDE);
@@ -158,44 +208,60 @@ DateTime pickerValue(HWND picker, const char16_t* failLine)
     return fromSystemTime(value);
 }
 
-void addDateFromForm(HWND window)
+// Saves the date unless its name is taken; false when the file was held.
+bool tryAdd(HWND window, const DateTime& date, const std::u16string& name)
+{
+    bool inUse = false;
+    if (!tryDatabase([&] {
+            DateTime scratch;
+            inUse = findSavedDate(programFolder(), scratch, name);
+            if (!inUse) addSavedDate(programFolder(), date, name);
+        }))
+        return false;
+    // Warned only once the lock is free: the recorder waits for it, so a box
+    // shown under it would hold the counting up.
+    if (inUse) warn(window, textid::nameInUseWarning);
+    return true;
+}
+
+bool tryRemove(const std::u16string& name)
+{
+    return tryDatabase([&] { deleteSavedDate(programFolder(), name); });
+}
+
+// True when the window may close now; false while the action waits for the file.
+bool addDateFromForm(HWND window)
 {
     const std::u16string name = trimmedDateName(typedName());
     switch (checkDateName(name, loadedPeriodTexts())) {
-    case DateNameVerdict::empty: warn(window, textid::emptyNameWarning); return;
-    case DateNameVerdict::fixedPeriod: warn(window, textid::nameInUseWarning); return;
+    case DateNameVerdict::empty: warn(window, textid::emptyNameWarning); return true;
+    case DateNameVerdict::fixedPeriod: warn(window, textid::nameInUseWarning); return true;
     case DateNameVerdict::accepted: break;
-    }
-    bool inUse;
-    {
-        DbMutexLock lock;
-        DateTime scratch;
-        inUse = findSavedDate(programFolder(), scratch, name);
-    }
-    // Warned only once the lock is free: recorders wait for it, and a quit
-    // waits for the recorders, so a box shown under it would hold them all.
-    if (inUse) {
-        warn(window, textid::nameInUseWarning);
-        return;
     }
     const DateTime day = pickerValue(dayPicker, u"170");
     const DateTime time = pickerValue(timePicker, u"172");
     const bool withTime = SendMessageW(dateTimeRadio, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    DbMutexLock lock;
-    addSavedDate(programFolder(), savedDateFrom(day, time, withTime), name);
+    const DateTime date = savedDateFrom(day, time, withTime);
+    if (tryAdd(window, date, name)) return true;
+    waiting.action = Action::add;
+    waiting.date = date;
+    waiting.name = name;
+    return false;
 }
 
-void deleteDateFromForm(HWND window)
+bool deleteDateFromForm(HWND window)
 {
     if (SendMessageW(savedNamesCombo, CB_GETCOUNT, 0, 0) < 1) {
         warn(window, textid::nothingToDeleteWarning);
-        return;
+        return true;
     }
     // The entry's whole text: a name saved by another program may be longer
     // than the name field allows.
     const std::u16string name = selectedComboText(savedNamesCombo);
-    DbMutexLock lock;
-    deleteSavedDate(programFolder(), name);
+    if (tryRemove(name)) return true;
+    waiting.action = Action::remove;
+    waiting.name = name;
+    return false;
 }
 
 int selectedTab(const char16_t* failLine)
@@ -207,11 +273,42 @@ int selectedTab(const char16_t* failLine)
 
 void acceptDates(HWND window)
 {
-    if (selectedTab(u"197") == 0)
-        addDateFromForm(window);
-    else
-        deleteDateFromForm(window);
-    DestroyWindow(window);
+    if (waiting.action != Action::none) return; // one action at a time
+    const bool done = selectedTab(u"197") == 0 ? addDateFromForm(window) : deleteDateFromForm(window);
+    if (done) {
+        DestroyWindow(window);
+        return;
+    }
+    waiting.since = GetTickCount64();
+    EnableWindow(acceptDatesButton, FALSE);
+    waitForOtherProgram(window);
+}
+
+// Another try at what waits for the file.
+void onRetry(HWND window)
+{
+    if (waiting.namesToLoad && tryDatabase([] { loadSavedDateNames(savedNamesCombo); })) {
+        waiting.namesToLoad = false;
+        selectFirstSavedName();
+    }
+    if (waiting.action != Action::none) {
+        const bool done = waiting.action == Action::add ? tryAdd(window, waiting.date, waiting.name)
+                                                        : tryRemove(waiting.name);
+        if (done) {
+            DestroyWindow(window);
+            return;
+        }
+        if (GetTickCount64() - waiting.since >= actionPatience) {
+            const textid::Id warning
+                = waiting.action == Action::add ? textid::dateNotSavedBusy : textid::dateNotDeletedBusy;
+            waiting.action = Action::none;
+            endWaiting(window);
+            warn(window, warning);
+            DestroyWindow(window);
+            return;
+        }
+    }
+    if (!waiting.namesToLoad && waiting.action == Action::none) endWaiting(window);
 }
 
 LRESULT onNotify(const NMHDR& header)
@@ -245,6 +342,12 @@ LRESULT CALLBACK savedDatesWndProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_DESTROY: PostQuitMessage(0); return 0; // wakes the window's own loop
     case WM_NOTIFY: return onNotify(*reinterpret_cast<const NMHDR*>(lParam));
     case WM_COMMAND: return onCommand(window, wParam);
+    case WM_TIMER:
+        if (wParam == retryTimer) {
+            onRetry(window);
+            return 0;
+        }
+        break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

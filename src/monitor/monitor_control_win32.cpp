@@ -3,6 +3,7 @@
 #include "common/fatal_report.h"
 #include "monitor/monitor_control.h"
 #include "monitor/monitor_thread_win32.h"
+#include "monitor/recorder_win32.h"
 
 namespace {
 
@@ -15,17 +16,17 @@ HANDLE monitorHandle = nullptr;
 
 void startMonitor()
 {
+    startRecorder();
     stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (stopEvent == nullptr) fatalError(unit::monitorControl, u"22");
     monitorHandle = CreateThread(nullptr, 0, monitorThread, &stopEvent, 0, nullptr);
     if (monitorHandle == nullptr) fatalError(unit::monitorControl, u"25");
 }
 
-void stopMonitor()
+void stopMonitor(std::chrono::milliseconds writeLimit)
 {
     SetEvent(stopEvent);
-    // The monitor finishes its pass and waits for its recorders, which need
-    // the database mutex: this thread must not hold it here.
+    // The monitor finishes its pass and hands its last rows to the recorder.
     DWORD code = STILL_ACTIVE;
     while (code == STILL_ACTIVE) {
         GetExitCodeThread(monitorHandle, &code);
@@ -35,4 +36,6 @@ void stopMonitor()
     CloseHandle(monitorHandle);
     stopEvent = nullptr;
     monitorHandle = nullptr;
+    // The recorder needs the database lock: this thread must not hold it here.
+    stopRecorder(writeLimit);
 }

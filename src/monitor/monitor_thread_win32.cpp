@@ -12,18 +12,11 @@
 #include "monitor/change_watch_win32.h"
 #include "monitor/job_tracking.h"
 #include "monitor/queue_reader_win32.h"
+#include "monitor/recorder_win32.h"
 #include "monitor/spooler_win32.h"
 #include "store/job_store_win32.h"
 
 namespace {
-
-// A started recorder: it owns the thread's handle and the record the thread
-// reads. Both go with the entry, which is dropped only once the thread has
-// ended.
-struct RecorderEntry {
-    std::unique_ptr<JobRecord> record;
-    ScopedHandle thread;
-};
 
 EnumOutcome enumPrintersOfSpooler(void*, std::vector<std::u16string>& names)
 {
@@ -85,35 +78,15 @@ void unwatchPrinterOfSpooler(void* context, const std::u16string& printer)
     contextOf(context).watches.unwatch(printer);
 }
 
-void startRecorder(std::vector<RecorderEntry>& recorders, JobRecord&& job)
+// The finished jobs' rows go to the recorder's queue: the monitor never
+// waits for the database.
+void handOver(std::vector<JobRecord>& finished)
 {
-    // Room first: once the thread runs, nothing may fail and free its record.
-    recorders.reserve(recorders.size() + 1);
-    auto record = std::make_unique<JobRecord>(std::move(job));
-    ScopedHandle thread(CreateThread(nullptr, 0, recorderThread, record.get(), 0, nullptr));
-    if (!thread) fatalError(unit::monitorThread, u"167");
-    recorders.push_back({std::move(record), std::move(thread)});
-}
-
-void reapRecorders(std::vector<RecorderEntry>& recorders)
-{
-    std::erase_if(recorders, [](RecorderEntry& entry) {
-        DWORD code = STILL_ACTIVE;
-        return GetExitCodeThread(entry.thread.get(), &code) && code != STILL_ACTIVE;
-    });
-}
-
-// Rows already handed to recorders are written before the monitor ends.
-void waitForRecorders(std::vector<RecorderEntry>& recorders)
-{
-    for (RecorderEntry& entry : recorders) WaitForSingleObject(entry.thread.get(), INFINITE);
-    recorders.clear();
-}
-
-void startRecorders(std::vector<RecorderEntry>& recorders, std::vector<JobRecord>& finished)
-{
-    for (JobRecord& job : finished) startRecorder(recorders, std::move(job));
+    std::vector<JobRow> rows;
+    rows.reserve(finished.size());
+    for (const JobRecord& job : finished) rows.push_back(jobRowOf(job, systemTimeToLocal));
     finished.clear();
+    queueRows(std::move(rows));
 }
 
 // A handle that stays signalled without changes must not turn the pause into
@@ -124,8 +97,7 @@ constexpr int readsPerPause = 64;
 // handles (the first MAXIMUM_WAIT_OBJECTS - 1 of them; the others are read
 // before their printer's next poll). A signalled handle is read at once and
 // its finished jobs go to recorders. True when a stop came.
-bool waitBetweenPasses(MonitorState& state, const SpoolerReads& spooler, MonitorContext& context,
-    DWORD pause, std::vector<RecorderEntry>& recorders)
+bool waitBetweenPasses(MonitorState& state, const SpoolerReads& spooler, MonitorContext& context, DWORD pause)
 {
     const ULONGLONG deadline = GetTickCount64() + pause;
     for (int reads = 0;; ++reads) {
@@ -134,7 +106,8 @@ bool waitBetweenPasses(MonitorState& state, const SpoolerReads& spooler, Monitor
         std::vector<HANDLE> handles{context.stopEvent};
         std::vector<std::size_t> printers;
         for (std::size_t i = 0; i < state.printers.size() && handles.size() < MAXIMUM_WAIT_OBJECTS; ++i) {
-            HANDLE change = state.printers[i].watched ? context.watches.handleOf(state.printers[i].name) : nullptr;
+            HANDLE change
+                = state.printers[i].watched ? context.watches.handleOf(state.printers[i].name) : nullptr;
             if (change == nullptr) continue;
             handles.push_back(change);
             printers.push_back(i);
@@ -145,8 +118,9 @@ bool waitBetweenPasses(MonitorState& state, const SpoolerReads& spooler, Monitor
         if (result == WAIT_OBJECT_0) return true;
         if (result > WAIT_OBJECT_0 && result < WAIT_OBJECT_0 + handles.size()) {
             std::vector<JobRecord> finished;
-            readPrinterChanges(state, spooler, printers[result - WAIT_OBJECT_0 - 1], GetTickCount64(), finished);
-            startRecorders(recorders, finished);
+            readPrinterChanges(
+                state, spooler, printers[result - WAIT_OBJECT_0 - 1], GetTickCount64(), finished);
+            handOver(finished);
             continue;
         }
         // The pause is over; a failed wait sleeps it out on the stop event alone.
@@ -156,19 +130,6 @@ bool waitBetweenPasses(MonitorState& state, const SpoolerReads& spooler, Monitor
 }
 
 } // namespace
-
-DWORD WINAPI recorderThread(void* record)
-{
-    DbMutexLock lock;
-    // Once a fatal report is on screen the process ends when it is
-    // dismissed; the row would be written under nobody's lock.
-    if (!lock.owned() && fatalReportBegun()) return 1;
-    // Any other failed wait still records: losing the row would be worse
-    // than an unguarded write, and the store's own busy retry covers a
-    // collision.
-    recordJob(*static_cast<const JobRecord*>(record));
-    return 1;
-}
 
 DWORD WINAPI monitorThread(void* stopEventVariable)
 {
@@ -185,27 +146,24 @@ DWORD WINAPI monitorThread(void* stopEventVariable)
     spooler.unwatchPrinter = unwatchPrinterOfSpooler;
 
     MonitorState state;
-    std::vector<RecorderEntry> recorders;
     std::vector<JobRecord> finished;
     std::uint32_t pacingMark = 0;
     while (WaitForSingleObject(context.stopEvent, 0) != WAIT_OBJECT_0) {
-        reapRecorders(recorders);
         // The 64-bit tick: the memory of recorded jobs spans a day, and the
         // 32-bit counter wraps every 49.7 days.
         PassOutcome pass = runPass(state, spooler, GetTickCount64(), finished);
-        startRecorders(recorders, finished);
+        handOver(finished);
         if (pass.stopped) break;
         // Waiting on the stop event rather than sleeping lets a quit end the
         // pause at once; waiting on the change handles too reads each change
         // as it comes.
         DWORD pause = pauseAfterPass(pass.busy, pacingMark, GetTickCount());
-        if (waitBetweenPasses(state, spooler, context, pause, recorders)) break;
+        if (waitBetweenPasses(state, spooler, context, pause)) break;
     }
     // The jobs that left before the stop and that only the notifications
     // have told of are recorded too; jobs still queued are not.
     readAllChanges(state, spooler, GetTickCount64(), finished);
-    startRecorders(recorders, finished);
+    handOver(finished);
     unwatchAll(state, spooler);
-    waitForRecorders(recorders);
     return 0;
 }

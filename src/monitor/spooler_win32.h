@@ -1,9 +1,9 @@
 // The print spooler calls of the monitor thread, chosen at link time: the
 // program links the real spooler (spooler_winspool_win32.cpp); the unit tests
 // bring their own. (A scenario is played to the unmodified program by a
-// scripted winspool.drv instead, see sim/scripted_winspool_win32.cpp.) All follow winspool's contract: results go into the
-// caller's buffer, and a buffer too small fails with ERROR_INSUFFICIENT_BUFFER
-// and the size needed.
+// scripted winspool.drv instead, see sim/scripted_winspool_win32.cpp.) All follow winspool's contract:
+// results go into the caller's buffer, and a buffer too small fails with ERROR_INSUFFICIENT_BUFFER and the
+// size needed.
 #pragma once
 
 #include <windows.h>
@@ -19,6 +19,7 @@ BOOL spoolClosePrinter(HANDLE printer);
 // (INVALID_HANDLE_VALUE when the spooler cannot give one), the changes it
 // holds, its release, and the release of what a read handed out.
 HANDLE spoolFindFirstChange(HANDLE printer, DWORD filter, PRINTER_NOTIFY_OPTIONS* options);
-BOOL spoolFindNextChange(HANDLE change, DWORD* what, PRINTER_NOTIFY_OPTIONS* options, PRINTER_NOTIFY_INFO** info);
+BOOL spoolFindNextChange(
+    HANDLE change, DWORD* what, PRINTER_NOTIFY_OPTIONS* options, PRINTER_NOTIFY_INFO** info);
 BOOL spoolFindCloseChange(HANDLE change);
 BOOL spoolFreeNotifyInfo(PRINTER_NOTIFY_INFO* info);

@@ -35,7 +35,8 @@ HANDLE spoolFindFirstChange(HANDLE printer, DWORD filter, PRINTER_NOTIFY_OPTIONS
     return FindFirstPrinterChangeNotification(printer, filter, 0, options);
 }
 
-BOOL spoolFindNextChange(HANDLE change, DWORD* what, PRINTER_NOTIFY_OPTIONS* options, PRINTER_NOTIFY_INFO** info)
+BOOL spoolFindNextChange(
+    HANDLE change, DWORD* what, PRINTER_NOTIFY_OPTIONS* options, PRINTER_NOTIFY_INFO** info)
 {
     return FindNextPrinterChangeNotification(change, what, options, reinterpret_cast<void**>(info));
 }

@@ -9,9 +9,11 @@
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
 #include "monitor/monitor_control.h"
+#include "monitor/recorder_win32.h"
 #include "shell/secondary_windows_win32.h"
 #include "shell/statistics_view_win32.h"
 #include "shell/tray_icon_win32.h"
+#include "store/database_worker_win32.h"
 
 namespace {
 
@@ -119,6 +121,10 @@ LRESULT onTrayCallback(HWND window, WPARAM wParam, LPARAM lParam)
 LRESULT onCreate(HWND window)
 {
     startTrayIcon(window);
+    // The file is prepared off this thread: a large file of an earlier
+    // version takes minutes. The monitor counts from the start meanwhile; its
+    // rows wait until the file is ready.
+    startDatabaseWorker([window] { PostMessageW(window, shell::databaseStatusMsg, 0, 0); }, allowRecording);
     startMonitor();
     // Fills the period list and runs the first query, so the view holds data
     // before the user first opens it.
@@ -131,6 +137,23 @@ LRESULT onNotify(HWND window, WPARAM wParam, LPARAM lParam)
     const auto& header = *reinterpret_cast<const NMHDR*>(lParam);
     if (handleStatisticsNotify(window, header)) return 0;
     return DefWindowProcW(window, WM_NOTIFY, wParam, lParam);
+}
+
+// The file's preparation moved on: the view shows how far, and its figures
+// once the file is ready. A pending file that could not be read was set
+// aside: the user is told, once.
+void onDatabaseStatus(HWND window)
+{
+    static bool toldOfPendingFile = false;
+    DatabaseWorkerStatus status = databaseWorkerStatus();
+    showDatabaseStatus(status);
+    if (!status.pendingSetAsideAs.empty() && !toldOfPendingFile) {
+        toldOfPendingFile = true;
+        std::u16string text = getText(textid::pendingFileSetAside);
+        text += u"\r\n\r\n";
+        text += status.pendingSetAsideAs;
+        MessageBoxW(window, wide(text.c_str()), wide(getText(textid::mainTitle)), MB_OK | MB_ICONWARNING);
+    }
 }
 
 // While a fatal report is on screen (another thread failed) nothing new
@@ -165,8 +188,12 @@ HMENU buildMainMenu()
 void quitProgram(HWND window)
 {
     removeTrayIcon(window);
-    // Blocks until the monitor thread and its recorders have ended, so that
-    // the database lock can be closed when the window goes.
+    // A preparation under way is stopped first (it is rolled back and done
+    // again at the next start), so that what the monitor finished can be written.
+    stopDatabaseWorker();
+    // Blocks until the monitor thread has ended and its rows are written (or
+    // kept in the pending file), so that the database lock can be closed when
+    // the window goes.
     stopMonitor();
     DestroyWindow(window);
     quitting = true;
@@ -182,11 +209,20 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_COMMAND: return onCommand(window, wParam, lParam);
     case WM_CLOSE: ShowWindow(window, SW_HIDE); return 0; // closing only sends it back to the tray
     case WM_CREATE: return onCreate(window);
-    case WM_TIMER: onTrayTimer(window); return 0;
+    case WM_TIMER:
+        if (wParam == refreshRetryTimer)
+            refreshStatistics();
+        else
+            onTrayTimer(window);
+        return 0;
     case WM_NOTIFY: return onNotify(window, wParam, lParam);
     case WM_CONTEXTMENU:
         if (handleStatisticsContextMenu(window, wParam, lParam)) return 0;
         break;
+    }
+    if (message == shell::databaseStatusMsg) {
+        onDatabaseStatus(window);
+        return 0;
     }
     // Registered at run time, so it cannot be a case label.
     if (message == taskbarCreatedMessage() && message != 0) {

@@ -19,6 +19,10 @@ inline constexpr std::int16_t mainWindowHeight = 2 * ::layoutUnit + 300;
 inline constexpr int largeIconId = 9999;  // 32 x 32, 16 colours
 inline constexpr int smallIconId = 10000; // 16 x 16, 256 colours; also the tray icon
 
+// Posted by the database's worker thread whenever its status changes (the
+// file's preparation advanced or ended).
+inline constexpr UINT databaseStatusMsg = WM_APP + 1;
+
 } // namespace shell
 
 HMENU buildMainMenu();

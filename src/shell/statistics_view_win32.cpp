@@ -4,12 +4,16 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "common/database_lock_win32.h"
 #include "common/date_time_win32.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
+#include "common/window_helpers_win32.h"
 #include "shell/main_window_win32.h"
 #include "shell/statistics_view.h"
 #include "shell/statistics_view_win32.h"
@@ -17,6 +21,18 @@
 #include "store/job_store_win32.h"
 
 namespace {
+
+using namespace std::chrono_literals;
+
+// The interface waits this long at most for the program's lock and for a
+// file another program holds; then it says what it waits for and tries
+// again on a timer.
+constexpr DWORD interfaceLockWait = 100;
+constexpr auto interfaceFileWait = 100ms;
+constexpr UINT retryEvery = 1000;
+
+HWND mainWindowOfView = nullptr;
+DatabaseWorkerStatus databaseStatus;
 
 constexpr int controlTextLimit = 269; // terminator included
 
@@ -83,13 +99,6 @@ void chooseByPeriod(bool byPeriod)
     SendMessageW(dateRadio, BM_SETCHECK, byPeriod ? BST_UNCHECKED : BST_CHECKED, 0);
 }
 
-std::u16string windowText(HWND window)
-{
-    wchar_t text[controlTextLimit + 3] = {};
-    SendMessageW(window, WM_GETTEXT, controlTextLimit, reinterpret_cast<LPARAM>(text));
-    return utf16(text);
-}
-
 // Reads the start date the controls select; the caller holds the database lock.
 DateTime chosenStart()
 {
@@ -98,7 +107,8 @@ DateTime chosenStart()
     DateTime start = fromSystemTime(now);
 
     if (isChecked(periodRadio)) {
-        std::u16string name = windowText(periodCombo);
+        // The entry's whole text: a name saved by another program may be of any length.
+        std::u16string name = selectedComboText(periodCombo);
         DateTime saved = start;
         bool found = findSavedDate(programFolder(), saved, name);
         start = periodStart(
@@ -133,8 +143,35 @@ void moveControl(HWND control, const ControlRect& r, const char16_t* failLine)
 
 } // namespace
 
+// A line in place of the figures: what the view waits for.
+void showNotice(std::u16string text)
+{
+    SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.pszText = wide(text.data());
+    SendMessageW(statsList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+void showPreparation(const DatabaseWorkerStatus& status)
+{
+    std::u16string text = getText(
+        status.step == PreparationStep::indexes ? textid::buildingIndexes : textid::preparingTotals);
+    char percent[16];
+    int length = std::snprintf(percent, sizeof percent, " %d %%", status.percent);
+    text.append(percent, percent + std::max(length, 0));
+    showNotice(std::move(text));
+}
+
+void waitForOtherProgram()
+{
+    showNotice(getText(textid::waitingForDatabase));
+    SetTimer(mainWindowOfView, refreshRetryTimer, retryEvery, nullptr);
+}
+
 void createStatisticsControls(HWND mainWindow)
 {
+    mainWindowOfView = mainWindow;
     HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     if (font == nullptr) fatalError(unit::shell, u"400");
     groupBox = createControl(mainWindow, L"Button", getText(textid::startChoiceGroup),
@@ -164,10 +201,15 @@ void fillPeriodCombo()
         if (SendMessageW(periodCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(getText(id)))) == CB_ERR)
             fatalError(unit::shell, u"420");
     {
-        // Listing the names reads the file while a recorder may be writing to
-        // it: take the lock like every other access of the view.
-        DbMutexLock lock;
-        appendSavedDateNames(periodCombo);
+        // Listing the names reads the file while the recorder may be writing
+        // to it: take the lock like every other access of the view, briefly.
+        // Names that cannot be read now come with the next refill.
+        DbMutexLock lock(interfaceLockWait);
+        try {
+            BusyLimit limit(interfaceFileWait);
+            if (lock.owned()) appendSavedDateNames(periodCombo);
+        } catch (const DatabaseBusy&) {
+        }
     }
     if (SendMessageW(periodCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalError(unit::shell, u"421");
     refreshStatistics();
@@ -175,11 +217,42 @@ void fillPeriodCombo()
 
 void refreshStatistics()
 {
-    DbMutexLock lock;
-    if (!lock.owned()) return; // the list stays as it was
-    shownSince = chosenStart();
-    shownGrouping = chosenGrouping();
-    queryStatisticsIntoList(statsList, shownSince, shownGrouping);
+    KillTimer(mainWindowOfView, refreshRetryTimer);
+    if (fatalReportBegun()) return; // the list stays as it was
+    if (!databaseStatus.prepared) {
+        showPreparation(databaseStatus); // the figures come when the file is ready
+        return;
+    }
+    DbMutexLock lock(interfaceLockWait);
+    if (!lock.owned()) {
+        waitForOtherProgram();
+        return;
+    }
+    try {
+        BusyLimit limit(interfaceFileWait);
+        shownSince = chosenStart();
+        shownGrouping = chosenGrouping();
+        if (!quickStatisticsIntoList(statsList, shownSince, shownGrouping)) {
+            // Another program left the totals in doubt: the worker counts them.
+            databaseStatus.prepared = false;
+            databaseStatus.step = PreparationStep::totals;
+            databaseStatus.percent = 0;
+            requestPreparation();
+            showPreparation(databaseStatus);
+        }
+    } catch (const DatabaseBusy&) {
+        waitForOtherProgram();
+    }
+}
+
+void showDatabaseStatus(const DatabaseWorkerStatus& status)
+{
+    const bool becameReady = status.prepared && !databaseStatus.prepared;
+    databaseStatus = status;
+    if (becameReady)
+        refreshStatistics();
+    else if (!status.prepared)
+        showPreparation(status);
 }
 
 void layoutStatisticsView(HWND mainWindow)

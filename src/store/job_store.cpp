@@ -29,10 +29,11 @@ constexpr int savedDateBusyRetries = 5000 / 90;
 // Makes the call while it is busy, but at most `retries` more times.
 template <typename Call> int whileBusyAtMost(int retries, Call&& call)
 {
+    const auto since = std::chrono::steady_clock::now();
     for (;;) {
         int result = call();
         if (!isBusy(result) || retries-- == 0) return result;
-        std::this_thread::sleep_for(busyWait);
+        std::this_thread::sleep_for(busyPause(since));
     }
 }
 
@@ -148,6 +149,52 @@ void finishSavedDates(Statement statement, Database db)
 
 } // namespace
 
+namespace store {
+
+void ensureIndexes(sqlite3* db)
+{
+    bool indexFound[std::size(storeIndexes)] = {};
+    bool indexOutdated[std::size(storeIndexes)] = {};
+    bool retiredOutdated[std::size(retiredIndexes)] = {};
+    {
+        Statement query = prepare(db, schemaQuery, u"215");
+        while (step(query.get(), u"215") == SQLITE_ROW) {
+            std::u16string name = columnText(query.get(), 0);
+            for (std::size_t i = 0; i < std::size(storeIndexes); ++i) {
+                if (name != storeIndexes[i].name) continue;
+                indexFound[i] = true;
+                indexOutdated[i] = isExpressionIndex(columnText(query.get(), 1));
+            }
+            for (std::size_t i = 0; i < std::size(retiredIndexes); ++i)
+                if (name == retiredIndexes[i])
+                    retiredOutdated[i] = isExpressionIndex(columnText(query.get(), 1));
+        }
+    }
+    auto drop = [&](const char16_t* name) {
+        tryIndexStatement(db, std::u16string(u"drop index if exists ") + name + u";");
+    };
+    for (std::size_t i = 0; i < std::size(storeIndexes); ++i) {
+        if (indexOutdated[i]) drop(storeIndexes[i].name);
+        if (!indexFound[i] || indexOutdated[i]) tryIndexStatement(db, createIndexStatement(storeIndexes[i]));
+    }
+    for (std::size_t i = 0; i < std::size(retiredIndexes); ++i)
+        if (retiredOutdated[i]) drop(retiredIndexes[i]);
+}
+
+int missingIndexes(sqlite3* db)
+{
+    int missing = static_cast<int>(std::size(storeIndexes));
+    Statement query = prepare(db, schemaQuery, u"215");
+    while (step(query.get(), u"215") == SQLITE_ROW) {
+        std::u16string name = columnText(query.get(), 0);
+        for (const IndexDefinition& index : storeIndexes)
+            if (name == index.name && !isExpressionIndex(columnText(query.get(), 1))) --missing;
+    }
+    return missing;
+}
+
+} // namespace store
+
 // ---- connection ------------------------------------------------------------------------------------
 
 void DatabaseCloser::operator()(sqlite3* connection) const
@@ -169,7 +216,7 @@ std::u16string jobDatabasePath(const std::u16string& folder)
     return path + databaseFileName;
 }
 
-Database openJobDatabase(const std::u16string& folder)
+Database openJobDatabase(const std::u16string& folder, SchemaWork work)
 {
     const std::u16string path = jobDatabasePath(folder);
     Database db;
@@ -183,39 +230,19 @@ Database openJobDatabase(const std::u16string& folder)
     if (result != SQLITE_OK) storeFailure(u"205");
 
     bool jobsFound = false, datesFound = false;
-    bool indexFound[std::size(storeIndexes)] = {};
-    bool indexOutdated[std::size(storeIndexes)] = {};
-    bool retiredOutdated[std::size(retiredIndexes)] = {};
     {
         Statement query = prepare(db.get(), schemaQuery, u"215");
         while (step(query.get(), u"215") == SQLITE_ROW) {
             std::u16string name = columnText(query.get(), 0);
             if (name == jobsTableName) jobsFound = true;
             if (name == datesTableName) datesFound = true;
-            for (std::size_t i = 0; i < std::size(storeIndexes); ++i) {
-                if (name != storeIndexes[i].name) continue;
-                indexFound[i] = true;
-                indexOutdated[i] = isExpressionIndex(columnText(query.get(), 1));
-            }
-            for (std::size_t i = 0; i < std::size(retiredIndexes); ++i)
-                if (name == retiredIndexes[i])
-                    retiredOutdated[i] = isExpressionIndex(columnText(query.get(), 1));
         }
     }
     if (!jobsFound || !datesFound) {
         runSchemaStatement(db.get(), createJobsTable, u"252", u"260");
         runSchemaStatement(db.get(), createDatesTable, u"277", u"285");
     }
-    auto drop = [&](const char16_t* name) {
-        tryIndexStatement(db.get(), std::u16string(u"drop index if exists ") + name + u";");
-    };
-    for (std::size_t i = 0; i < std::size(storeIndexes); ++i) {
-        if (indexOutdated[i]) drop(storeIndexes[i].name);
-        if (!indexFound[i] || indexOutdated[i])
-            tryIndexStatement(db.get(), createIndexStatement(storeIndexes[i]));
-    }
-    for (std::size_t i = 0; i < std::size(retiredIndexes); ++i)
-        if (retiredOutdated[i]) drop(retiredIndexes[i]);
+    if (work == SchemaWork::tablesAndIndexes) ensureIndexes(db.get());
     return db;
 }
 
@@ -276,23 +303,31 @@ std::int64_t jobPageCount(const JobRecord& job)
     return pages * copies;
 }
 
+JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal)
+{
+    JobRow row;
+    if (!toLocal || !toLocal(job.submitted, row.submitted)) row.submitted = job.submitted;
+    row.user = job.userName.value_or(u"");
+    row.machine = job.machineName.value_or(u"");
+    row.printer = job.printerName.value_or(u"");
+    row.pages = jobPageCount(job);
+    return row;
+}
+
+void recordRows(const std::u16string& folder, const std::vector<JobRow>& rows)
+{
+    if (rows.empty()) return;
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    // One transaction: every row or, should the file stay busy, none.
+    beginWriting(db.get());
+    insertJobRows(db.get(), rows);
+    commitWriting(db.get());
+    closeJobDatabase(std::move(db));
+}
+
 void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal)
 {
-    DateTime local = job.submitted;
-    if (!toLocal || !toLocal(job.submitted, local)) local = job.submitted;
-
-    Database db = openJobDatabase(folder);
-    Statement insert = prepare(db.get(),
-        u"insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values (?,?,?,?,?);",
-        u"158");
-    bindText(insert.get(), 1, formatDateTimeText(local), u"158");
-    bindText(insert.get(), 2, job.userName.value_or(u""), u"158");
-    bindText(insert.get(), 3, job.machineName.value_or(u""), u"158");
-    bindText(insert.get(), 4, job.printerName.value_or(u""), u"158");
-    if (sqlite3_bind_int64(insert.get(), 5, jobPageCount(job)) != SQLITE_OK) storeFailure(u"158");
-    if (step(insert.get(), u"166") != SQLITE_DONE) storeFailure(u"166");
-    insert.reset();
-    closeJobDatabase(std::move(db));
+    recordRows(folder, {jobRowOf(job, toLocal)});
 }
 
 // ---- statistics ------------------------------------------------------------------------------------
@@ -377,6 +412,17 @@ std::u16string narrowedStatisticsText(const std::u16string& column)
 }
 
 } // namespace
+
+bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    std::vector<StatisticsRow> kept;
+    if (statisticsFromReadyTotals(db.get(), since, column, kept) != QuickAnswer::answered) return false;
+    closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
+    for (const StatisticsRow& row : kept) onRow(row);
+    return true;
+}
 
 void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow)

@@ -5,10 +5,12 @@
 // list view and combo box fills live in job_store_win32.h.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/date_time.h"
 #include "common/job_record.h"
@@ -16,6 +18,30 @@
 struct sqlite3;
 
 inline constexpr char16_t databaseFileName[] = u"pgwarden.db";
+
+// ---- waiting for another program ----------------------------------------------------
+
+// Thrown by a store operation that found the file held by another connection
+// for longer than the calling thread allows (BusyLimit). Every statement and
+// connection of the operation is released on the way out, and nothing it
+// began is kept: the caller may try the whole operation again later.
+struct DatabaseBusy { };
+
+// For its scope, each time one of the calling thread's store operations finds
+// the file held by another connection, it waits at most this long for it,
+// then throws DatabaseBusy. Without one it waits as long as it takes. A limit
+// inside another keeps the shorter of the two.
+class BusyLimit {
+public:
+    explicit BusyLimit(std::chrono::milliseconds limit);
+    ~BusyLimit();
+    BusyLimit(const BusyLimit&) = delete;
+    BusyLimit& operator=(const BusyLimit&) = delete;
+
+private:
+    std::chrono::milliseconds outer_;
+    bool hadOuter_;
+};
 
 // ---- connection -----------------------------------------------------------------
 
@@ -26,10 +52,16 @@ struct DatabaseCloser {
 };
 using Database = std::unique_ptr<sqlite3, DatabaseCloser>;
 
+// What an opening does to the schema. Building an index on a large file of
+// an earlier version takes minutes, so only the file's preparation does it;
+// the program's other operations make the tables of a new file and no more.
+enum class SchemaWork { tablesAndIndexes, tablesOnly };
+
 // Opens "pgwarden.db" in the folder (with or without a trailing separator),
-// creating the file, its two tables and its indexes when they are missing,
-// and dropping indexes on expressions that older SQLite versions cannot read.
-Database openJobDatabase(const std::u16string& folder);
+// creating the file and its two tables when they are missing, and with
+// tablesAndIndexes its indexes too, dropping indexes on expressions that
+// older SQLite versions cannot read.
+Database openJobDatabase(const std::u16string& folder, SchemaWork work = SchemaWork::tablesAndIndexes);
 // Checked close: a failure is fatal ("314").
 void closeJobDatabase(Database db);
 
@@ -57,8 +89,22 @@ using LocalTimeConverter = bool (*)(const DateTime& utc, DateTime& local);
 // PagesPrinted, or TotalPages when that is 0, times the device mode's copies
 // when it carries them (fewer than one copy counts as one).
 std::int64_t jobPageCount(const JobRecord& job);
-// Inserts the job's row into tbTrabajos. Waits as long as another connection
-// holds the file; other failures are fatal ("158" compile, "166" step).
+
+// The row a finished job gives: all a job waiting to be written needs.
+struct JobRow {
+    DateTime submitted; // local time
+    std::u16string user, machine, printer;
+    std::int64_t pages = 0;
+
+    friend bool operator==(const JobRow&, const JobRow&) = default;
+};
+JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal);
+
+// Inserts the rows into tbTrabajos in one transaction, in their order: all of
+// them or, when the file stays busy past the thread's BusyLimit, none.
+// Other failures are fatal ("158" compile, "166" step).
+void recordRows(const std::u16string& folder, const std::vector<JobRow>& rows);
+// One job's row, the same way.
 void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal);
 
 // ---- statistics ---------------------------------------------------------------------
@@ -79,6 +125,12 @@ struct StatisticsRow {
 // when missing or in doubt, see month_totals.h), or from the jobs where those
 // cannot answer. Failures are fatal ("74" compile and step).
 void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow);
+// The same rows, but only when they come quickly at any file size: from the
+// kept totals, ready to be read. False, with no row given, when the totals
+// must be built or mended first (the file's worker does that), or when the
+// period holds page counts only the jobs add up exactly.
+bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow);
 
 // ---- saved dates ---------------------------------------------------------------------

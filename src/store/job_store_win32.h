@@ -18,6 +18,9 @@ void recordJob(const JobRecord& job);
 
 // Replaces the list's rows by one row per group: the group, its pages, its jobs.
 void queryStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column);
+// The same when the rows come quickly (quickStatistics); false, the list
+// untouched, when they do not.
+bool quickStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column);
 void queryStatisticsIntoList(
     HWND list, const std::u16string& folder, const DateTime& since, GroupingColumn column);
 

@@ -521,6 +521,42 @@ Reading readTotals(
 
 } // namespace
 
+bool monthTotalsReady(sqlite3* db)
+{
+    if (!tryRun(db, u"BEGIN;")) return false;
+    std::optional<TotalsState> state = readState(db);
+    tryRun(db, u"COMMIT;");
+    return state == TotalsState::ready;
+}
+
+QuickAnswer statisticsFromReadyTotals(
+    sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows)
+{
+    rows.clear();
+    if (!tryRun(db, u"BEGIN;")) return QuickAnswer::notReady;
+    if (readState(db) != TotalsState::ready) {
+        tryRun(db, u"ROLLBACK;");
+        return QuickAnswer::notReady;
+    }
+    Reading reading = readTotals(db, since, column, rows);
+    tryRun(db, u"COMMIT;");
+    if (reading == Reading::exact) {
+        ++storeCallCounts().totalsStatistics;
+        return QuickAnswer::answered;
+    }
+    rows.clear();
+    return reading == Reading::needsJobs ? QuickAnswer::needsJobs : QuickAnswer::notReady;
+}
+
+bool prepareMonthTotals(sqlite3* db)
+{
+    for (int round = 0; round < 3; ++round) {
+        if (monthTotalsReady(db)) return true;
+        if (!mend(db)) return false;
+    }
+    return monthTotalsReady(db);
+}
+
 bool statisticsFromMonthTotals(
     sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows)
 {

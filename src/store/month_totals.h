@@ -28,4 +28,15 @@ namespace store {
 bool statisticsFromMonthTotals(
     sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows);
 
+// Whether the totals may be read as they are, without building or mending.
+bool monthTotalsReady(sqlite3* db);
+// The statistics of statisticsFromMonthTotals when the totals may be read as
+// they are, and nothing is built or mended: quick at any file size.
+enum class QuickAnswer { answered, notReady, needsJobs };
+QuickAnswer statisticsFromReadyTotals(
+    sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows);
+// Builds or mends them until they may be read; false when the file cannot
+// hold them (or the work was interrupted).
+bool prepareMonthTotals(sqlite3* db);
+
 } // namespace store

@@ -39,7 +39,20 @@ constexpr int failureRetries = 20;
 
 thread_local StoreCallCounts callCounts;
 
+// The calling thread's limit on each wait for a busy file, if any.
+thread_local bool busyLimited = false;
+thread_local std::chrono::milliseconds busyLimit{0};
+
 } // namespace
+
+std::chrono::milliseconds busyPause(std::chrono::steady_clock::time_point since)
+{
+    if (!busyLimited) return busyWait;
+    const auto waited
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since);
+    if (waited >= busyLimit) throw DatabaseBusy();
+    return std::min(busyWait, busyLimit - waited + std::chrono::milliseconds(1));
+}
 
 Statement prepare(sqlite3* db, const std::u16string& text, const char16_t* failLine)
 {
@@ -99,6 +112,35 @@ void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, co
     if (!tryBindText(statement, index, text)) storeFailure(failLine);
 }
 
+void beginWriting(sqlite3* db)
+{
+    if (untilNotBusy([&] { return sqlite3_exec(db, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr); })
+        != SQLITE_OK)
+        storeFailure(u"166");
+}
+
+void commitWriting(sqlite3* db)
+{
+    if (untilNotBusy([&] { return sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr); }) != SQLITE_OK)
+        storeFailure(u"166");
+}
+
+void insertJobRows(sqlite3* db, const std::vector<JobRow>& rows)
+{
+    Statement insert = prepare(db,
+        u"insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values (?,?,?,?,?);",
+        u"158");
+    for (const JobRow& row : rows) {
+        sqlite3_reset(insert.get());
+        bindText(insert.get(), 1, formatDateTimeText(row.submitted), u"158");
+        bindText(insert.get(), 2, row.user, u"158");
+        bindText(insert.get(), 3, row.machine, u"158");
+        bindText(insert.get(), 4, row.printer, u"158");
+        if (sqlite3_bind_int64(insert.get(), 5, row.pages) != SQLITE_OK) storeFailure(u"158");
+        if (step(insert.get(), u"166") != SQLITE_DONE) storeFailure(u"166");
+    }
+}
+
 std::u16string columnText(sqlite3_stmt* statement, int column)
 {
     auto text = static_cast<const char16_t*>(sqlite3_column_text16(statement, column));
@@ -107,6 +149,20 @@ std::u16string columnText(sqlite3_stmt* statement, int column)
 }
 
 } // namespace store
+
+BusyLimit::BusyLimit(std::chrono::milliseconds limit)
+    : outer_(store::busyLimit)
+    , hadOuter_(store::busyLimited)
+{
+    store::busyLimit = hadOuter_ ? std::min(outer_, limit) : limit;
+    store::busyLimited = true;
+}
+
+BusyLimit::~BusyLimit()
+{
+    store::busyLimit = outer_;
+    store::busyLimited = hadOuter_;
+}
 
 StoreCallCounts& storeCallCounts()
 {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "store/job_store.h"
 
@@ -36,16 +37,23 @@ inline bool isBusy(int result)
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
-// Makes the call until the file is free. A call that is not busy returns at
-// once: the pause is only ever spent waiting for another connection.
+// The pause before a busy call is made again, for a wait that began at
+// `since`: busyWait, or less as the thread's BusyLimit runs out. Throws
+// DatabaseBusy once the wait has lasted the limit.
+std::chrono::milliseconds busyPause(std::chrono::steady_clock::time_point since);
+
+// Makes the call until the file is free, or until the thread's BusyLimit is
+// up. A call that is not busy returns at once: the pause is only ever spent
+// waiting for another connection.
 template <typename Call> int untilNotBusy(Call&& call)
 {
+    const auto since = std::chrono::steady_clock::now();
     for (;;) {
         ++storeCallCounts().waitingCalls;
         int result = call();
         if (!isBusy(result)) return result;
         ++storeCallCounts().busyAnswers;
-        std::this_thread::sleep_for(busyWait);
+        std::this_thread::sleep_for(busyPause(since));
     }
 }
 
@@ -66,6 +74,21 @@ int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable = t
 bool tryRun(sqlite3* db, const std::u16string& text);
 
 void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine);
+
+// The indexes of the jobs table, built where they are missing and rebuilt
+// where an earlier version made them on an expression; and how many of them
+// are missing now.
+void ensureIndexes(sqlite3* db);
+int missingIndexes(sqlite3* db);
+
+// A write transaction of the operation's own, begun and committed waiting as
+// the thread's BusyLimit allows. A commit that finds the file busy leaves the
+// transaction open, and the connection's close rolls it back.
+void beginWriting(sqlite3* db);
+void commitWriting(sqlite3* db);
+// The jobs' rows inserted into tbTrabajos, in order, inside the caller's
+// transaction ("158" compile, "166" step).
+void insertJobRows(sqlite3* db, const std::vector<JobRow>& rows);
 // The same, but a failure gives false instead.
 bool tryBindText(sqlite3_stmt* statement, int index, const std::u16string& text);
 // A null cell (possible in a file written by other means) reads as empty text.
