@@ -1,0 +1,232 @@
+// The program under load and under another program's lock: bursts of
+// finished jobs, a database browser holding a write transaction, a quit
+// while it does, the pending file that quit leaves, and a saved date named
+// by another program beyond what the name field allows.
+#include "driver/driver_win32.h"
+
+#include <sqlite3.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+// Another program's write transaction on the database, as a database browser
+// with unsaved changes holds one, from its creation to its end.
+class ForeignLock {
+public:
+    ForeignLock()
+    {
+        sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db_);
+        sqlite3_busy_timeout(db_, 10000);
+        bool held = sqlite3_exec(db_,
+                        "BEGIN IMMEDIATE; INSERT INTO tbFechas (fefecha, fememo) VALUES "
+                        "('2026-01-01T00:00:00.000', 'unsaved');",
+                        nullptr, nullptr, nullptr)
+            == SQLITE_OK;
+        check(held, "another program holds a write transaction on pgwarden.db");
+    }
+    ~ForeignLock() { release(); }
+    void release()
+    {
+        if (db_ == nullptr) return;
+        sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+    ForeignLock(const ForeignLock&) = delete;
+    ForeignLock& operator=(const ForeignLock&) = delete;
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+int threadCount(const Program& program)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == program.id()) ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+long rowCount()
+{
+    std::vector<std::wstring> rows = databaseRows(L"select count(*) from tbTrabajos;");
+    return rows.empty() ? -1 : std::wcstol(rows[0].c_str(), nullptr, 10);
+}
+
+bool fileThere(const std::wstring& name)
+{
+    return GetFileAttributesW((programFolder() + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A folder without a database or anything a quit left behind.
+void startAfresh()
+{
+    for (const std::wstring& name : folderNames(programFolder()))
+        if (name.starts_with(L"pgwarden") || name.starts_with(L"go"))
+            DeleteFileW((programFolder() + L"\\" + name).c_str());
+}
+
+// Lines of printing jobs first..last on printer P, each of one page.
+std::string printingJobs(int first, int last)
+{
+    std::string lines;
+    for (int id = first; id <= last; ++id)
+        lines += "job " + std::to_string(id) + " status=0x10 printed=1 user=\"u" + std::to_string(id % 17)
+            + "\" machine=\"\\\\\\\\PC" + std::to_string(id % 5) + "\"\n";
+    return lines;
+}
+
+// A tray click, answered when the main window has handled it.
+double timedClick(HWND main)
+{
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(main, trayCallbackMsg, 0, WM_LBUTTONDOWN, SMTO_NORMAL, 10000, &result);
+    QueryPerformanceCounter(&end);
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart)
+        / static_cast<double>(frequency.QuadPart);
+}
+
+// Waits for the rows while sampling the program's threads; the most seen.
+int waitForRows(const Program& program, long rows, double& seconds)
+{
+    int most = 0;
+    const ULONGLONG start = GetTickCount64();
+    waitUntil(
+        [&] {
+            most = std::max(most, threadCount(program));
+            return rowCount() >= rows;
+        },
+        120000);
+    seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
+    return most;
+}
+
+// 3,000 jobs finish in one pass, then 500 more while another program holds
+// the file for 20 s and the user clicks the tray icon every second.
+void burstsAndAForeignLock()
+{
+    startAfresh();
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"P\"\npass after=\"go-burst\"\nprinter \"P\"\n" + printingJobs(1, 3000)
+            + "pass\nprinter \"P\"\npass after=\"go-locked\"\nprinter \"P\"\n" + printingJobs(3001, 3500)
+            + "pass\nprinter \"P\"\n");
+    Program program;
+    HWND main = waitForMainWindow(program);
+    check(main != nullptr && waitForTrayIcon(main), "the program is up with its icon");
+    Sleep(1000);
+    const int idle = threadCount(program);
+    std::printf("     %d threads idle\n", idle);
+
+    writeFile(L"go-burst", "");
+    double seconds = 0;
+    int most = waitForRows(program, 3000, seconds);
+    check(rowCount() == 3000, "the 3,000 jobs of one pass are all written");
+    check(most <= idle + 10, "a burst of 3,000 jobs adds at most 10 threads");
+    std::printf(
+        "     3000 rows in %.1f s (%.0f rows/s), %d threads at most\n", seconds, 3000 / seconds, most);
+
+    {
+        ForeignLock lock;
+        writeFile(L"go-locked", "");
+        double slowest = 0;
+        most = 0;
+        for (int second = 0; second < 20; ++second) {
+            slowest = std::max(slowest, timedClick(main));
+            most = std::max(most, threadCount(program));
+            Sleep(1000);
+        }
+        check(slowest < 500, "every click is answered within 0.5 s while another program holds the file");
+        check(most <= idle + 10, "the jobs waiting for the file add at most 10 threads");
+        check(rowCount() == 3000, "nothing is written while the file is held");
+        std::printf("     under the lock: slowest click %.0f ms, %d threads at most\n", slowest, most);
+    }
+    waitForRows(program, 3500, seconds);
+    check(rowCount() == 3500, "the 500 jobs are written once the lock is gone");
+    std::printf("     the 500 rows came %.1f s after the lock went\n", seconds);
+    quitFromTheMenu(program, main);
+    check(rowCount() == 3500, "each job is one row");
+}
+
+// A quit while another program holds the file: the program ends at once and
+// keeps the jobs in the pending file, which the next start writes once.
+void quitWhileAnotherProgramHoldsTheFile()
+{
+    startAfresh();
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"P\"\npass after=\"go\"\nprinter \"P\"\n" + printingJobs(1, 200)
+            + "pass\nprinter \"P\"\n");
+    {
+        Program program;
+        HWND main = waitForMainWindow(program);
+        check(main != nullptr && waitForTrayIcon(main), "the program is up with its icon");
+        ForeignLock lock;
+        writeFile(L"go", "");
+        Sleep(2000); // the 200 jobs have finished and wait for the file
+        const ULONGLONG start = GetTickCount64();
+        PostMessageW(main, WM_COMMAND, cmdQuit, 0);
+        check(program.ends(8000), "the quit ends the program within 8 s");
+        check(program.exitCode() == 0, "with exit code 0");
+        std::printf("     the quit took %.1f s\n", static_cast<double>(GetTickCount64() - start) / 1000.0);
+        check(fileThere(L"pgwarden-pending.txt"), "the waiting jobs are kept in pgwarden-pending.txt");
+    }
+    check(rowCount() == 0, "nothing was written under the lock");
+    writeFile(L"spooler-scenario.txt", "pass\nprinter \"P\"\n");
+    for (int start = 0; start < 2; ++start) {
+        Program program;
+        HWND main = waitForMainWindow(program);
+        check(waitUntil([] { return rowCount() == 200 && !fileThere(L"pgwarden-pending.txt"); }),
+            "the next start writes the 200 jobs and removes the file");
+        Sleep(500);
+        quitFromTheMenu(program, main);
+        check(rowCount() == 200, "exactly once");
+    }
+}
+
+// A pending file cut in its second batch: set aside whole, and said so.
+void damagedPendingFile()
+{
+    startAfresh();
+    const std::string row = "2026-01-01T00:00:00.000\tana\t\\\\PC\tP\t1\n";
+    writeFile(L"pgwarden-pending.txt",
+        "Pagewarden jobs waiting to be written, format 1\n"
+        "batch 0123456789abcdef0123456789abcdef 1\n"
+            + row + "end 0123456789abcdef0123456789abcdef 00000000\n"
+            + "batch fedcba9876543210fedcba9876543210 2\n" + row);
+    writeFile(L"spooler-scenario.txt", "pass\nprinter \"P\"\n");
+    Program program;
+    HWND box = waitForMessageBox(program);
+    check(box != nullptr, "a box tells of the damaged file");
+    std::vector<std::wstring> setAside;
+    for (const std::wstring& name : folderNames(programFolder()))
+        if (name.starts_with(L"pgwarden-pending-damaged-")) setAside.push_back(name);
+    check(setAside.size() == 1 && !fileThere(L"pgwarden-pending.txt"),
+        "the file is set aside under a new name");
+    if (box != nullptr) {
+        std::vector<std::wstring> lines = messageLines(messageBoxText(box));
+        check(!lines.empty() && lines[0] == texts[1420000], "the box says what happened (text 1420000)");
+        check(!setAside.empty() && lines.back() == setAside[0], "and names the file as it is now");
+        dismissMessageBox(box);
+    }
+    HWND main = waitForMainWindow(program);
+    Sleep(1000);
+    check(rowCount() == 0, "none of its jobs is written, not even the whole first batch");
+    quitFromTheMenu(program, main);
+}
+
+const bool registered = addScenario(L"load-bursts-and-lock", burstsAndAForeignLock)
+    && addScenario(L"load-quit-under-lock", quitWhileAnotherProgramHoldsTheFile)
+    && addScenario(L"load-damaged-pending", damagedPendingFile);
+
+} // namespace
