@@ -1,0 +1,11 @@
+// The program as a service: the same monitor and recorders as the tray
+// program, writing the same pgwarden.db beside the program, started and
+// stopped by the service manager. Nothing it does shows a window.
+#pragma once
+
+// Before anything else of a service run: its fatal reports go to its log
+// and the event log, never to a box.
+void prepareServiceReports();
+// The service manager's dispatcher; returns once the service has stopped,
+// with the process's exit code.
+int runService();
