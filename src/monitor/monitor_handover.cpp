@@ -114,9 +114,9 @@ constexpr std::array<TextField, 10> jobTexts = {&JobRecord::printerName, &JobRec
     &JobRecord::userName, &JobRecord::document, &JobRecord::notifyName, &JobRecord::datatype,
     &JobRecord::printProcessor, &JobRecord::parameters, &JobRecord::driverName, &JobRecord::statusText};
 using NumberField = std::uint32_t JobRecord::*;
-constexpr std::array<NumberField, 10> jobNumbers = {&JobRecord::jobId, &JobRecord::dmFields, &JobRecord::status,
-    &JobRecord::priority, &JobRecord::position, &JobRecord::startTime, &JobRecord::untilTime,
-    &JobRecord::totalPages, &JobRecord::size, &JobRecord::time};
+constexpr std::array<NumberField, 10> jobNumbers = {&JobRecord::jobId, &JobRecord::dmFields,
+    &JobRecord::status, &JobRecord::priority, &JobRecord::position, &JobRecord::startTime,
+    &JobRecord::untilTime, &JobRecord::totalPages, &JobRecord::size, &JobRecord::time};
 // jobTexts (a byte each when absent), jobNumbers, pagesPrinted, copies,
 // the device-mode flag and the submission time.
 constexpr std::size_t smallestJob = jobTexts.size() + 4 * jobNumbers.size() + 4 + 2 + 1 + 16;
@@ -192,7 +192,8 @@ std::string encodeMonitorState(const MonitorState& state, std::uint64_t now, std
     return out.take();
 }
 
-bool decodeMonitorState(std::string_view bytes, std::uint64_t now, std::uint64_t wallClock, MonitorState& state)
+bool decodeMonitorState(
+    std::string_view bytes, std::uint64_t now, std::uint64_t wallClock, MonitorState& state)
 {
     Reader in(bytes);
     std::uint32_t version = 0;

@@ -21,4 +21,5 @@ inline constexpr std::uint64_t handoverLifetime = 5ull * 60 * 10'000'000; // in 
 std::string encodeMonitorState(const MonitorState& state, std::uint64_t now, std::uint64_t wallClock);
 // False, and the state untouched, for bytes that are not one whole state of
 // this form, or one left longer ago than handoverLifetime (or in the future).
-bool decodeMonitorState(std::string_view bytes, std::uint64_t now, std::uint64_t wallClock, MonitorState& state);
+bool decodeMonitorState(
+    std::string_view bytes, std::uint64_t now, std::uint64_t wallClock, MonitorState& state);

@@ -66,7 +66,8 @@ HANDLE theMonitorMutex()
     SecurityAttributes rights(mutexRights);
     // Only the rights the descriptor gives: opening an existing mutex asks
     // for no more than that.
-    monitorMutex = CreateMutexExW(rights.get(), contract::monitorMutexName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
+    monitorMutex
+        = CreateMutexExW(rights.get(), contract::monitorMutexName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
     if (monitorMutex == nullptr) fatalError(unit::monitorControl, u"42");
     return monitorMutex;
 }
@@ -106,8 +107,8 @@ std::uint64_t wallClock()
 bool writeWhole(const std::u16string& path, const std::string& bytes)
 {
     SecurityAttributes rights(fileRights);
-    ScopedHandle file(CreateFileW(wide(path.c_str()), GENERIC_WRITE, 0, rights.get(), CREATE_ALWAYS,
-        FILE_ATTRIBUTE_NORMAL, nullptr));
+    ScopedHandle file(CreateFileW(
+        wide(path.c_str()), GENERIC_WRITE, 0, rights.get(), CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     DWORD written = 0;
     return WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)
@@ -135,7 +136,9 @@ bool balanceMonitor()
         counting = true;
         startMonitor();
     }
-    holder = counting ? MonitorHolder::thisProgram : wanted ? MonitorHolder::service : MonitorHolder::otherProgram;
+    holder = counting ? MonitorHolder::thisProgram
+        : wanted      ? MonitorHolder::service
+                      : MonitorHolder::otherProgram;
     return holder != before;
 }
 
@@ -199,7 +202,8 @@ void leaveMonitorState(const MonitorState& state, std::uint64_t now)
     // reads half a state. Without it, the next monitor starts afresh, as
     // any monitor does after a start.
     if (writeWhole(fresh, encodeMonitorState(state, now, wallClock()))
-        && MoveFileExW(wide(fresh.c_str()), wide(path.c_str()), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        && MoveFileExW(
+            wide(fresh.c_str()), wide(path.c_str()), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return;
     DeleteFileW(wide(fresh.c_str()));
     DeleteFileW(wide(path.c_str()));

@@ -30,10 +30,14 @@ CommandLineRequest readCommandLine(const std::vector<std::u16string>& words)
             continue;
         }
         if (roleNamed) continue;
-        if (isSwitch(word, contract::runAsServiceSwitch)) request.role = ProgramRole::service;
-        else if (isSwitch(word, contract::installServiceSwitch)) request.role = ProgramRole::installService;
-        else if (isSwitch(word, contract::uninstallServiceSwitch)) request.role = ProgramRole::uninstallService;
-        else continue;
+        if (isSwitch(word, contract::runAsServiceSwitch))
+            request.role = ProgramRole::service;
+        else if (isSwitch(word, contract::installServiceSwitch))
+            request.role = ProgramRole::installService;
+        else if (isSwitch(word, contract::uninstallServiceSwitch))
+            request.role = ProgramRole::uninstallService;
+        else
+            continue;
         roleNamed = true;
     }
     return request;

@@ -40,6 +40,7 @@ void reportToEventLog(const std::u16string& message)
     const wchar_t* strings[] = {wide(message.c_str())};
     // The program's message table holds "%1" for this event: the viewer
     // shows the report's words as they are.
-    ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, contract::serviceReportEvent, nullptr, 1, 0, strings, nullptr);
+    ReportEventW(
+        source, EVENTLOG_ERROR_TYPE, 0, contract::serviceReportEvent, nullptr, 1, 0, strings, nullptr);
     DeregisterEventSource(source);
 }

@@ -28,7 +28,8 @@ struct RegistryKeyCloser {
 };
 using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyCloser>;
 
-constexpr wchar_t eventSourceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pagewarden";
+constexpr wchar_t eventSourceKey[]
+    = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pagewarden";
 // What the service may do in its folder: read, write, create and delete
 // files (the database, its journal, the hand-over file and the log).
 constexpr DWORD modifyRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
@@ -52,8 +53,8 @@ bool waitWhile(SC_HANDLE service, DWORD pending, DWORD limit, SERVICE_STATUS_PRO
     const ULONGLONG start = GetTickCount64();
     for (;;) {
         DWORD needed = 0;
-        if (!QueryServiceStatusEx(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
-                sizeof status, &needed)) {
+        if (!QueryServiceStatusEx(
+                service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed)) {
             error = GetLastError();
             return false;
         }
@@ -92,7 +93,8 @@ DWORD describe(SC_HANDLE service, const std::u16string& description)
 
     // Restarted a minute after a failure, three times; the count starts over
     // after a day without one.
-    SC_ACTION restart[3] = {{SC_ACTION_RESTART, 60000}, {SC_ACTION_RESTART, 60000}, {SC_ACTION_RESTART, 60000}};
+    SC_ACTION restart[3]
+        = {{SC_ACTION_RESTART, 60000}, {SC_ACTION_RESTART, 60000}, {SC_ACTION_RESTART, 60000}};
     SERVICE_FAILURE_ACTIONSW actions{};
     actions.dwResetPeriod = 24 * 60 * 60;
     actions.cActions = 3;
@@ -189,12 +191,12 @@ std::uint32_t setupRegisterEventSource(const std::u16string& programPath)
     // The program's own message table turns each report into its words in
     // the event viewer.
     auto bytes = static_cast<DWORD>((programPath.size() + 1) * sizeof(char16_t));
-    error = RegSetValueExW(
-        key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(programPath.c_str()), bytes);
+    error = RegSetValueExW(key.get(), L"EventMessageFile", 0, REG_EXPAND_SZ,
+        reinterpret_cast<const BYTE*>(programPath.c_str()), bytes);
     if (error != ERROR_SUCCESS) return static_cast<std::uint32_t>(error);
     DWORD types = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENTLOG_INFORMATION_TYPE;
-    error = RegSetValueExW(key.get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
-        sizeof types);
+    error = RegSetValueExW(
+        key.get(), L"TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types), sizeof types);
     return static_cast<std::uint32_t>(error);
 }
 

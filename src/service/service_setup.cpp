@@ -66,7 +66,8 @@ SetupOutcome installService(const std::u16string& programPath)
     // cause may be passing (a damaged database replaced, say), and the
     // failure actions try again.
     if (stoppedAtOnce)
-        return failed(textid::serviceInstallFailed, textid::stepStartService, getText(textid::causeStoppedAtStart));
+        return failed(
+            textid::serviceInstallFailed, textid::stepStartService, getText(textid::causeStoppedAtStart));
     if (code != 0) return failed(textid::serviceInstallFailed, textid::stepStartService, causeOf(code));
     return {0, getText(textid::serviceInstalled)};
 }

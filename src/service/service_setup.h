@@ -8,7 +8,7 @@
 #include <string>
 
 struct SetupOutcome {
-    int exitCode = 0;      // 0: done; 1: failed
+    int exitCode = 0;       // 0: done; 1: failed
     std::u16string message; // what the box says, or nothing says with /quiet
 };
 
