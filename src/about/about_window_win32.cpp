@@ -12,7 +12,8 @@
 namespace {
 
 constexpr int windowWidth = 330;
-constexpr int windowHeight = 460;
+// Room for the body's six entries above the three buttons.
+constexpr int windowHeight = 500;
 // Who counts, as it stood when the window was asked for.
 std::u16string countedByText;
 
