@@ -121,7 +121,7 @@ TEST(MonitorHandover, OnlyAWholeFreshStateIsTaken)
 
     for (const Case& c : cases) {
         MonitorState state;
-        state.printers.push_back(PrinterEntry{u"untouched", {}, {}, {}});
+        state.printers.emplace_back().name = u"untouched";
         EXPECT_EQ(decodeMonitorState(c.bytes, 5000, c.wallClock, state), c.taken)
             << c.what << " " << c.bytes.size();
         if (!c.taken) {
@@ -136,6 +136,7 @@ TEST(MonitorHandover, OnlyAWholeFreshStateIsTaken)
         EXPECT_FALSE(office.jobs[0].hasDevMode);
         EXPECT_EQ(office.marks, (std::vector<std::uint64_t>{2}));
         EXPECT_EQ(office.flags, (std::vector<std::int32_t>{-1}));
+        EXPECT_EQ(office.dated, (std::vector<std::uint8_t>{1}));
         // 7 was recorded 100 ms before the state was left: remembered for the
         // rest of its day, not for a day from the hand-over.
         JobIdentity seven{u"Office", 7, DateTime{2026, 1, 4, 1, 0, 0, 0, 0}};

@@ -148,13 +148,16 @@ bool readJob(Reader& in, JobRecord& job)
 bool readPrinter(Reader& in, PrinterEntry& printer)
 {
     std::uint32_t jobs = 0;
-    if (!in.text(printer.name) || !in.count(jobs, smallestJob + 12)) return false;
+    if (!in.text(printer.name) || !in.count(jobs, smallestJob + 13)) return false;
     printer.jobs.resize(jobs);
     printer.marks.resize(jobs);
     printer.flags.resize(jobs);
+    printer.dated.resize(jobs);
     for (std::uint32_t j = 0; j < jobs; ++j)
-        if (!readJob(in, printer.jobs[j]) || !in.field(printer.marks[j]) || !in.field(printer.flags[j]))
+        if (!readJob(in, printer.jobs[j]) || !in.field(printer.marks[j]) || !in.field(printer.flags[j])
+            || !in.field(printer.dated[j]) || printer.dated[j] > 1)
             return false;
+    // Not watched by this monitor yet: its first good reading registers it.
     return true;
 }
 
@@ -179,6 +182,7 @@ std::string encodeMonitorState(const MonitorState& state, std::uint64_t now, std
             writeJob(out, printer.jobs[j]);
             out.u64(printer.marks[j]);
             out.u32(static_cast<std::uint32_t>(printer.flags[j]));
+            out.u8(isDated(printer, j) ? 1 : 0);
         }
     }
     out.u32(static_cast<std::uint32_t>(state.recorded.size()));

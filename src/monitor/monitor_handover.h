@@ -1,6 +1,7 @@
 // What one monitor leaves the next when the counting passes from the tray
-// program to the service or back: the followed printers with their jobs and
-// printing marks, and the jobs recorded lately. The next monitor goes on
+// program to the service or back: the followed printers with their jobs,
+// printing marks and whether each job's submission time is known, and the
+// jobs recorded lately. The next monitor goes on
 // from there, so a job seen printing that leaves its queue while neither
 // monitor polls is recorded once, by the next one, and a job already
 // recorded is not recorded again. Portable: bytes in, bytes out.

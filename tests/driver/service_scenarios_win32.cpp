@@ -1,8 +1,9 @@
 // Scenarios of the service: installed, counting with nobody's tray program,
 // stopped while its recorders wait, beside a tray program, handing the
 // counting over and back with jobs in flight, and failing on a damaged
-// database without a window. The program given is the simulation build,
-// whose scripted spooler leaves scenario-ended beside it at the end.
+// database without a window. The program plays its scenarios through the
+// scripted winspool.drv beside it, which the service loads as well and which
+// leaves scenario-ended beside the program at the end.
 #include <sqlite3.h>
 
 #include <cstdio>
@@ -78,7 +79,11 @@ DWORD runSetup(const wchar_t* arguments)
 // The rows as user|printer|pages, sorted.
 std::vector<std::wstring> jobRows()
 {
-    if (!existsBesideProgram(L"pgwarden.db")) return {};
+    // The file comes a moment before its tables.
+    if (!existsBesideProgram(L"pgwarden.db")
+        || databaseRows(L"select count(*) from sqlite_master where name = 'tbTrabajos';")
+            != std::vector<std::wstring>{L"1"})
+        return {};
     return databaseRows(L"select trusuario||'|'||trimpresora||'|'||trnumpags from tbTrabajos order by 1;");
 }
 
