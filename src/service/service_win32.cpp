@@ -59,6 +59,11 @@ void reportToLogs(const std::u16string& message, const std::u16string& caption)
     reportStatus(SERVICE_STOPPED, 0, fatalExitCode);
 }
 
+void reportToLogFile(const std::u16string& message, const std::u16string& caption)
+{
+    appendServiceLog(caption, message);
+}
+
 DWORD WINAPI onControl(DWORD control, DWORD, void*, void*)
 {
     switch (control) {
@@ -77,7 +82,7 @@ DWORD WINAPI stopThread(void*)
     // The same stop as a tray quit: the monitor ends its pass and waits for
     // every recorder, so every finished job is written.
     stopMonitor();
-    // stopShipping() joins it here once rows are shipped elsewhere.
+    // stopShipping() belongs here, beside the monitor's stop.
     return 0;
 }
 
@@ -106,7 +111,8 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
     reportStatus(SERVICE_RUNNING);
     if (takeMonitorForService(stopRequested.get())) {
         startMonitor();
-        // startShipping() joins it here once rows are shipped elsewhere.
+        // startShipping() belongs here, beside the monitor, once rows are
+        // shipped to a central database.
         WaitForSingleObject(stopRequested.get(), INFINITE);
         stopCountingWhileReporting();
         giveUpMonitorFromService();
@@ -123,6 +129,11 @@ void prepareServiceReports()
     sendFatalReportsTo(reportToLogs);
     // Nor may the system itself ask anything: no box for a missing disk or a crash.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
+
+void prepareQuietReports()
+{
+    sendFatalReportsTo(reportToLogFile);
 }
 
 int runService()

@@ -99,6 +99,22 @@ void printRows(const char* what)
     std::printf("\n");
 }
 
+// pagewarden-service.log beside the program, read as UTF-8.
+std::wstring serviceLog()
+{
+    std::string log;
+    if (FILE* file = _wfopen((programFolder() + L"\\pagewarden-service.log").c_str(), L"rb")) {
+        char chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) log.append(chunk, got);
+        std::fclose(file);
+    }
+    int length = MultiByteToWideChar(CP_UTF8, 0, log.data(), static_cast<int>(log.size()), nullptr, 0);
+    std::wstring words(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, log.data(), static_cast<int>(log.size()), words.data(), length);
+    std::printf("     (pagewarden-service.log: %zu bytes)\n", log.size());
+    return words;
+}
+
 // No window of the service's process, shown or hidden, of the kinds the
 // program makes: the main window, a message box.
 bool serviceShowsNothing(DWORD processId)
@@ -201,6 +217,15 @@ void installCountRemove()
         "removing it twice says it is not installed");
     if (box != nullptr) dismissMessageBox(box);
     check(again.ends() && again.exitCode() == 0, "which is no failure");
+
+    // A quiet installation that fails before it starts (no language file)
+    // ends with 1 and waits for nobody's click.
+    const std::wstring lang = programFolder() + L"\\lang", away = lang + L"-away";
+    MoveFileW(lang.c_str(), away.c_str());
+    check(runSetup(L"/install-service /quiet") == 1 && findWindow(L"#32770", 0) == nullptr,
+        "a quiet installation without its texts fails with 1 and no box");
+    MoveFileW(away.c_str(), lang.c_str());
+    check(serviceLog().find(L"\r\nmilibreria\r\n") != std::wstring::npos, "its report is in the log");
 }
 
 // ---- a stop while recorders wait for the database ----------------------------------
@@ -375,16 +400,7 @@ void damagedDatabase()
     check(findWindow(L"#32770", 0) == nullptr, "no box anywhere");
     screenshot(nullptr, L"service-6-failed-with-no-window");
 
-    std::string log;
-    if (FILE* file = _wfopen((programFolder() + L"\\pagewarden-service.log").c_str(), L"rb")) {
-        char chunk[4096];
-        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) log.append(chunk, got);
-        std::fclose(file);
-    }
-    int length = MultiByteToWideChar(CP_UTF8, 0, log.data(), static_cast<int>(log.size()), nullptr, 0);
-    std::wstring words(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, log.data(), static_cast<int>(log.size()), words.data(), length);
-    std::printf("     (pagewarden-service.log: %zu bytes)\n", log.size());
+    std::wstring words = serviceLog();
     check(words.starts_with(L"\uFEFF"), "its log is UTF-8 with a byte order mark");
     for (const std::wstring& wanted :
         {texts[23], texts[21], texts[22], std::wstring(L"misqlite"), std::wstring(L"file is not a database")})
