@@ -1,7 +1,9 @@
 // What other programs know this one by: the window classes, command ids and
 // message numbers through which the scripted spooler library and the test
-// driver work the program, as a user and the shell would. Declared once,
-// here; changing one breaks them.
+// driver work the program, as a user and the shell would; the service's
+// name and switches, which the service manager and deployment scripts use;
+// the objects and files through which the tray program and the service share
+// the counting. Declared once, here; changing one breaks them.
 #pragma once
 
 namespace contract {
