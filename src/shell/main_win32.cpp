@@ -80,8 +80,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     const CommandLineRequest request = readCommandLine(commandLineWords());
     // A service shows nothing, from its first step on; nor does a quiet
     // installation or removal.
-    if (request.role == ProgramRole::service) prepareServiceReports();
-    else if (request.quiet && request.role != ProgramRole::trayProgram) prepareQuietReports();
+    if (request.role == ProgramRole::service)
+        prepareServiceReports();
+    else if (request.quiet && request.role != ProgramRole::trayProgram)
+        prepareQuietReports();
     // Texts come first: even the refusal of a second copy is a language text.
     loadTexts();
     switch (request.role) {
