@@ -92,13 +92,6 @@ bool rowsAre(const std::vector<std::wstring>& expected)
     return waitUntil([&] { return jobRows() == expected; });
 }
 
-void printRows(const char* what)
-{
-    std::printf("     %s:", what);
-    for (const std::wstring& row : jobRows()) std::printf(" [%ls]", row.c_str());
-    std::printf("\n");
-}
-
 // pagewarden-service.log beside the program, read as UTF-8.
 std::wstring serviceLog()
 {
@@ -299,10 +292,6 @@ void trayBesideService()
     if (main == nullptr) return;
     std::wstring tip = trayTooltip();
     check(tip == countedBy(1430003), "its tooltip says the service counts");
-    std::string shown(static_cast<std::size_t>(tip.size()) * 3, '\0');
-    shown.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, tip.data(),
-        static_cast<int>(tip.size()), shown.data(), static_cast<int>(shown.size()), nullptr, nullptr)));
-    std::printf("     (tooltip: %s)\n", shown.c_str());
     screenshot(nullptr, L"service-3-tooltip");
 
     PostMessageW(main, WM_COMMAND, cmdAbout, 0);
@@ -368,7 +357,6 @@ void handOverAndBack()
     check(rowsAre({L"ana|Office|1", L"bo|Office|2", L"cy|Office|1"}),
         "the service takes over: the job that left meanwhile is counted once, from its last sighting");
     check(!existsBesideProgram(L"pagewarden-handover.dat"), "what the tray program left is taken");
-    printRows("after the first change");
 
     writeFile(L"phase3.txt", "");
     check(runSetup(L"/uninstall-service /quiet") == 0, "the service is stopped and removed");
@@ -378,7 +366,6 @@ void handOverAndBack()
             == std::vector<std::wstring>{L"ana|Office|1", L"bo|Office|2", L"cy|Office|1", L"di|Office|3",
                 L"eve|Office|1", L"fay|Office|5"},
         "every job counted once, those in flight at each change included");
-    printRows("at the end");
 }
 
 // ---- a damaged database under the service ------------------------------------------
