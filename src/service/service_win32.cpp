@@ -14,7 +14,9 @@
 #include "common/window_contract.h"
 #include "monitor/monitor_control.h"
 #include "monitor/monitor_handover_win32.h"
+#include "monitor/recorder_win32.h"
 #include "service/service_log_win32.h"
+#include "store/database_worker_win32.h"
 
 namespace {
 
@@ -79,8 +81,11 @@ DWORD WINAPI onControl(DWORD control, DWORD, void*, void*)
 
 DWORD WINAPI stopThread(void*)
 {
-    // The same stop as a tray quit: the monitor ends its pass and waits for
-    // every recorder, so every finished job is written.
+    // The same stop as a tray quit: a preparation of the file under way is
+    // rolled back, the monitor ends its pass, and the recorder writes every
+    // finished job (or keeps it in the pending file while another program
+    // holds the database).
+    stopDatabaseWorker();
     stopMonitor();
     // stopShipping() belongs here, beside the monitor's stop.
     return 0;
@@ -110,6 +115,10 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
     // over: a stop is answered at once in the meantime.
     reportStatus(SERVICE_RUNNING);
     if (takeMonitorForService(stopRequested.get())) {
+        // Started once the tray program has let the counting go, so that
+        // the rows it had to keep in the pending file are written first;
+        // the recorder writes once the file is ready.
+        startDatabaseWorker(nullptr, allowRecording);
         startMonitor();
         // startShipping() belongs here, beside the monitor, once rows are
         // shipped to a central database.

@@ -76,14 +76,19 @@ DWORD runSetup(const wchar_t* arguments)
     return setup.exitCode();
 }
 
+// The service has made pgwarden.db and its tables.
+bool prepared()
+{
+    return existsBesideProgram(L"pgwarden.db")
+        && databaseRows(L"select count(*) from sqlite_master where name = 'tbTrabajos';")
+        == std::vector<std::wstring>{L"1"};
+}
+
 // The rows as user|printer|pages, sorted.
 std::vector<std::wstring> jobRows()
 {
     // The file comes a moment before its tables.
-    if (!existsBesideProgram(L"pgwarden.db")
-        || databaseRows(L"select count(*) from sqlite_master where name = 'tbTrabajos';")
-            != std::vector<std::wstring>{L"1"})
-        return {};
+    if (!prepared()) return {};
     return databaseRows(L"select trusuario||'|'||trimpresora||'|'||trnumpags from tbTrabajos order by 1;");
 }
 
@@ -224,8 +229,10 @@ void installCountRemove()
 // ---- a stop while recorders wait for the database ----------------------------------
 
 // Another program holds the database; three jobs finish meanwhile, and the
-// service is told to stop. It says it is stopping until the database is
-// free, writes all three and stops cleanly.
+// service is told to stop. It says it is stopping while its recorder waits,
+// writes all three once the file is free (two seconds later, within the
+// five a stop tries before it keeps rows in the pending file) and stops
+// cleanly.
 void stopWhileRecordersWait()
 {
     freshFolder();
@@ -258,7 +265,7 @@ void stopWhileRecordersWait()
             lastCheckPoint = status->dwCheckPoint;
             return false;
         },
-        3000);
+        2000);
     check(!pendingAllAlong && lastCheckPoint > firstCheckPoint,
         "it says it is stopping, with a wait hint and a moving check point, while the rows wait");
     sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr);
@@ -373,12 +380,24 @@ void handOverAndBack()
 void damagedDatabase()
 {
     freshFolder();
-    writeFile(L"pgwarden.db", std::string(8192, 'x'));
     writeFile(L"spooler-scenario.txt",
         "pass\nprinter \"Office\"\njob 1 status=0x10 printed=2 user=ana\npass after=\"go.txt\"\nprinter "
         "\"Office\"\n");
-    check(runSetup(L"/install-service /quiet") == 0, "the service starts on a damaged database");
-    writeFile(L"go.txt", ""); // the job's row fails
+    check(runSetup(L"/install-service /quiet") == 0, "the service starts");
+    // Damaged once the service has made and prepared the file: its next row fails.
+    check(waitUntil(prepared), "and prepares its database");
+    // Written again while the service still has the file open.
+    check(waitUntil([] {
+        writeFile(L"pgwarden.db", std::string(8192, 'x'));
+        char head[4] = {};
+        if (FILE* file = _wfopen((programFolder() + L"\\pgwarden.db").c_str(), L"rb")) {
+            std::fread(head, 1, sizeof head, file);
+            std::fclose(file);
+        }
+        return std::string(head, 4) == "xxxx";
+    }),
+        "the file is damaged");
+    writeFile(L"go.txt", "");
     check(waitUntil([] { return serviceIn(SERVICE_STOPPED); }), "the service stops");
     auto status = serviceStatus();
     check(status && status->dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR
