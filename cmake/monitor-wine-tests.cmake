@@ -35,4 +35,13 @@ if(TARGET scripted_winspool AND TARGET pagewarden)
   set_tests_properties(monitor_scenarios_zones PROPERTIES ENVIRONMENT "${PW_SCENARIO_ENV}")
   set_tests_properties(monitor_scenarios_utc monitor_scenarios_zones PROPERTIES
     TIMEOUT 600 RESOURCE_LOCK pw_wine_scenarios)
+  # Some of them through the service instead (run-scenario --service), in a
+  # prefix of its own where the service is registered and removed each time:
+  # one job, two hundred, jobs told by change notifications only, a printer
+  # that returns with a job already counted, and one in New York time.
+  add_test(NAME monitor_scenarios_service
+    COMMAND bash -c "'${PW_SCENARIOS}/check-scenarios' --service worked-example mixed-200 fast-jobs printer-returns && TZ=America/New_York '${PW_SCENARIOS}/check-scenarios' --service tz-dst@tz-dst.new-york")
+  set_tests_properties(monitor_scenarios_service PROPERTIES
+    ENVIRONMENT "PW_BUILD_DIR=${CMAKE_BINARY_DIR};PW_WINE_DIR=${CMAKE_BINARY_DIR}/wine-service-scenarios;TZ=UTC"
+    TIMEOUT 300 RESOURCE_LOCK pw_wine_service_scenarios)
 endif()

@@ -5,8 +5,9 @@ set(PW_SHELL_SOURCES)
 set(PW_SCRIPTED_SPOOLER_SOURCES)
 foreach(source IN LISTS PW_WIN32_SOURCES)
   get_filename_component(name "${source}" NAME)
-  # Chosen at link time: the entry point, the fatal report and the spooler.
-  if(name MATCHES "^(main|fatal_report|spooler_.*)_win32\\.cpp$")
+  # Chosen at link time: the entry point, the fatal report, the spooler and
+  # the service manager's calls of installing and removing the service.
+  if(name MATCHES "^(main|fatal_report|spooler_.*|service_manager)_win32\\.cpp$")
     list(APPEND PW_SEAM_SOURCES "${source}")
   elseif(source MATCHES "/src/monitor/sim/")
     list(APPEND PW_SCRIPTED_SPOOLER_SOURCES "${source}")   # test tooling, never in the program
@@ -16,7 +17,7 @@ foreach(source IN LISTS PW_WIN32_SOURCES)
 endforeach()
 
 add_library(pwshell STATIC ${PW_SHELL_SOURCES})
-target_link_libraries(pwshell PUBLIC pwcore comctl32 comdlg32 winspool shell32 ole32 user32 gdi32 kernel32)
+target_link_libraries(pwshell PUBLIC pwcore comctl32 comdlg32 winspool shell32 ole32 user32 gdi32 advapi32 kernel32)
 target_compile_definitions(pwshell PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0600)
 pw_warnings(pwshell)
 
@@ -27,16 +28,30 @@ set_source_files_properties("${PW_RESOURCES}" PROPERTIES OBJECT_DEPENDS
 set_source_files_properties("${PROJECT_SOURCE_DIR}/src/resources/startfold.rc" PROPERTIES OBJECT_DEPENDS
   "${PROJECT_SOURCE_DIR}/src/resources/startfold.ico")
 
+# The event log message of the service's reports, compiled by windmc into a
+# message table the event viewer reads from the program.
+set(PW_MESSAGES_DIR "${CMAKE_BINARY_DIR}/messages")
+set(PW_MESSAGES "${PW_MESSAGES_DIR}/service_messages.rc")
+add_custom_command(OUTPUT "${PW_MESSAGES}" "${PW_MESSAGES_DIR}/MSG00409.bin"
+  COMMAND ${CMAKE_COMMAND} -E make_directory "${PW_MESSAGES_DIR}"
+  COMMAND ${PW_MINGW_ARCH}-w64-mingw32-windmc -r "${PW_MESSAGES_DIR}" -h "${PW_MESSAGES_DIR}"
+          "${PROJECT_SOURCE_DIR}/src/resources/service_messages.mc"
+  DEPENDS "${PROJECT_SOURCE_DIR}/src/resources/service_messages.mc"
+  COMMENT "Compiling the service's event log message")
+set_source_files_properties("${PW_MESSAGES}" PROPERTIES GENERATED TRUE
+  OBJECT_DEPENDS "${PW_MESSAGES_DIR}/MSG00409.bin")
+
 function(pw_tray_program target spooler)
   set(sources "${PROJECT_SOURCE_DIR}/src/shell/main_win32.cpp"
               "${PROJECT_SOURCE_DIR}/src/common/fatal_report_win32.cpp"
+              "${PROJECT_SOURCE_DIR}/src/service/service_manager_win32.cpp"
               "${PROJECT_SOURCE_DIR}/src/monitor/${spooler}")
   foreach(source IN LISTS sources)
     if(NOT EXISTS "${source}")
       return()   # a seam not written yet: the program waits for it
     endif()
   endforeach()
-  add_executable(${target} WIN32 ${sources} ${PW_RESOURCES})
+  add_executable(${target} WIN32 ${sources} ${PW_RESOURCES} "${PW_MESSAGES}")
   target_link_libraries(${target} PRIVATE pwshell)
   target_link_options(${target} PRIVATE -municode -mwindows $<$<CONFIG:Release>:-s>)
   pw_warnings(${target})

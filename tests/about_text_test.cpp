@@ -29,10 +29,13 @@ TEST_F(AboutText, BodyPutsEachValueIndentedUnderItsLabel)
 {
     load(u"6=Heading\r\n7=L1\r\n8=V1\r\n9=L2\r\n10=V2\r\n11=L3\r\n12=V3\r\n13=L4\r\n14=V4\r\n15=L5\r\n16="
          u"V5\r\n"
-         u"19=Version\r\n20=of\r\n");
-    EXPECT_EQ(aboutBody(),
-        u"Heading\r\n\r\n\r\nL1\r\n\tV1\r\n\r\nL2\r\n\tV2\r\n\r\nL3\r\n\tV3\r\n\r\nL4\r\n\tV4"
-        u"\r\n\r\nL5\r\n\tV5");
+         u"19=Version\r\n20=of\r\n1430001=Counted by\r\n");
+    const std::u16string body
+        = u"Heading\r\n\r\n\r\nL1\r\n\tV1\r\n\r\nL2\r\n\tV2\r\n\r\nL3\r\n\tV3\r\n\r\nL4\r\n\tV4"
+          u"\r\n\r\nL5\r\n\tV5";
+    EXPECT_EQ(aboutBody(), body);
+    // Who counts, as a sixth entry of the same shape.
+    EXPECT_EQ(aboutBody(u"the service"), body + u"\r\n\r\nCounted by\r\n\tthe service");
     EXPECT_EQ(aboutCaption(u"0.5.0.0", u"Pagewarden"), u"Version 0.5.0.0 of Pagewarden");
 }
 

@@ -33,6 +33,7 @@ const std::map<std::string, std::set<std::string>> designNumbers = {
     {"monitorThread", {"167", "417"}},
     {"monitorControl", {"22", "25"}},
     {"shell", {}},
+    {"service", {}},
 };
 
 struct Use {

@@ -15,7 +15,7 @@ std::u16string aboutCaption(const std::u16string& version, const std::u16string&
     return cutText(caption, aboutCaptionCapacity);
 }
 
-std::u16string aboutBody()
+std::u16string aboutBody(const std::u16string& countedBy)
 {
     constexpr char16_t lineBreak[] = u"\r\n";
     std::u16string body = getText(textid::aboutHeading);
@@ -28,6 +28,14 @@ std::u16string aboutBody()
         body += lineBreak;
         body += u'\t';
         body += getText(textid::aboutValues[entry]);
+    }
+    if (!countedBy.empty()) {
+        body += lineBreak;
+        body += lineBreak;
+        body += getText(textid::countedByLabel);
+        body += lineBreak;
+        body += u'\t';
+        body += countedBy;
     }
     return cutText(body, aboutBodyCapacity);
 }

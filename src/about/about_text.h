@@ -19,5 +19,6 @@ inline constexpr std::size_t aboutBodyCapacity = 2600;
 // "<text 19> <version> <text 20> <product>", e.g. "Version 0.5.0.0 of Pagewarden".
 std::u16string aboutCaption(const std::u16string& version, const std::u16string& productName);
 // Text 6, then the five labelled entries (7 and 8, 9 and 10, ... 15 and 16),
-// each value on the line under its label, indented by a tab.
-std::u16string aboutBody();
+// each value on the line under its label, indented by a tab; then, when one
+// is given, who counts the pages (this program, or the service) the same way.
+std::u16string aboutBody(const std::u16string& countedBy = u"");

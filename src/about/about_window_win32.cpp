@@ -12,7 +12,10 @@
 namespace {
 
 constexpr int windowWidth = 330;
-constexpr int windowHeight = 460;
+// Room for the body's six entries above the three buttons.
+constexpr int windowHeight = 500;
+// Who counts, as it stood when the window was asked for.
+std::u16string countedByText;
 
 HWND createControl(HWND window, HMODULE module, const wchar_t* className, const std::u16string& text, int x,
     int y, int width, int height, WORD id, const char16_t* failLine)
@@ -32,7 +35,7 @@ void createAboutControls(HWND window)
     if (!GetClientRect(window, &client)) fatalError(unit::about, u"157");
     const int w = client.right, h = client.bottom;
     // The body's last 25 pixels lie under the first button, created after it.
-    createControl(window, module, L"static", aboutBody(), 25, 25, w - 50, h - 150, 0, u"166");
+    createControl(window, module, L"static", aboutBody(countedByText), 25, 25, w - 50, h - 150, 0, u"166");
     createControl(window, module, L"button", getText(textid::aboutWebButton), 25, h - 150, w - 50, 25,
         contract::cmdAboutWebPage, u"178");
     createControl(window, module, L"button", getText(textid::aboutMailButton), 25, h - 100, w - 50, 25,
@@ -74,9 +77,11 @@ LRESULT CALLBACK aboutWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void showAboutWindow(HWND owner, const wchar_t* version, const wchar_t* productName)
+void showAboutWindow(
+    HWND owner, const wchar_t* version, const wchar_t* productName, const std::u16string& countedBy)
 {
     if (showOpenWindow(contract::aboutClass)) return;
+    countedByText = countedBy;
     const std::u16string caption = aboutCaption(utf16(version), utf16(productName));
     HMODULE module = GetModuleHandleA(nullptr);
     if (module == nullptr) fatalError(unit::about, u"93");

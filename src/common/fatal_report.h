@@ -15,12 +15,19 @@ inline constexpr char16_t store[] = u"misqlite";            // the job store
 inline constexpr char16_t savedDates[] = u"managedates";    // the saved-dates window
 inline constexpr char16_t library[] = u"milibreria";        // helpers, texts, language window
 inline constexpr char16_t about[] = u"mirtabout";           // the about window
+inline constexpr char16_t service[] = u"servicio";          // the service's entry, start and stop
 } // namespace unit
 
 // Ends the program with a report naming the unit and the number of the
 // failed check. The program links the message-box version; the tests link
 // one that throws, so a test can assert which unit and number an input ends in.
 [[noreturn]] void fatalError(const char16_t* unit, const char16_t* line);
+
+// Where the report goes instead of a message box, in a process that nobody
+// sees (the service): the sink gets the report's words and caption, and the
+// process ends with exit code 1 once it returns, as it would after the box.
+using FatalReportSink = void (*)(const std::u16string& message, const std::u16string& caption);
+void sendFatalReportsTo(FatalReportSink sink);
 
 // Set once a fatal report has begun. From then on the program starts no new
 // work, and nothing waits for the database lock, which the failing thread may

@@ -1,6 +1,6 @@
-// The fatal report of the program: a message box owned by no window, then the
-// end of the process with exit code 1. Linked into the programs only; the
-// tests link their own.
+// The fatal report of the program: a message box owned by no window (or the
+// service's log, where nobody would see a box), then the end of the process
+// with exit code 1. Linked into the programs only; the tests link their own.
 #include <windows.h>
 
 #include <atomic>
@@ -13,6 +13,7 @@ namespace {
 
 std::atomic<DWORD> failingThread{0};
 std::atomic<DWORD> reportThread{0};
+std::atomic<FatalReportSink> reportSink{nullptr};
 
 struct Report {
     std::u16string message;
@@ -36,6 +37,11 @@ DWORD WINAPI reportThreadProc(void* report)
 
 } // namespace
 
+void sendFatalReportsTo(FatalReportSink sink)
+{
+    reportSink = sink;
+}
+
 void fatalError(const char16_t* unit, const char16_t* line)
 {
     // Taken before any other call can overwrite it.
@@ -56,6 +62,10 @@ void fatalError(const char16_t* unit, const char16_t* line)
     if (detail.empty()) detail = systemMessage(lastError);
     report.message = fatalMessage(unit, line, detail);
     report.caption = fatalCaption();
+    if (FatalReportSink sink = reportSink) {
+        sink(report.message, report.caption);
+        ExitProcess(1);
+    }
     // The box runs on a thread of its own while the failing thread waits
     // here and handles nothing more: a tray quit or a timer can no longer
     // reach code that would wait for this thread (it may hold the database

@@ -84,18 +84,48 @@ inline constexpr Id preparingTotals = 1420003;
 inline constexpr Id dateNotSavedBusy = 1420004;
 inline constexpr Id dateNotDeletedBusy = 1420005;
 
+// The service: its description in the service manager; who counts, in the
+// tray icon's tooltip and the about window; what installing and removing it
+// say, naming the step that failed and the cause.
+inline constexpr Id serviceDescription = 1430000;
+inline constexpr Id countedByLabel = 1430001;
+inline constexpr Id countedByThisProgram = 1430002;
+inline constexpr Id countedByService = 1430003;
+inline constexpr Id countedByOtherCopy = 1430004;
+inline constexpr Id serviceInstalled = 1430010;
+inline constexpr Id serviceUninstalled = 1430011;
+inline constexpr Id serviceWasNotInstalled = 1430012;
+inline constexpr Id serviceInstallFailed = 1430013;
+inline constexpr Id serviceUninstallFailed = 1430014;
+inline constexpr Id stepRegisterService = 1430020;
+inline constexpr Id stepEventSource = 1430021;
+inline constexpr Id stepGrantFolder = 1430022;
+inline constexpr Id stepStartService = 1430023;
+inline constexpr Id stepStopService = 1430024;
+inline constexpr Id stepDeleteService = 1430025;
+inline constexpr Id stepRemoveEventSource = 1430026;
+inline constexpr Id stepRevokeFolder = 1430027;
+inline constexpr Id causeAccessDenied = 1430030;
+inline constexpr Id causeMarkedForDelete = 1430031;
+inline constexpr Id causeStoppedAtStart = 1430032;
+inline constexpr Id causeErrorCode = 1430033; // followed by the number
+
 // Every text the program shows: what a complete language file holds.
-inline constexpr std::array everyId
-    = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem, savedDatesItem, aboutHeading,
-        aboutLabels[0], aboutValues[0], aboutLabels[1], aboutValues[1], aboutLabels[2], aboutValues[2],
-        aboutLabels[3], aboutValues[3], aboutLabels[4], aboutValues[4], aboutMailButton, aboutDonationButton,
-        aboutCaptionVersion, aboutCaptionOf, aboutWebButton, fatalLineHeading, fatalUnitHeading, fatalCaption,
-        languageTitle, acceptButton, languageChosen, alreadyRunning, mainTitle, closeButton, addDateTab,
-        deleteDateTab, dateNameLabel, timeChoiceGroup, dateAndTimeChoice, dateOnlyChoice, emptyNameWarning,
-        nameInUseWarning, savedNamesLabel, nothingToDeleteWarning, startChoiceGroup, periodChoice, dateChoice,
-        fixedPeriods[0], fixedPeriods[1], fixedPeriods[2], fixedPeriods[3], listColumns[0], listColumns[1],
-        listColumns[2], groupingTabs[0], groupingTabs[1], groupingTabs[2], copyItem, saveCsvItem,
-        csvFilesFilter, csvNameStems[0], csvNameStems[1], csvNameStems[2], saveFailed, pendingFileSetAside,
-        waitingForDatabase, buildingIndexes, preparingTotals, dateNotSavedBusy, dateNotDeletedBusy};
+inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem,
+    savedDatesItem, aboutHeading, aboutLabels[0], aboutValues[0], aboutLabels[1], aboutValues[1],
+    aboutLabels[2], aboutValues[2], aboutLabels[3], aboutValues[3], aboutLabels[4], aboutValues[4],
+    aboutMailButton, aboutDonationButton, aboutCaptionVersion, aboutCaptionOf, aboutWebButton,
+    fatalLineHeading, fatalUnitHeading, fatalCaption, languageTitle, acceptButton, languageChosen,
+    alreadyRunning, mainTitle, closeButton, addDateTab, deleteDateTab, dateNameLabel, timeChoiceGroup,
+    dateAndTimeChoice, dateOnlyChoice, emptyNameWarning, nameInUseWarning, savedNamesLabel,
+    nothingToDeleteWarning, startChoiceGroup, periodChoice, dateChoice, fixedPeriods[0], fixedPeriods[1],
+    fixedPeriods[2], fixedPeriods[3], listColumns[0], listColumns[1], listColumns[2], groupingTabs[0],
+    groupingTabs[1], groupingTabs[2], copyItem, saveCsvItem, csvFilesFilter, csvNameStems[0], csvNameStems[1],
+    csvNameStems[2], saveFailed, pendingFileSetAside, waitingForDatabase, buildingIndexes, preparingTotals,
+    dateNotSavedBusy, dateNotDeletedBusy, serviceDescription, countedByLabel, countedByThisProgram,
+    countedByService, countedByOtherCopy, serviceInstalled, serviceUninstalled, serviceWasNotInstalled,
+    serviceInstallFailed, serviceUninstallFailed, stepRegisterService, stepEventSource, stepGrantFolder,
+    stepStartService, stepStopService, stepDeleteService, stepRemoveEventSource, stepRevokeFolder,
+    causeAccessDenied, causeMarkedForDelete, causeStoppedAtStart, causeErrorCode};
 
 } // namespace textid

@@ -1,7 +1,9 @@
 // What other programs know this one by: the window classes, command ids and
 // message numbers through which the scripted spooler library and the test
-// driver work the program, as a user and the shell would. Declared once,
-// here; changing one breaks them.
+// driver work the program, as a user and the shell would; the service's
+// name and switches, which the service manager and deployment scripts use;
+// the objects and files through which the tray program and the service share
+// the counting. Declared once, here; changing one breaks them.
 #pragma once
 
 namespace contract {
@@ -39,5 +41,30 @@ inline constexpr unsigned short cmdAboutWebPage = 10002;
 // program without a window, such as a service, is then stopped from outside).
 inline constexpr wchar_t scenarioFile[] = L"spooler-scenario.txt";
 inline constexpr wchar_t scenarioEndedMarker[] = L"scenario-ended";
+
+// The service: the name the service manager, scripts and administrators know
+// it by, and the words of the command line it is installed and run with.
+inline constexpr wchar_t serviceName[] = L"Pagewarden";
+inline constexpr wchar_t serviceDisplayName[] = L"Pagewarden page counter";
+inline constexpr wchar_t serviceAccount[] = L"NT AUTHORITY\\LocalService";
+inline constexpr char16_t runAsServiceSwitch[] = u"/service";
+inline constexpr char16_t installServiceSwitch[] = u"/install-service";
+inline constexpr char16_t uninstallServiceSwitch[] = u"/uninstall-service";
+inline constexpr char16_t quietSwitch[] = u"/quiet";
+// The event log source of the service's reports, and its one message (%1).
+inline constexpr wchar_t eventSource[] = L"Pagewarden";
+inline constexpr unsigned long serviceReportEvent = 1;
+
+// One monitor per machine: whoever counts holds this mutex, the service and
+// the tray programs of every session alike (hence the global namespace).
+inline constexpr wchar_t monitorMutexName[] = L"Global\\PagewardenMonitor";
+// Set while the service runs or is starting: a tray program that counts
+// hands the monitor over, and one that does not leaves it alone.
+inline constexpr wchar_t serviceWantsMonitorName[] = L"Global\\PagewardenServiceWantsMonitor";
+
+// Files beside the program besides pgwarden.db: what the monitor left for the
+// next one at a hand-over, and the service's own reports.
+inline constexpr char16_t handoverFileName[] = u"pagewarden-handover.dat";
+inline constexpr char16_t serviceLogFileName[] = u"pagewarden-service.log";
 
 } // namespace contract

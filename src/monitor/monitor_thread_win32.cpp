@@ -11,6 +11,7 @@
 #include "common/wide_text_win32.h"
 #include "monitor/change_watch_win32.h"
 #include "monitor/job_tracking.h"
+#include "monitor/monitor_handover_win32.h"
 #include "monitor/queue_reader_win32.h"
 #include "monitor/recorder_win32.h"
 #include "monitor/spooler_win32.h"
@@ -146,6 +147,9 @@ DWORD WINAPI monitorThread(void* stopEventVariable)
     spooler.unwatchPrinter = unwatchPrinterOfSpooler;
 
     MonitorState state;
+    // Goes on from where the monitor of the other program stopped, if it
+    // stopped for this one.
+    takeOverMonitorState(state, GetTickCount64());
     std::vector<JobRecord> finished;
     std::uint32_t pacingMark = 0;
     while (WaitForSingleObject(context.stopEvent, 0) != WAIT_OBJECT_0) {
@@ -165,5 +169,9 @@ DWORD WINAPI monitorThread(void* stopEventVariable)
     readAllChanges(state, spooler, GetTickCount64(), finished);
     handOver(finished);
     unwatchAll(state, spooler);
+    // Its rows handed to the recorder, which writes them before the
+    // counting changes hands, what it followed goes to the monitor that
+    // comes next.
+    leaveMonitorState(state, GetTickCount64());
     return 0;
 }

@@ -37,6 +37,12 @@ public:
     // remembered yet: the job may be recorded. False for a job already recorded.
     bool admit(const JobIdentity& identity, std::uint64_t now);
     std::size_t size() const { return known_.size(); }
+    // Every remembered identity with the time it was recorded, oldest first:
+    // what another monitor needs to go on remembering them.
+    template <typename Visit> void forEachRemembered(Visit&& visit) const
+    {
+        for (const Entry& entry : order_) visit(*entry.identity, entry.recordedAt);
+    }
 
 private:
     struct Less {

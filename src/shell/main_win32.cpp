@@ -1,14 +1,26 @@
-// The tray program's main routine: texts, the single-instance guard, the
-// hidden main window and the message loop that lasts for the whole run.
+// The program's main routine. Without a switch of ours: the tray program, with
+// its texts, the single-instance guard, the hidden main window and the
+// message loop that lasts for the whole run. With one: the service, or the
+// installation or removal of the service.
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <new>
+#include <string>
+#include <vector>
 
 #include "common/database_lock_win32.h"
 #include "common/fatal_report.h"
+#include "common/folders_win32.h"
 #include "common/language_files_win32.h"
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
 #include "common/window_helpers_win32.h"
+#include "service/service_command.h"
+#include "service/service_setup.h"
+#include "service/service_win32.h"
 #include "shell/main_window_win32.h"
 
 namespace {
@@ -19,6 +31,28 @@ namespace {
     MessageBoxW(nullptr, wide(getText(textid::alreadyRunning)), wide(getText(textid::mainTitle)), MB_OK);
     freeTexts();
     ExitProcess(0);
+}
+
+std::vector<std::u16string> commandLineWords()
+{
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (words == nullptr) fatalError(unit::shell, u"103");
+    std::vector<std::u16string> result;
+    for (int i = 1; i < count; ++i) result.emplace_back(utf16(words[i]));
+    LocalFree(words);
+    return result;
+}
+
+// What installing or removing did, in a box unless the caller asked for
+// quiet (a deployment script reads the exit code instead).
+int tellSetupOutcome(const SetupOutcome& outcome, bool quiet)
+{
+    if (!quiet)
+        MessageBoxW(nullptr, wide(outcome.message.c_str()), wide(getText(textid::mainTitle)),
+            MB_OK | (outcome.exitCode == 0 ? MB_ICONINFORMATION : MB_ICONERROR));
+    freeTexts();
+    return outcome.exitCode;
 }
 
 HWND createMainWindow(HINSTANCE instance)
@@ -43,8 +77,26 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // Memory running out anywhere, in any thread, ends in the same report as
     // a failed allocation of our own, never in an unexplained crash.
     std::set_new_handler([] { fatalError(unit::library, u"191"); });
+    const CommandLineRequest request = readCommandLine(commandLineWords());
+    // A service shows nothing, from its first step on; nor does a quiet
+    // installation or removal.
+    if (request.role == ProgramRole::service)
+        prepareServiceReports();
+    else if (request.quiet && request.role != ProgramRole::trayProgram)
+        prepareQuietReports();
     // Texts come first: even the refusal of a second copy is a language text.
     loadTexts();
+    switch (request.role) {
+    case ProgramRole::service: {
+        int exitCode = runService();
+        freeTexts();
+        return exitCode;
+    }
+    case ProgramRole::installService: return tellSetupOutcome(installService(programPath()), request.quiet);
+    case ProgramRole::uninstallService:
+        return tellSetupOutcome(uninstallService(programPath()), request.quiet);
+    case ProgramRole::trayProgram: break;
+    }
 
     // The same mutex is the database lock; nobody owns it at creation.
     dbMutex = CreateMutexW(nullptr, FALSE, contract::mutexName);

@@ -8,7 +8,7 @@
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
-#include "monitor/monitor_control.h"
+#include "monitor/monitor_handover_win32.h"
 #include "monitor/recorder_win32.h"
 #include "shell/secondary_windows_win32.h"
 #include "shell/statistics_view_win32.h"
@@ -58,6 +58,32 @@ bool requeueQuitAfterNestedLoop()
     return true;
 }
 
+// Who counts the pages, in the active language.
+std::u16string countedByText()
+{
+    switch (monitorHolder()) {
+    case MonitorHolder::thisProgram: return getText(textid::countedByThisProgram);
+    case MonitorHolder::service: return getText(textid::countedByService);
+    case MonitorHolder::otherProgram: break;
+    }
+    return getText(textid::countedByOtherCopy);
+}
+
+void showWhoCounts(HWND window)
+{
+    setTrayTip(window,
+        std::u16string(getText(textid::mainTitle)) + u" \u2013 " + getText(textid::countedByLabel) + u": "
+            + countedByText());
+}
+
+// A tick of the tray timer: the icon offered while the shell lacks it, and
+// the monitor taken, kept or given to the service.
+void onTimer(HWND window)
+{
+    onTrayTimer(window);
+    if (balanceMonitor()) showWhoCounts(window);
+}
+
 LRESULT onSize(HWND window, WPARAM wParam, LPARAM lParam)
 {
     switch (wParam) {
@@ -93,7 +119,7 @@ LRESULT onCommand(HWND window, WPARAM wParam, LPARAM lParam)
         requeueQuitAfterNestedLoop();
         return 0;
     case contract::cmdAbout:
-        showAboutWindow(window, shell::versionText, shell::productName);
+        showAboutWindow(window, shell::versionText, shell::productName, countedByText());
         requeueQuitAfterNestedLoop();
         return 0;
     case contract::cmdQuit: quitProgram(window); return 0;
@@ -125,7 +151,10 @@ LRESULT onCreate(HWND window)
     // version takes minutes. The monitor counts from the start meanwhile; its
     // rows wait until the file is ready.
     startDatabaseWorker([window] { PostMessageW(window, shell::databaseStatusMsg, 0, 0); }, allowRecording);
-    startMonitor();
+    // The monitor starts unless the service or another session counts; the
+    // timer's ticks follow any change of that.
+    balanceMonitor();
+    showWhoCounts(window);
     // Fills the period list and runs the first query, so the view holds data
     // before the user first opens it.
     createStatisticsControls(window);
@@ -194,7 +223,7 @@ void quitProgram(HWND window)
     // Blocks until the monitor thread has ended and its rows are written (or
     // kept in the pending file), so that the database lock can be closed when
     // the window goes.
-    stopMonitor();
+    releaseMonitor();
     DestroyWindow(window);
     quitting = true;
 }
@@ -213,7 +242,7 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         if (wParam == refreshRetryTimer)
             refreshStatistics();
         else
-            onTrayTimer(window);
+            onTimer(window);
         return 0;
     case WM_NOTIFY: return onNotify(window, wParam, lParam);
     case WM_CONTEXTMENU:

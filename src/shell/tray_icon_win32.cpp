@@ -2,10 +2,13 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 #include "common/fatal_report.h"
 #include "common/language_texts.h"
+#include "common/strings.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
 
@@ -14,7 +17,7 @@ namespace {
 // The record as far as and including a 128-character tip, nothing after it.
 // That is 280 bytes in the 32-bit program and 296 in the 64-bit one; the
 // shell reads a record of a size it does not list as the original one, which
-// has every field we fill (the tip stays empty: no tooltip).
+// has every field we fill.
 constexpr DWORD iconRecordSize = offsetof(NOTIFYICONDATAW, dwState);
 static_assert(sizeof(void*) != 4 || iconRecordSize == 280);
 
@@ -25,6 +28,7 @@ IconState iconState = IconState::absent;
 UINT taskbarCreatedMsg = 0;
 // A shared icon of the program's resources: loaded once, never destroyed.
 HICON trayIcon = nullptr;
+std::u16string trayTip;
 
 bool notifyShell(HWND window, DWORD action)
 {
@@ -32,9 +36,12 @@ bool notifyShell(HWND window, DWORD action)
     record.cbSize = iconRecordSize;
     record.hWnd = window;
     record.uID = tray::iconId;
-    record.uFlags = NIF_MESSAGE | NIF_ICON;
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = contract::trayCallbackMsg;
     record.hIcon = trayIcon;
+    // Cut to the record's room, the terminating zero included.
+    std::u16string tip = cutText(trayTip, std::size(record.szTip) - 1);
+    std::copy(tip.begin(), tip.end(), record.szTip);
     return Shell_NotifyIconW(action, &record) != FALSE;
 }
 
@@ -65,6 +72,13 @@ void onTaskbarCreated()
 {
     // The new taskbar has no icon of ours; the next tick offers it.
     if (iconState == IconState::added) iconState = IconState::absent;
+}
+
+void setTrayTip(HWND window, const std::u16string& tip)
+{
+    trayTip = tip;
+    // A failed change is offered again with the icon after a new taskbar.
+    if (iconState == IconState::added) notifyShell(window, NIM_MODIFY);
 }
 
 void removeTrayIcon(HWND window)

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 namespace tray {
 inline constexpr UINT_PTR timerId = 20000;
@@ -24,6 +25,9 @@ UINT taskbarCreatedMessage();
 void onTrayTimer(HWND window);
 // The taskbar was recreated: the next tick offers the icon again.
 void onTaskbarCreated();
+// The tooltip: what the shell shows while the mouse rests on the icon. Given
+// to the shell at once when the icon is there, else with the icon.
+void setTrayTip(HWND window, const std::u16string& tip);
 // Deletes the icon for good: no later tick adds it back.
 void removeTrayIcon(HWND window);
 

@@ -1,0 +1,423 @@
+// Scenarios of the service: installed, counting with nobody's tray program,
+// stopped while its recorders wait, beside a tray program, handing the
+// counting over and back with jobs in flight, and failing on a damaged
+// database without a window. The program plays its scenarios through the
+// scripted winspool.drv beside it, which the service loads as well and which
+// leaves scenario-ended beside the program at the end.
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "driver/driver_win32.h"
+
+namespace {
+
+struct ServiceHandleCloser {
+    void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
+};
+using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleCloser>;
+
+ServiceHandle openService(DWORD access)
+{
+    ServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return nullptr;
+    return ServiceHandle(OpenServiceW(manager.get(), serviceName, access));
+}
+
+std::optional<SERVICE_STATUS_PROCESS> serviceStatus()
+{
+    ServiceHandle service = openService(SERVICE_QUERY_STATUS);
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!service
+        || !QueryServiceStatusEx(
+            service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof status, &needed))
+        return std::nullopt;
+    return status;
+}
+
+bool serviceIn(DWORD state)
+{
+    auto status = serviceStatus();
+    return status && status->dwCurrentState == state;
+}
+
+void deleteBesideProgram(std::initializer_list<const wchar_t*> names)
+{
+    for (const wchar_t* name : names) DeleteFileW((programFolder() + L"\\" + name).c_str());
+}
+
+bool existsBesideProgram(const wchar_t* name)
+{
+    return GetFileAttributesW((programFolder() + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A service left by a run that failed half-way is stopped and removed, and
+// the folder starts without a database or the files of a former run.
+void freshFolder()
+{
+    if (ServiceHandle service = openService(SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE)) {
+        SERVICE_STATUS status{};
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        waitUntil([] { return !serviceIn(SERVICE_RUNNING) && !serviceIn(SERVICE_STOP_PENDING); });
+        DeleteService(service.get());
+    }
+    deleteBesideProgram({L"pgwarden.db", L"pgwarden.db-journal", L"scenario-ended", L"go.txt", L"phase3.txt",
+        L"pagewarden-handover.dat", L"pagewarden-service.log"});
+}
+
+// "/install-service" or "/uninstall-service", with "/quiet": its exit code.
+DWORD runSetup(const wchar_t* arguments)
+{
+    Program setup(programPath, arguments);
+    if (!setup.ends()) return STILL_ACTIVE;
+    return setup.exitCode();
+}
+
+// The service has made pgwarden.db and its tables.
+bool prepared()
+{
+    return existsBesideProgram(L"pgwarden.db")
+        && databaseRows(L"select count(*) from sqlite_master where name = 'tbTrabajos';")
+        == std::vector<std::wstring>{L"1"};
+}
+
+// The rows as user|printer|pages, sorted.
+std::vector<std::wstring> jobRows()
+{
+    // The file comes a moment before its tables.
+    if (!prepared()) return {};
+    return databaseRows(L"select trusuario||'|'||trimpresora||'|'||trnumpags from tbTrabajos order by 1;");
+}
+
+bool rowsAre(const std::vector<std::wstring>& expected)
+{
+    return waitUntil([&] { return jobRows() == expected; });
+}
+
+// pagewarden-service.log beside the program, read as UTF-8.
+std::wstring serviceLog()
+{
+    std::string log;
+    if (FILE* file = _wfopen((programFolder() + L"\\pagewarden-service.log").c_str(), L"rb")) {
+        char chunk[4096];
+        for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) log.append(chunk, got);
+        std::fclose(file);
+    }
+    int length = MultiByteToWideChar(CP_UTF8, 0, log.data(), static_cast<int>(log.size()), nullptr, 0);
+    std::wstring words(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, log.data(), static_cast<int>(log.size()), words.data(), length);
+    std::printf("     (pagewarden-service.log: %zu bytes)\n", log.size());
+    return words;
+}
+
+// No window of the service's process, shown or hidden, of the kinds the
+// program makes: the main window, a message box.
+bool serviceShowsNothing(DWORD processId)
+{
+    return findWindow(mainWindowClass, processId) == nullptr && findWindow(L"#32770", processId) == nullptr
+        && findWindow(L"#32770", 0, true) == nullptr;
+}
+
+// The tooltip of the one icon in the notification area, as the shell shows
+// it when the mouse rests there.
+std::wstring trayTooltip()
+{
+    HWND tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT r{};
+    if (tray == nullptr || !GetWindowRect(tray, &r)) return L"";
+    // The one icon sits at the right end of the taskbar.
+    const int x = r.right - GetSystemMetrics(SM_CXSMICON) / 2 - 4, y = (r.top + r.bottom) / 2;
+    SetCursorPos(x - 60, y);
+    Sleep(200);
+    for (int step = 5; step >= 0; --step) {
+        SetCursorPos(x - step, y);
+        Sleep(50);
+    }
+    std::wstring tip;
+    waitUntil(
+        [&] {
+            HWND shown = findWindow(L"tooltips_class32", 0, true);
+            if (shown != nullptr) tip = windowText(shown);
+            return !tip.empty();
+        },
+        5000);
+    return tip;
+}
+
+std::wstring countedBy(unsigned long who)
+{
+    return texts[1000003] + L" \u2013 " + texts[1430001] + L": " + texts[who];
+}
+
+// ---- installed, counting alone, removed ---------------------------------------------
+
+void installCountRemove()
+{
+    freshFolder();
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 1 status=0x10 printed=1 user=ana\njob 2 status=0x8 user=bo\n"
+        "printer \"Lab \U0001F5A8\"\njob 3 status=0x10 printed=4 user=\"J\u00FCrgen\"\n"
+        "pass\nprinter \"Office\"\njob 2 status=0x10 printed=2 user=bo\nprinter \"Lab \U0001F5A8\"\n"
+        "pass\nprinter \"Office\"\nprinter \"Lab \U0001F5A8\"\nend\n");
+    Program install(programPath, L"/install-service");
+    HWND box = waitForMessageBox(install);
+    check(box != nullptr && messageBoxText(box) == texts[1430010], "installing says the service runs");
+    if (box != nullptr) {
+        windowScreenshot(box, L"service-1-installed");
+        dismissMessageBox(box);
+    }
+    check(install.ends() && install.exitCode() == 0, "and ends with 0");
+
+    // Closed before the removal: an open handle keeps a removed service
+    // marked for deletion.
+    ServiceHandle service = openService(SERVICE_QUERY_CONFIG);
+    std::vector<BYTE> buffer(8192);
+    DWORD needed = 0;
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    check(service && QueryServiceConfigW(service.get(), config, 8192, &needed), "the service is registered");
+    if (service && config->lpBinaryPathName != nullptr) {
+        check(config->lpBinaryPathName == L"\"" + programPath + L"\" /service",
+            "as the quoted program, /service");
+        check(config->dwStartType == SERVICE_AUTO_START, "starting with Windows");
+        check(lstrcmpiW(config->lpServiceStartName, L"NT AUTHORITY\\LocalService") == 0, "as LocalService");
+        check(lstrcmpW(config->lpDisplayName, L"Pagewarden page counter") == 0,
+            "named Pagewarden page counter");
+        auto* description = reinterpret_cast<SERVICE_DESCRIPTIONW*>(buffer.data());
+        check(QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, buffer.data(), 8192, &needed)
+                && description->lpDescription == texts[1430000],
+            "described in the active language");
+    }
+    service.reset();
+    auto status = serviceStatus();
+    check(status && status->dwCurrentState == SERVICE_RUNNING, "it runs");
+    check(rowsAre({L"J\u00FCrgen|Lab \U0001F5A8|4", L"ana|Office|1", L"bo|Office|2"}),
+        "it counts with no tray program: every row, once");
+    check(status && serviceShowsNothing(status->dwProcessId), "without a window or a box");
+    screenshot(nullptr, L"service-2-counting-with-no-window");
+
+    // Installing again restarts it with the same state: nothing counted twice.
+    deleteBesideProgram({L"scenario-ended"});
+    check(runSetup(L"/install-service /quiet") == 0, "installing again succeeds quietly");
+    check(waitUntil([] { return existsBesideProgram(L"scenario-ended"); }),
+        "the new service plays the scenario");
+    Sleep(1000); // time for any recorder of its last passes
+    check(serviceIn(SERVICE_RUNNING) && jobRows().size() == 3, "and counts none of its jobs again");
+
+    check(runSetup(L"/uninstall-service /quiet") == 0, "removing it succeeds");
+    check(!serviceStatus(), "it is gone");
+    check(jobRows().size() == 3, "pgwarden.db stays with its rows");
+    Program again(programPath, L"/uninstall-service");
+    box = waitForMessageBox(again);
+    check(box != nullptr && messageBoxText(box) == texts[1430012],
+        "removing it twice says it is not installed");
+    if (box != nullptr) dismissMessageBox(box);
+    check(again.ends() && again.exitCode() == 0, "which is no failure");
+
+    // A quiet installation that fails before it starts (no language file)
+    // ends with 1 and waits for nobody's click.
+    const std::wstring lang = programFolder() + L"\\lang", away = lang + L"-away";
+    MoveFileW(lang.c_str(), away.c_str());
+    check(runSetup(L"/install-service /quiet") == 1 && findWindow(L"#32770", 0) == nullptr,
+        "a quiet installation without its texts fails with 1 and no box");
+    MoveFileW(away.c_str(), lang.c_str());
+    check(serviceLog().find(L"\r\nmilibreria\r\n") != std::wstring::npos, "its report is in the log");
+}
+
+// ---- a stop while recorders wait for the database ----------------------------------
+
+// Another program holds the database; three jobs finish meanwhile, and the
+// service is told to stop. It says it is stopping while its recorder waits,
+// writes all three once the file is free (two seconds later, within the
+// five a stop tries before it keeps rows in the pending file) and stops
+// cleanly.
+void stopWhileRecordersWait()
+{
+    freshFolder();
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 1 status=0x10 printed=1 user=ana\njob 2 status=0x10 printed=2 "
+        "user=bo\n"
+        "job 3 status=0x10 printed=3 user=cy\njob 4 status=0x10 printed=4 user=di\n"
+        "pass\nprinter \"Office\"\njob 2 status=0x10 printed=2 user=bo\njob 3 status=0x10 printed=3 user=cy\n"
+        "job 4 status=0x10 printed=4 user=di\n"
+        "pass after=\"go.txt\"\nprinter \"Office\"\nend\n");
+    check(runSetup(L"/install-service /quiet") == 0, "the service is installed");
+    check(rowsAre({L"ana|Office|1"}), "its first row is written");
+
+    sqlite3* db = nullptr;
+    sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db);
+    check(sqlite3_exec(db, "begin exclusive;", nullptr, nullptr, nullptr) == SQLITE_OK,
+        "another program locks it");
+    writeFile(L"go.txt", "");
+    check(waitUntil([] { return existsBesideProgram(L"scenario-ended"); }), "three jobs finish meanwhile");
+    ServiceHandle service = openService(SERVICE_STOP | SERVICE_QUERY_STATUS);
+    SERVICE_STATUS control{};
+    check(service && ControlService(service.get(), SERVICE_CONTROL_STOP, &control), "the service is stopped");
+    DWORD firstCheckPoint = 0, lastCheckPoint = 0;
+    bool pendingAllAlong = waitUntil(
+        [&] {
+            auto status = serviceStatus();
+            if (!status || status->dwCurrentState != SERVICE_STOP_PENDING || status->dwWaitHint == 0)
+                return true;
+            if (firstCheckPoint == 0) firstCheckPoint = status->dwCheckPoint;
+            lastCheckPoint = status->dwCheckPoint;
+            return false;
+        },
+        2000);
+    check(!pendingAllAlong && lastCheckPoint > firstCheckPoint,
+        "it says it is stopping, with a wait hint and a moving check point, while the rows wait");
+    sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    check(waitUntil([] { return serviceIn(SERVICE_STOPPED); }), "once the file is free it stops");
+    auto status = serviceStatus();
+    check(status && status->dwWin32ExitCode == NO_ERROR, "cleanly");
+    check(jobRows()
+            == std::vector<std::wstring>{L"ana|Office|1", L"bo|Office|2", L"cy|Office|3", L"di|Office|4"},
+        "with every finished job written");
+    check(runSetup(L"/uninstall-service /quiet") == 0, "and is removed");
+}
+
+// ---- a tray program beside the running service -------------------------------------
+
+void trayBesideService()
+{
+    freshFolder();
+    // The tray program plays the same scenario from its start: had it
+    // counted, job 1 would have two rows.
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 1 status=0x10 printed=3 user=ana\njob 2 status=0x8 user=bo\n"
+        "pass\nprinter \"Office\"\njob 2 status=0x10 printed=1 user=bo\n"
+        "pass after=\"go.txt\"\nprinter \"Office\"\nend\n");
+    check(runSetup(L"/install-service /quiet") == 0, "the service is installed");
+    check(rowsAre({L"ana|Office|3"}), "and counts");
+
+    Program tray;
+    HWND main = waitForMainWindow(tray);
+    check(main != nullptr && waitForTrayIcon(main), "a tray program starts beside it");
+    if (main == nullptr) return;
+    std::wstring tip = trayTooltip();
+    check(tip == countedBy(1430003), "its tooltip says the service counts");
+    screenshot(nullptr, L"service-3-tooltip");
+
+    PostMessageW(main, WM_COMMAND, cmdAbout, 0);
+    HWND about = waitForWindow(aboutClass, tray);
+    check(about != nullptr, "its about window opens");
+    if (about != nullptr) {
+        std::wstring body = windowText(childWindows(about).at(0));
+        check(body.ends_with(L"\r\n\r\n" + texts[1430001] + L"\r\n\t" + texts[1430003]),
+            "and says the service counts");
+        windowScreenshot(about, L"service-4-about");
+        PostMessageW(about, WM_CLOSE, 0, 0);
+        waitUntil([&] { return !IsWindow(about); });
+    }
+
+    trayClick(main);
+    StatisticsControls view = findStatisticsControls(main);
+    if (view.complete()) {
+        choosePeriod(main, view, 0);
+        check(sameRows(listRows(tray, view.statsList), {{L"Office", L"3", L"1"}}),
+            "its window shows the service's rows");
+        windowScreenshot(main, L"service-5-window");
+    }
+    writeFile(L"go.txt", "");
+    check(rowsAre({L"ana|Office|3", L"bo|Office|1"}), "a job finishing now is counted by the service alone");
+    Sleep(1600); // a tick of the tray timer, in which the tray program could have started counting
+    check(jobRows().size() == 2, "and the tray program counted nothing");
+    quitFromTheMenu(tray, main);
+    check(runSetup(L"/uninstall-service /quiet") == 0, "the service is removed");
+}
+
+// ---- the counting handed over and back with jobs in flight -------------------------
+
+// The tray program counts; the service starts and takes over; the service
+// stops and the tray program takes the counting back. Each time, jobs are
+// printing, and some leave their queue while neither monitor polls.
+void handOverAndBack()
+{
+    freshFolder();
+    // The tray program's scenario: its own passes, then (after phase3.txt)
+    // the world once the service has stopped.
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 1 status=0x10 printed=1 user=ana\njob 2 status=0x10 printed=1 "
+        "user=bo\n"
+        "job 3 status=0x8 user=cy\n"
+        "pass\nprinter \"Office\"\njob 2 status=0x10 printed=2 user=bo\njob 3 status=0x8 user=cy\n"
+        "job 4 status=0x10 printed=1 user=di\n"
+        // 4 and 5 left while nobody polled; 6 goes on printing.
+        "pass after=\"phase3.txt\"\nprinter \"Office\"\njob 6 status=0x10 printed=5 user=fay\n"
+        "pass\nprinter \"Office\"\nend\n");
+    Program tray;
+    HWND main = waitForMainWindow(tray);
+    check(main != nullptr, "the tray program starts");
+    check(rowsAre({L"ana|Office|1"}), "and counts");
+
+    // The service's scenario: 2 left during the change; 4, 5 and 6 are
+    // printing when it stops.
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 3 status=0x10 printed=1 user=cy\njob 4 status=0x10 printed=2 user=di\n"
+        "pass\nprinter \"Office\"\njob 4 status=0x10 printed=3 user=di\njob 5 status=0x10 printed=1 "
+        "user=eve\n"
+        "job 6 status=0x10 printed=4 user=fay\n");
+    check(runSetup(L"/install-service /quiet") == 0, "the service is installed");
+    check(rowsAre({L"ana|Office|1", L"bo|Office|2", L"cy|Office|1"}),
+        "the service takes over: the job that left meanwhile is counted once, from its last sighting");
+    check(!existsBesideProgram(L"pagewarden-handover.dat"), "what the tray program left is taken");
+
+    writeFile(L"phase3.txt", "");
+    check(runSetup(L"/uninstall-service /quiet") == 0, "the service is stopped and removed");
+    check(tray.ends(), "the tray program takes the counting back and plays its scenario to the end");
+    check(tray.exitCode() == 0, "then quits with 0");
+    check(jobRows()
+            == std::vector<std::wstring>{L"ana|Office|1", L"bo|Office|2", L"cy|Office|1", L"di|Office|3",
+                L"eve|Office|1", L"fay|Office|5"},
+        "every job counted once, those in flight at each change included");
+}
+
+// ---- a damaged database under the service ------------------------------------------
+
+void damagedDatabase()
+{
+    freshFolder();
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 1 status=0x10 printed=2 user=ana\npass after=\"go.txt\"\nprinter "
+        "\"Office\"\n");
+    check(runSetup(L"/install-service /quiet") == 0, "the service starts");
+    // Damaged once the service has made and prepared the file: its next row fails.
+    check(waitUntil(prepared), "and prepares its database");
+    // Written again while the service still has the file open.
+    check(waitUntil([] {
+        writeFile(L"pgwarden.db", std::string(8192, 'x'));
+        char head[4] = {};
+        if (FILE* file = _wfopen((programFolder() + L"\\pgwarden.db").c_str(), L"rb")) {
+            std::fread(head, 1, sizeof head, file);
+            std::fclose(file);
+        }
+        return std::string(head, 4) == "xxxx";
+    }),
+        "the file is damaged");
+    writeFile(L"go.txt", "");
+    check(waitUntil([] { return serviceIn(SERVICE_STOPPED); }), "the service stops");
+    auto status = serviceStatus();
+    check(status && status->dwWin32ExitCode == ERROR_SERVICE_SPECIFIC_ERROR
+            && status->dwServiceSpecificExitCode != 0,
+        "with a service exit code that says it failed");
+    check(findWindow(L"#32770", 0) == nullptr, "no box anywhere");
+    screenshot(nullptr, L"service-6-failed-with-no-window");
+
+    std::wstring words = serviceLog();
+    check(words.starts_with(L"\uFEFF"), "its log is UTF-8 with a byte order mark");
+    for (const std::wstring& wanted :
+        {texts[23], texts[21], texts[22], std::wstring(L"misqlite"), std::wstring(L"file is not a database")})
+        check(words.find(wanted + L"\r\n") != std::wstring::npos, "the log holds each line of the report");
+    check(runSetup(L"/uninstall-service /quiet") == 0, "the failed service is removed");
+}
+
+const bool registered = addScenario(L"service-install", installCountRemove)
+    && addScenario(L"service-stop-while-writing", stopWhileRecordersWait)
+    && addScenario(L"service-beside-tray", trayBesideService)
+    && addScenario(L"service-handover", handOverAndBack)
+    && addScenario(L"service-damaged-database", damagedDatabase);
+
+} // namespace
