@@ -110,8 +110,7 @@ TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndA
     EXPECT_THROW(shipper.cycle(), std::runtime_error);
     locksBeforeCrash = -1;
     Shipper restarted(folder, u"SRV-A", services());
-    while (restarted.cycle() == CycleResult::shipped) {
-    }
+    while (restarted.cycle() == CycleResult::shipped) { }
     EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{500, 500, 500, 201}));
     EXPECT_EQ(central.added, 1201u);
     std::int64_t expected = 1;
@@ -156,8 +155,8 @@ TEST(CentralPeriods, APeriodReadsWholeMonthsItsFirstMonthsDaysAndItsFirstDaysJob
         bool jobs;
     };
     const Case cases[] = {
-        {{1800, 1, 0, 1}, 180001, 1, 0, false},              // everything: months only
-        {{2026, 3, 0, 1}, 202603, 1, 0, false},              // this month
+        {{1800, 1, 0, 1}, 180001, 1, 0, false},                // everything: months only
+        {{2026, 3, 0, 1}, 202603, 1, 0, false},                // this month
         {{2026, 3, 0, 15}, 202604, 20260315, 20260331, false}, // today
         {{2026, 3, 0, 15, 14, 30}, 202604, 20260316, 20260331, true},
         {{2026, 12, 0, 31, 23, 59, 59, 999}, 202701, 20270101, 20261231, true}, // no days left
@@ -172,8 +171,10 @@ TEST(CentralPeriods, APeriodReadsWholeMonthsItsFirstMonthsDaysAndItsFirstDaysJob
         EXPECT_EQ(plan.jobsFrom < plan.jobsTo, c.jobs);
         if (c.jobs) {
             EXPECT_EQ(plan.jobsFrom, central::julianMs(c.since));
-            EXPECT_EQ(plan.jobsTo - plan.jobsFrom, 86400000 - ((c.since.hour * 60 + c.since.minute) * 60000
-                                                                 + c.since.second * 1000 + c.since.milliseconds));
+            EXPECT_EQ(plan.jobsTo - plan.jobsFrom,
+                86400000
+                    - ((c.since.hour * 60 + c.since.minute) * 60000 + c.since.second * 1000
+                        + c.since.milliseconds));
         }
     }
 }
@@ -197,12 +198,14 @@ TEST(CentralPeriods, StartMomentsAgreeWithSqliteJulianday)
 
 TEST(CentralTexts, PasswordsNeverReachAMessageAndTextsTheServerRefusesAreReplaced)
 {
-    const std::u16string connection = u"Driver={PostgreSQL Unicode};Server=db;UID=ann;PWD={se;cr}}et};sslmode=require";
+    const std::u16string connection
+        = u"Driver={PostgreSQL Unicode};Server=db;UID=ann;PWD={se;cr}}et};sslmode=require";
     struct Case {
         std::u16string message, expected;
     };
     const Case cases[] = {
-        {u"password authentication failed for user \"ann\"", u"password authentication failed for user \"ann\""},
+        {u"password authentication failed for user \"ann\"",
+            u"password authentication failed for user \"ann\""},
         {u"bad option se;cr}et in " + connection, u"bad option *** in ***"},
         {u"raw {se;cr}}et} seen", u"raw *** seen"},
     };

@@ -12,7 +12,8 @@ bool ensureSchema(OdbcConnection& connection, std::u16string& error)
     for (const central::SchemaObject& object : central::schemaObjects()) {
         bool missing = false;
         if (!connection.execute(u"SELECT CASE WHEN to_regclass(?::text) IS NULL THEN 'missing' END",
-                {std::u16string(object.name)}, error, [&](const OdbcRow& row) { missing = row[0].has_value(); }))
+                {std::u16string(object.name)}, error,
+                [&](const OdbcRow& row) { missing = row[0].has_value(); }))
             return false;
         if (missing && !connection.execute(object.statement, {}, error)) return false;
     }

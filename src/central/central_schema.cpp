@@ -49,8 +49,8 @@ std::string totalsUpsert(const std::string& table, const std::string& key, const
         + ", name IS NULL, coalesce(name, ''), count(*), count(pages), coalesce(sum(pages), 0) FROM keyed "
           "GROUP BY 1, 2, 3, 4 ORDER BY 1, 2, 3, 4 ON CONFLICT (kind, "
         + keyColumn + ", name_null, name) DO UPDATE SET row_count = " + table
-        + ".row_count + excluded.row_count, job_count = " + table + ".job_count + excluded.job_count, page_sum = "
-        + table + ".page_sum + excluded.page_sum";
+        + ".row_count + excluded.row_count, job_count = " + table
+        + ".job_count + excluded.job_count, page_sum = " + table + ".page_sum + excluded.page_sum";
 }
 
 } // namespace
@@ -59,17 +59,21 @@ const std::vector<SchemaObject>& schemaObjects()
 {
     static const std::vector<SchemaObject> objects = {
         {u"pagewarden_jobs",
-            u"CREATE TABLE pagewarden_jobs (source text NOT NULL, file_id text NOT NULL, row_id bigint NOT NULL, "
-            u"trfecha text, trusuario text, trmaquina text, trimpresora text, trnumpags bigint, julian_ms bigint, "
+            u"CREATE TABLE pagewarden_jobs (source text NOT NULL, file_id text NOT NULL, row_id bigint NOT "
+            u"NULL, "
+            u"trfecha text, trusuario text, trmaquina text, trimpresora text, trnumpags bigint, julian_ms "
+            u"bigint, "
             u"PRIMARY KEY (source, file_id, row_id))"},
         {u"pagewarden_jobs_time", u"CREATE INDEX pagewarden_jobs_time ON pagewarden_jobs (julian_ms)"},
         {u"pagewarden_month_totals",
             u"CREATE TABLE pagewarden_month_totals (kind smallint NOT NULL, month_key integer NOT NULL, "
-            u"name_null boolean NOT NULL, name text NOT NULL, row_count bigint NOT NULL, job_count bigint NOT NULL, "
+            u"name_null boolean NOT NULL, name text NOT NULL, row_count bigint NOT NULL, job_count bigint "
+            u"NOT NULL, "
             u"page_sum bigint NOT NULL, PRIMARY KEY (kind, month_key, name_null, name))"},
         {u"pagewarden_day_totals",
             u"CREATE TABLE pagewarden_day_totals (kind smallint NOT NULL, day_key integer NOT NULL, "
-            u"name_null boolean NOT NULL, name text NOT NULL, row_count bigint NOT NULL, job_count bigint NOT NULL, "
+            u"name_null boolean NOT NULL, name text NOT NULL, row_count bigint NOT NULL, job_count bigint "
+            u"NOT NULL, "
             u"page_sum bigint NOT NULL, PRIMARY KEY (kind, day_key, name_null, name))"},
     };
     return objects;
@@ -84,13 +88,16 @@ std::u16string batchStatement(std::size_t rows)
         text += "(?::text, ?::text, ?::bigint, ?::text, ?::text, ?::text, ?::text, ?::bigint, ?::bigint, "
                 "?::integer, ?::integer)";
     }
-    text += "), added AS (INSERT INTO pagewarden_jobs (source, file_id, row_id, trfecha, trusuario, trmaquina, "
-            "trimpresora, trnumpags, julian_ms) SELECT source, file_id, row_id, trfecha, trusuario, trmaquina, "
+    text += "), added AS (INSERT INTO pagewarden_jobs (source, file_id, row_id, trfecha, trusuario, "
+            "trmaquina, "
+            "trimpresora, trnumpags, julian_ms) SELECT source, file_id, row_id, trfecha, trusuario, "
+            "trmaquina, "
             "trimpresora, trnumpags, julian_ms FROM batch ON CONFLICT DO NOTHING RETURNING row_id), "
             // Only what this statement inserted counts: a row already there
             // (shipped before a crash lost the local mark) adds nothing.
             "keyed AS (SELECT g.kind, g.name, b.trnumpags AS pages, b.day_key, b.month_key FROM batch b "
-            "JOIN added a ON a.row_id = b.row_id CROSS JOIN LATERAL (VALUES (1, b.trimpresora), (2, b.trusuario), "
+            "JOIN added a ON a.row_id = b.row_id CROSS JOIN LATERAL (VALUES (1, b.trimpresora), (2, "
+            "b.trusuario), "
             "(3, b.trmaquina)) AS g (kind, name) WHERE b.day_key IS NOT NULL), months AS (";
     text += totalsUpsert("pagewarden_month_totals", "month_key", "month_key");
     text += ") ";
@@ -140,8 +147,8 @@ std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& 
         values.push_back(integer(row.pages));
         values.push_back(integer(row.dayKey ? row.julianMs : std::nullopt));
         values.push_back(integer(row.julianMs ? row.dayKey : std::nullopt));
-        values.push_back(
-            integer(row.julianMs && row.dayKey ? std::optional<std::int64_t>(*row.dayKey / 100) : std::nullopt));
+        values.push_back(integer(
+            row.julianMs && row.dayKey ? std::optional<std::int64_t>(*row.dayKey / 100) : std::nullopt));
     }
     return values;
 }
@@ -150,7 +157,7 @@ std::int64_t julianMs(const DateTime& time)
 {
     const std::int64_t days = store::daysFromCivil(time.year, time.month, time.day);
     return unixEpochMs + days * dayMs + time.hour * std::int64_t{3600000} + time.minute * std::int64_t{60000}
-        + time.second * std::int64_t{1000} + time.milliseconds;
+    + time.second * std::int64_t{1000} + time.milliseconds;
 }
 
 PeriodPlan periodPlan(const DateTime& since)
@@ -187,7 +194,8 @@ std::u16string statisticsStatement(GroupingColumn column)
     const std::u16string totals = u" name_null, name, row_count, job_count, page_sum FROM ";
     return u"SELECT CASE WHEN name_null THEN NULL ELSE name END, CASE WHEN sum(job_count) = 0 THEN NULL ELSE "
            u"sum(page_sum) END, sum(job_count) FROM (SELECT"
-        + totals + u"pagewarden_month_totals WHERE kind = ?::smallint AND month_key >= ?::integer UNION ALL SELECT"
+        + totals
+        + u"pagewarden_month_totals WHERE kind = ?::smallint AND month_key >= ?::integer UNION ALL SELECT"
         + totals
         + u"pagewarden_day_totals WHERE kind = ?::smallint AND day_key BETWEEN ?::integer AND ?::integer "
           u"UNION ALL SELECT "

@@ -70,7 +70,7 @@ std::int64_t julianMs(const DateTime& time);
 // day totals from firstDay to lastDay, and the jobs from jobsFrom (inclusive)
 // to jobsTo (exclusive). An empty part reads nothing.
 struct PeriodPlan {
-    std::int64_t fromMonth = 0;           // YYYYMM
+    std::int64_t fromMonth = 0;             // YYYYMM
     std::int64_t firstDay = 0, lastDay = 0; // YYYYMMDD
     std::int64_t jobsFrom = 0, jobsTo = 0;
 };
@@ -78,6 +78,7 @@ PeriodPlan periodPlan(const DateTime& since);
 
 // The statement for a grouping; its parameters come from statisticsParameters.
 std::u16string statisticsStatement(GroupingColumn column);
-std::vector<std::optional<std::u16string>> statisticsParameters(const PeriodPlan& plan, GroupingColumn column);
+std::vector<std::optional<std::u16string>> statisticsParameters(
+    const PeriodPlan& plan, GroupingColumn column);
 
 } // namespace central

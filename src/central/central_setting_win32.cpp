@@ -18,7 +18,8 @@ std::u16string profileValue(const std::u16string& file, const wchar_t* key)
     for (;;) {
         DWORD length = GetPrivateProfileStringW(
             L"central", key, L"", value.data(), static_cast<DWORD>(value.size()), wide(file.c_str()));
-        if (length + 2 < value.size()) return trimmedSettingValue(std::u16string(utf16(value.data()), length));
+        if (length + 2 < value.size())
+            return trimmedSettingValue(std::u16string(utf16(value.data()), length));
         if (value.size() >= 65536) return {};
         value.resize(value.size() * 2);
     }

@@ -273,7 +273,8 @@ bool OdbcConnection::execute(const std::u16string& statement, const OdbcParamete
                 cell.append(utf16(reinterpret_cast<wchar_t*>(piece)), units);
                 if (result == SQL_SUCCESS) break;
             }
-            row[static_cast<std::size_t>(column)] = isNull ? std::nullopt : std::optional<std::u16string>(cell);
+            row[static_cast<std::size_t>(column)]
+                = isNull ? std::nullopt : std::optional<std::u16string>(cell);
         }
         onRow(row);
     }

@@ -27,9 +27,8 @@ CycleResult Shipper::cycle()
     // A fresh count starts each run of batches; within one it goes down by
     // what each batch shipped, so a backlog is not counted at every batch.
     const bool count = waiting_ < 0;
-    services_.underLock([&] {
-        work = takeShippingWork(folder_, source_, randomFileIdentity(), shippingBatchRows, count);
-    });
+    services_.underLock(
+        [&] { work = takeShippingWork(folder_, source_, randomFileIdentity(), shippingBatchRows, count); });
     if (count) waiting_ = work.waiting;
     if (work.batch.rows.empty()) {
         waiting_ = -1;
@@ -67,6 +66,5 @@ void Shipper::run()
     // The quit: one more try even after failures, since the server may be
     // back, but nothing after the time is up or the first failure.
     const std::uint64_t end = services_.tickMs() + shippingQuitMs;
-    while (services_.tickMs() < end && cycle() == CycleResult::shipped) {
-    }
+    while (services_.tickMs() < end && cycle() == CycleResult::shipped) { }
 }

@@ -58,7 +58,8 @@ void startShipping()
     if (!setting.enabled() || shipperThread) return;
     stopEvent = ScopedHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!stopEvent) fatalError(unit::central, u"11");
-    auto start = std::make_unique<ShipperStart>(ShipperStart{std::move(setting), programFolder(), stopEvent.get()});
+    auto start
+        = std::make_unique<ShipperStart>(ShipperStart{std::move(setting), programFolder(), stopEvent.get()});
     shipperThread = ScopedHandle(CreateThread(nullptr, 0, shipperMain, start.get(), 0, nullptr));
     if (!shipperThread) fatalError(unit::central, u"12");
     start.release(); // the thread owns it now

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "central/shipping_control.h"
 #include "common/database_lock_win32.h"
 #include "common/fatal_report.h"
 #include "common/language_texts.h"

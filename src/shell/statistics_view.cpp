@@ -58,3 +58,27 @@ Box listAreaInTabs(Box r, int dialogFrameX, int dialogFrameY, int tabRowBottom, 
     r.bottom -= tabRowBottom + 2 * dialogFrameY;
     return r;
 }
+
+std::vector<std::u16string> wrappedLines(const std::u16string& text, std::size_t width)
+{
+    std::vector<std::u16string> lines;
+    std::u16string line, word;
+    auto endWord = [&] {
+        if (word.empty()) return;
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += (line.empty() ? u"" : u" ") + word;
+        word.clear();
+    };
+    for (char16_t unit : text) {
+        if (unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n')
+            endWord();
+        else
+            word += unit;
+    }
+    endWord();
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}

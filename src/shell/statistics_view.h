@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/date_time.h"
 #include "common/language_texts.h"
@@ -50,3 +51,7 @@ struct Box {
 // position, with the tab row and the dialog frames reserved.
 Box listAreaInTabs(
     Box tabClient, int dialogFrameX, int dialogFrameY, int tabRowBottom, int tabsTop = 7 * layoutUnit);
+
+// A message cut at blanks into lines of at most `width` units (a longer word
+// stands alone), so that it reads down the list's first column.
+std::vector<std::u16string> wrappedLines(const std::u16string& text, std::size_t width);

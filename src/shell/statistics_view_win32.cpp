@@ -14,8 +14,8 @@
 #include "common/date_time_win32.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
-#include "common/scoped_handle_win32.h"
 #include "common/language_texts.h"
+#include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"
 #include "common/window_helpers_win32.h"
 #include "shell/main_window_win32.h"
@@ -183,10 +183,11 @@ void showCentralAnswer(const CentralAnswer& answer)
 {
     SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
     if (!answer.answered) {
-        std::u16string words = getText(textid::centralUnreachable);
-        words += u' ';
-        for (char16_t unit : answer.error) words += unit == u'\r' || unit == u'\n' || unit == u'\t' ? u' ' : unit;
-        setCell(statsList, 0, 0, words, u"451");
+        // The reason reads down the first column, a few words a row.
+        setCell(statsList, 0, 0, getText(textid::centralUnreachable), u"451");
+        int index = 1;
+        for (const std::u16string& line : wrappedLines(answer.error, 40))
+            setCell(statsList, index++, 0, line, u"461");
         return;
     }
     int index = 0;

@@ -11,12 +11,13 @@ namespace {
 // Plain syntax only: SQLite 3.8.5 must read the file's whole schema.
 constexpr char16_t createShippingTable[]
     = u"CREATE TABLE IF NOT EXISTS tbEnvioCentral (ecclave integer PRIMARY KEY, ecarchivo text NOT NULL, "
-      u"ecultima integer NOT NULL, ecpendientes integer NOT NULL, ecenvio text, ecerror text, ecfechaerror text);";
+      u"ecultima integer NOT NULL, ecpendientes integer NOT NULL, ecenvio text, ecerror text, ecfechaerror "
+      u"text);";
 
 bool shippingTableExists(sqlite3* db)
 {
-    Statement query
-        = prepare(db, u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'tbEnvioCentral';", u"601");
+    Statement query = prepare(
+        db, u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'tbEnvioCentral';", u"601");
     return step(query.get(), u"602") == SQLITE_ROW;
 }
 
@@ -96,8 +97,10 @@ ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string
         // so that both agree; the moment as its whole milliseconds.
         Statement rows = prepare(db.get(),
             u"SELECT trllapri, trfecha, trusuario, trmaquina, trimpresora, CASE WHEN typeof(trnumpags) = "
-            u"'integer' THEN trnumpags END, CAST(round(j * 86400000.0) AS INTEGER), CAST(strftime('%Y%m%d', j) "
-            u"AS INTEGER) FROM (SELECT *, julianday(trfecha) AS j FROM tbTrabajos WHERE trllapri > ?1 ORDER BY "
+            u"'integer' THEN trnumpags END, CAST(round(j * 86400000.0) AS INTEGER), CAST(strftime('%Y%m%d', "
+            u"j) "
+            u"AS INTEGER) FROM (SELECT *, julianday(trfecha) AS j FROM tbTrabajos WHERE trllapri > ?1 ORDER "
+            u"BY "
             u"trllapri LIMIT ?2);",
             u"615");
         if (sqlite3_bind_int64(rows.get(), 1, work.lastShipped) != SQLITE_OK
@@ -122,8 +125,8 @@ ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string
         if (step(count.get(), u"620") != SQLITE_ROW) storeFailure(u"621");
         work.waiting = sqlite3_column_int64(count.get(), 0);
         if (work.waiting != storedWaiting) {
-            Statement note
-                = prepare(db.get(), u"UPDATE tbEnvioCentral SET ecpendientes = ?1 WHERE ecclave = 1;", u"622");
+            Statement note = prepare(
+                db.get(), u"UPDATE tbEnvioCentral SET ecpendientes = ?1 WHERE ecclave = 1;", u"622");
             if (sqlite3_bind_int64(note.get(), 1, work.waiting) != SQLITE_OK) storeFailure(u"623");
             if (step(note.get(), u"624") != SQLITE_DONE) storeFailure(u"625");
         }
@@ -151,13 +154,14 @@ void markShipped(const std::u16string& folder, const std::u16string& fileId, std
     closeJobDatabase(std::move(db));
 }
 
-void noteShippingFailure(const std::u16string& folder, const std::u16string& fileId, const std::u16string& words,
-    const std::u16string& when)
+void noteShippingFailure(const std::u16string& folder, const std::u16string& fileId,
+    const std::u16string& words, const std::u16string& when)
 {
     Database db = openJobDatabase(folder);
     if (shippingTableExists(db.get())) {
         Statement update = prepare(db.get(),
-            u"UPDATE tbEnvioCentral SET ecerror = ?2, ecfechaerror = ?3 WHERE ecclave = 1 AND ecarchivo = ?1;",
+            u"UPDATE tbEnvioCentral SET ecerror = ?2, ecfechaerror = ?3 WHERE ecclave = 1 AND ecarchivo = "
+            u"?1;",
             u"632");
         bindText(update.get(), 1, fileId, u"633");
         bindText(update.get(), 2, words, u"634");

@@ -18,7 +18,7 @@ struct ShippingState {
     bool started = false; // a shipment was tried at least once
     std::u16string fileId;
     std::int64_t lastShipped = 0;
-    std::int64_t waiting = 0;  // rows after the last shipped, as counted at the last attempt
+    std::int64_t waiting = 0;    // rows after the last shipped, as counted at the last attempt
     std::u16string lastShipment; // date-time text, local time; empty: never
     std::u16string lastError;    // empty after a shipment that went through
     std::u16string lastErrorTime;
@@ -44,8 +44,8 @@ ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string
 void markShipped(const std::u16string& folder, const std::u16string& fileId, std::int64_t lastRow,
     std::int64_t waiting, const std::u16string& when);
 // A failed attempt, in words, at a local time.
-void noteShippingFailure(const std::u16string& folder, const std::u16string& fileId, const std::u16string& words,
-    const std::u16string& when);
+void noteShippingFailure(const std::u16string& folder, const std::u16string& fileId,
+    const std::u16string& words, const std::u16string& when);
 
 // 32 hexadecimal digits from the system's random source.
 std::u16string randomFileIdentity();
