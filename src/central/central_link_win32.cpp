@@ -1,5 +1,8 @@
 #include "central/central_link_win32.h"
 
+#include <algorithm>
+#include <mutex>
+
 #include "central/central_schema.h"
 #include "central/odbc_win32.h"
 
@@ -9,13 +12,21 @@ namespace {
 // insert and read them is never asked to create anything.
 bool ensureSchema(OdbcConnection& connection, std::u16string& error)
 {
+    // One question for all of them: a connection per click stays cheap.
+    std::u16string names;
     for (const central::SchemaObject& object : central::schemaObjects()) {
-        bool missing = false;
-        if (!connection.execute(u"SELECT CASE WHEN to_regclass(?::text) IS NULL THEN 'missing' END",
-                {std::u16string(object.name)}, error,
-                [&](const OdbcRow& row) { missing = row[0].has_value(); }))
-            return false;
-        if (missing && !connection.execute(object.statement, {}, error)) return false;
+        if (!names.empty()) names += u',';
+        names += object.name;
+    }
+    std::vector<std::u16string> missing;
+    if (!connection.execute(u"SELECT name FROM unnest(string_to_array(?::text, ',')) AS name "
+                            u"WHERE to_regclass(name) IS NULL",
+            {names}, error, [&](const OdbcRow& row) { missing.push_back(row[0].value_or(u"")); }))
+        return false;
+    if (missing.empty()) return connection.commit(error);
+    for (const central::SchemaObject& object : central::schemaObjects()) {
+        if (std::find(missing.begin(), missing.end(), object.name) == missing.end()) continue;
+        if (!connection.execute(object.statement, {}, error)) return false;
     }
     return connection.commit(error);
 }
@@ -67,14 +78,27 @@ bool CentralSession::ship(void* context, const ShippingBatch& batch, std::u16str
 bool queryCentralStatistics(const CentralSetting& setting, const DateTime& since, GroupingColumn column,
     std::vector<StatisticsRow>& rows, std::u16string& error)
 {
-    OdbcConnection connection;
-    if (!openCentral(connection, setting, error)) return false;
+    // One connection kept for every click, so a click costs the query and
+    // not a log-in; the questions of several clicks take turns on it.
+    static std::mutex turn;
+    // Never freed: a disconnection while the process ends would race with it.
+    static OdbcConnection& connection = *new OdbcConnection;
+    std::lock_guard<std::mutex> mine(turn);
     const central::PeriodPlan plan = central::periodPlan(since);
-    rows.clear();
-    const bool answered = connection.execute(central::statisticsStatement(column),
-        central::statisticsParameters(plan, column), error, [&](const OdbcRow& row) {
-            rows.push_back({row[0].value_or(u""), row[1].value_or(u""), row[2].value_or(u"")});
-        });
-    connection.rollback();
-    return answered;
+    // A kept connection the server dropped (a restart) fails once: then a
+    // fresh one is asked.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const bool fresh = !connection.connected();
+        if (fresh && !openCentral(connection, setting, error)) return false;
+        rows.clear();
+        const bool answered = connection.execute(central::statisticsStatement(column),
+            central::statisticsParameters(plan, column), error, [&](const OdbcRow& row) {
+                rows.push_back({row[0].value_or(u""), row[1].value_or(u""), row[2].value_or(u"")});
+            });
+        connection.rollback();
+        if (answered) return true;
+        connection.close();
+        if (fresh) return false;
+    }
+    return false;
 }

@@ -20,13 +20,16 @@ std::vector<std::u16string> shippingStateLines(const ShippingState& state)
 {
     const std::string waiting = std::to_string(state.waiting);
     std::vector<std::u16string> lines{
-        getText(textid::shippingWaiting) + std::u16string(u" ") + std::u16string(waiting.begin(), waiting.end()),
+        getText(textid::shippingWaiting) + std::u16string(u" ")
+            + std::u16string(waiting.begin(), waiting.end()),
         getText(textid::shippingLast) + std::u16string(u" ")
-            + (state.lastShipment.empty() ? getText(textid::shippingNever) : readableDateTime(state.lastShipment)),
+            + (state.lastShipment.empty() ? getText(textid::shippingNever)
+                                          : readableDateTime(state.lastShipment)),
     };
     if (!state.lastError.empty()) {
         std::u16string error;
-        for (char16_t unit : state.lastError) error += unit == u'\r' || unit == u'\n' || unit == u'\t' ? u' ' : unit;
+        for (char16_t unit : state.lastError)
+            error += unit == u'\r' || unit == u'\n' || unit == u'\t' ? u' ' : unit;
         lines.push_back(getText(textid::shippingError) + std::u16string(u" ") + error);
     }
     return lines;

@@ -15,5 +15,5 @@ std::u16string readableDateTime(const std::u16string& text);
 
 // The tooltip: the title, then the lines, each cut where the room ends (the
 // shell shows at most `capacity` units, terminator included).
-std::u16string shippingTooltip(const std::u16string& title, const std::vector<std::u16string>& lines,
-    std::size_t capacity = 128);
+std::u16string shippingTooltip(
+    const std::u16string& title, const std::vector<std::u16string>& lines, std::size_t capacity = 128);

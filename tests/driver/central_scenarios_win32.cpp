@@ -5,6 +5,7 @@
 // the server cannot answer (expected-reason.txt holds words it must show).
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 
@@ -149,7 +150,8 @@ void centralOutOfReach()
     check(findWindow(L"#32770", program.id()) == nullptr, "no fatal report");
 
     SendMessageW(choice.thisComputer, BM_CLICK, 0, 0);
-    waitForRows(program, view.statsList, expectedRowsOf(L"expected-this-0.txt"), "this computer still counts");
+    waitForRows(
+        program, view.statsList, expectedRowsOf(L"expected-this-0.txt"), "this computer still counts");
 
     PostMessageW(main, WM_COMMAND, cmdAbout, 0);
     HWND about = waitForWindow(aboutClass, program);
@@ -157,7 +159,8 @@ void centralOutOfReach()
     if (about != nullptr) {
         std::wstring body;
         for (HWND child : childWindows(about)) body += windowText(child) + L"\n";
-        check(body.find(texts[1440004]) != std::wstring::npos && body.find(texts[1440007]) != std::wstring::npos,
+        check(body.find(texts[1440004]) != std::wstring::npos
+                && body.find(texts[1440007]) != std::wstring::npos,
             "the about window shows the shipping state and its last error");
         windowScreenshot(about, L"about-shipping-state");
         PostMessageW(about, WM_CLOSE, 0, 0);
@@ -166,7 +169,51 @@ void centralOutOfReach()
     quitFromTheMenu(program, main);
 }
 
+// The time from a click on "All computers" to every computer's rows in the
+// list, seven times, on whatever the central database holds; the jobs shown
+// must add up to expected-jobs.txt. Printed, not judged.
+void allComputersClickTime()
+{
+    Program program;
+    HWND main = waitForMainWindow(program);
+    SendMessageW(main, WM_NULL, 0, 0);
+    StatisticsControls view = findStatisticsControls(main);
+    SourceChoice choice = findSourceChoice(main);
+    check(view.complete() && choice.allComputers != nullptr, "the choice of computers is there");
+    if (!view.complete() || !choice.allComputers) return;
+    const std::vector<std::wstring> expected = expectedLines(L"expected-jobs.txt");
+    const long expectedJobs = expected.empty() ? 0 : std::wcstol(expected[0].c_str(), nullptr, 10);
+    trayClick(main);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> times;
+    for (int round = 0; round < 7; ++round) {
+        SendMessageW(choice.thisComputer, BM_CLICK, 0, 0);
+        SendMessageW(view.statsList, LVM_DELETEALLITEMS, 0, 0);
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        SendMessageW(choice.allComputers, BM_CLICK, 0, 0);
+        waitUntil([&] {
+            std::vector<Row> rows = listRows(program, view.statsList);
+            return !rows.empty() && rows[0][0] != texts[1440003];
+        });
+        QueryPerformanceCounter(&end);
+        times.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart)
+            / static_cast<double>(frequency.QuadPart));
+        long jobs = 0;
+        for (const Row& row : listRows(program, view.statsList))
+            jobs += std::wcstol(row[2].c_str(), nullptr, 10);
+        check(jobs == expectedJobs, "the list counts every job of every computer");
+    }
+    std::printf("     all computers click:");
+    for (double ms : times) std::printf(" %.1f", ms);
+    std::sort(times.begin(), times.end());
+    std::printf(" ms (median %.1f ms)\n", times[times.size() / 2]);
+    quitFromTheMenu(program, main);
+}
+
 const bool registered = addScenario(L"all-computers", everyComputersCounts)
-    && addScenario(L"central-unreachable", centralOutOfReach);
+    && addScenario(L"central-unreachable", centralOutOfReach)
+    && addScenario(L"all-computers-time", allComputersClickTime);
 
 } // namespace
