@@ -12,6 +12,7 @@
 #include "central/central_schema.h"
 #include "central/central_setting.h"
 #include "central/shipping_cycle.h"
+#include "shell/statistics_view.h"
 #include "store/shipping_table.h"
 #include "store_support.h"
 
@@ -214,4 +215,19 @@ TEST(CentralTexts, PasswordsNeverReachAMessageAndTextsTheServerRefusesAreReplace
 
     EXPECT_EQ(central::storableText(std::u16string(u"a\0b", 3)), u"a\uFFFDb");
     EXPECT_EQ(central::storableText(u"\U0001F5A8 \xD800x \xDC00"), u"\U0001F5A8 \uFFFDx \uFFFD");
+}
+
+TEST(CentralTexts, AReasonReadsDownTheListInLinesOfWholeWords)
+{
+    struct Case {
+        std::u16string text;
+        std::vector<std::u16string> lines;
+    };
+    const Case cases[] = {
+        {u"connection to server failed:\n\tConnection refused",
+            {u"connection to", u"server failed:", u"Connection refused"}},
+        {u"averyveryverylongword x", {u"averyveryverylongword", u"x"}},
+        {u"  ", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(wrappedLines(c.text, 18), c.lines);
 }
