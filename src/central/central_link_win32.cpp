@@ -66,7 +66,11 @@ bool CentralSession::ship(void* context, const ShippingBatch& batch, std::u16str
 {
     auto& session = *static_cast<CentralSession*>(context);
     OdbcConnection& connection = *session.connection_;
-    if (connection.execute(central::batchStatement(batch.rows.size()), central::batchParameters(batch), error)
+    // A batch takes well under a second; a server that stops answering
+    // in the middle must not hold a quit for long.
+    constexpr std::uint32_t batchSeconds = 15;
+    if (connection.execute(
+            central::batchStatement(batch.rows.size()), central::batchParameters(batch), error, nullptr, batchSeconds)
         && connection.commit(error))
         return true;
     // Whatever went wrong, the next batch starts on a fresh connection.
