@@ -52,15 +52,18 @@ struct StandInCentral {
 struct CentralShipping : StoreFolder {
     StandInCentral central;
     int locksBeforeCrash = -1; // the local work after that many more ends like a killed process
+    bool fileHeld = false;     // another program holds pgwarden.db
 
     ShipperServices services()
     {
         ShipperServices s;
         s.link = {&central, &StandInCentral::connect, &StandInCentral::ship};
         s.underLock = [this](const std::function<void()>& work) {
+            if (fileHeld) return false;
             if (locksBeforeCrash == 0) throw std::runtime_error("killed");
             if (locksBeforeCrash > 0) --locksBeforeCrash;
             work();
+            return true;
         };
         s.nowText = [] { return std::u16string(u"2026-05-04T10:00:00.000"); };
         s.waitForStop = [](std::uint32_t) { return true; };
@@ -87,6 +90,12 @@ TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndA
     closeJobDatabase(openJobDatabase(folder));
     record(1201);
     Shipper shipper(folder, u"SRV-A", services());
+
+    // Another program holds the file: nothing is taken, nothing shipped.
+    fileHeld = true;
+    EXPECT_EQ(shipper.cycle(), CycleResult::busy);
+    fileHeld = false;
+    EXPECT_TRUE(central.batchSizes.empty());
 
     // The server refuses: nothing is lost, the reason and the count are kept.
     central.refusals = 2;

@@ -5,9 +5,8 @@
 #include "about/about_text.h"
 #include "central/central_setting_win32.h"
 #include "central/shipping_state_text.h"
-#include "common/database_lock_win32.h"
+#include "central/shipping_state_win32.h"
 #include "common/fatal_report.h"
-#include "common/folders_win32.h"
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
@@ -104,8 +103,8 @@ void showAboutWindow(
 
     shippingLines.clear();
     if (readCentralSetting().enabled()) {
-        DbMutexLock lock;
-        if (lock.owned()) shippingLines = shippingStateLines(readShippingState(programFolder()));
+        if (std::optional<ShippingState> state = readShippingStateBriefly())
+            shippingLines = shippingStateLines(*state);
     }
     const int height = windowHeight + (shippingLines.empty() ? 0 : shippingHeight);
     HWND window = CreateWindowExW(0, contract::aboutClass, wide(caption.c_str()), WS_CAPTION | WS_SYSMENU,

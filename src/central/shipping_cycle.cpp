@@ -27,8 +27,10 @@ CycleResult Shipper::cycle()
     // A fresh count starts each run of batches; within one it goes down by
     // what each batch shipped, so a backlog is not counted at every batch.
     const bool count = waiting_ < 0;
-    services_.underLock(
-        [&] { work = takeShippingWork(folder_, source_, randomFileIdentity(), shippingBatchRows, count); });
+    if (!services_.underLock([&] {
+            work = takeShippingWork(folder_, source_, randomFileIdentity(), shippingBatchRows, count);
+        }))
+        return CycleResult::busy;
     if (count) waiting_ = work.waiting;
     if (work.batch.rows.empty()) {
         waiting_ = -1;
@@ -48,7 +50,10 @@ CycleResult Shipper::cycle()
     waiting_ = std::max<std::int64_t>(waiting_ - static_cast<std::int64_t>(work.batch.rows.size()), 0);
     const std::int64_t last = work.batch.rows.back().rowId;
     const std::u16string when = services_.nowText();
-    services_.underLock([&] { markShipped(folder_, work.batch.fileId, last, waiting_, when); });
+    // Unmarked (the file busy), the batch goes again with the next one; the
+    // central key takes it once.
+    if (!services_.underLock([&] { markShipped(folder_, work.batch.fileId, last, waiting_, when); }))
+        waiting_ = -1;
     // A batch shorter than the limit emptied the backlog as it stood.
     if (work.batch.rows.size() < shippingBatchRows) waiting_ = -1;
     return CycleResult::shipped;
@@ -61,6 +66,7 @@ void Shipper::run()
         std::uint32_t pause = 0;
         if (result == CycleResult::idle) pause = shippingIdleMs;
         if (result == CycleResult::failed) pause = shippingRetryMs(failures_);
+        if (result == CycleResult::busy) pause = shippingBusyMs;
         if (services_.waitForStop(pause)) break;
     }
     // The quit: one more try even after failures, since the server may be

@@ -41,15 +41,19 @@ struct CentralLink {
 struct ShipperServices {
     CentralLink link;
     // Runs the local work with the program's database lock held: short,
-    // never across a call of the link.
-    std::function<void(const std::function<void()>&)> underLock;
+    // never across a call of the link. False when the lock or the file was
+    // not to be had soon (another program holds it): the work did not run.
+    std::function<bool(const std::function<void()>&)> underLock;
     std::function<std::u16string()> nowText; // local time as a date-time text
     // Waits up to the time given; true once the stop was asked for.
     std::function<bool(std::uint32_t milliseconds)> waitForStop;
     std::function<std::uint64_t()> tickMs; // a clock that never goes back
 };
 
-enum class CycleResult { idle, shipped, failed };
+// busy: pgwarden.db could not be read for the moment; tried again shortly.
+enum class CycleResult { idle, shipped, failed, busy };
+// The pause after a busy look at pgwarden.db.
+inline constexpr std::uint32_t shippingBusyMs = 1000;
 
 class Shipper {
 public:

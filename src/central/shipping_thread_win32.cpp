@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <chrono>
 #include <memory>
 
 #include "central/central_link_win32.h"
@@ -10,8 +11,12 @@
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
+#include "store/job_store.h"
 
 namespace {
+
+constexpr DWORD lockTry = 100;
+constexpr std::chrono::milliseconds fileTry{50};
 
 struct ShipperStart {
     CentralSetting setting;
@@ -31,10 +36,18 @@ DWORD WINAPI shipperMain(void* parameter)
     services.link = session.link();
     // The lock is held for the local reads and marks only, never while the
     // central database is asked: a slow network never holds up a recorder.
+    // Like the recorder's, each try waits only moments for the lock and for
+    // the file: the lock is never held while another program holds the file.
     services.underLock = [](const std::function<void()>& work) {
-        DbMutexLock lock;
-        if (!lock.owned() && fatalReportBegun()) return;
-        work();
+        DbMutexLock lock(lockTry);
+        if (!lock.owned() || fatalReportBegun()) return false;
+        try {
+            BusyLimit limit(fileTry);
+            work();
+            return true;
+        } catch (const DatabaseBusy&) {
+            return false;
+        }
     };
     services.nowText = [] {
         SYSTEMTIME now;
