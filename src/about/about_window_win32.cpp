@@ -42,7 +42,8 @@ void createAboutControls(HWND window)
     const int w = client.right, h = client.bottom;
     // The body's last 25 pixels lie under the first button, created after it.
     createControl(window, module, L"static",
-        aboutBody(countedByText, shippingLines.empty() ? u"" : getText(textid::shippingHeading), shippingLines),
+        aboutBody(
+            countedByText, shippingLines.empty() ? u"" : getText(textid::shippingHeading), shippingLines),
         25, 25, w - 50, h - 150, 0, u"166");
     createControl(window, module, L"button", getText(textid::aboutWebButton), 25, h - 150, w - 50, 25,
         contract::cmdAboutWebPage, u"178");

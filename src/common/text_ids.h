@@ -141,8 +141,8 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     countedByService, countedByOtherCopy, serviceInstalled, serviceUninstalled, serviceWasNotInstalled,
     serviceInstallFailed, serviceUninstallFailed, stepRegisterService, stepEventSource, stepGrantFolder,
     stepStartService, stepStopService, stepDeleteService, stepRemoveEventSource, stepRevokeFolder,
-    causeAccessDenied, causeMarkedForDelete, causeStoppedAtStart, causeErrorCode, thisComputer,
-    allComputers, centralUnreachable, centralAsking, shippingHeading, shippingWaiting, shippingLast,
-    shippingError, shippingNever, odbcMissing, centralNoReason};
+    causeAccessDenied, causeMarkedForDelete, causeStoppedAtStart, causeErrorCode, thisComputer, allComputers,
+    centralUnreachable, centralAsking, shippingHeading, shippingWaiting, shippingLast, shippingError,
+    shippingNever, odbcMissing, centralNoReason};
 
 } // namespace textid

@@ -3,14 +3,12 @@
 
 #include <string>
 
-#include "central/shipping_control.h"
 #include "common/database_lock_win32.h"
 #include "common/fatal_report.h"
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
 #include "monitor/monitor_handover_win32.h"
-#include "central/shipping_control.h"
 #include "monitor/recorder_win32.h"
 #include "shell/secondary_windows_win32.h"
 #include "shell/statistics_view_win32.h"
@@ -157,7 +155,6 @@ LRESULT onCreate(HWND window)
     // timer's ticks follow any change of that.
     balanceMonitor();
     showWhoCounts(window);
-    startShipping();
     // Fills the period list and runs the first query, so the view holds data
     // before the user first opens it.
     createStatisticsControls(window);
@@ -227,9 +224,6 @@ void quitProgram(HWND window)
     // kept in the pending file), so that the database lock can be closed when
     // the window goes.
     releaseMonitor();
-    // After the monitor: the rows it wrote last go too, if the central
-    // database answers in time.
-    stopShipping();
     DestroyWindow(window);
     quitting = true;
 }

@@ -53,8 +53,9 @@ bool notifyShell(HWND window, DWORD action)
     record.uCallbackMessage = contract::trayCallbackMsg;
     record.hIcon = trayIcon;
     // Cut to the record's room, the terminating zero included.
-    std::u16string tip = shippingLines.empty() ? cutText(trayTip, std::size(record.szTip) - 1)
-                                               : shippingTooltip(trayTip, shippingLines, std::size(record.szTip));
+    std::u16string tip = shippingLines.empty()
+        ? cutText(trayTip, std::size(record.szTip) - 1)
+        : shippingTooltip(trayTip, shippingLines, std::size(record.szTip));
     std::copy(tip.begin(), tip.end(), record.szTip);
     return Shell_NotifyIconW(action, &record) != FALSE;
 }
