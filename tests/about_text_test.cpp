@@ -79,6 +79,6 @@ TEST_F(AboutText, ShippingStateReadsAsLinesAndATipThatFits)
     const std::u16string tip = shippingTooltip(u"Pagewarden", lines);
     EXPECT_EQ(tip.size(), 127u);
     EXPECT_EQ(tip.substr(0, 49), u"Pagewarden\nWaiting: 12\nLast: 2026-05-04 10:00:00\n");
-    EXPECT_EQ(
-        aboutBody(u"Central", {u"Waiting: 12"}).ends_with(u"\r\n\r\n\r\nCentral\r\n\tWaiting: 12"), true);
+    EXPECT_EQ(aboutBody(u"", u"Central", {u"Waiting: 12"}).ends_with(u"\r\n\r\n\r\nCentral\r\n\tWaiting: 12"),
+        true);
 }
