@@ -28,6 +28,7 @@ if(WIN32)
     COMMAND ${CMAKE_COMMAND} -E copy_if_different "$<TARGET_FILE:sqlite3>" "$<TARGET_FILE_DIR:unit_tests>")
   include(cmake/wine-tests.cmake OPTIONAL)
   include(cmake/monitor-wine-tests.cmake OPTIONAL)
+  include(cmake/central-wine-tests.cmake)
 else()
   # SQLite 3.8.5 in a program of its own (two SQLite versions cannot share
   # one): the unit tests hand it files the job store wrote, to prove that an

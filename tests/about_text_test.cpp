@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "about/about_text.h"
+#include "central/shipping_state_text.h"
 #include "common/language_texts.h"
 #include "common/strings.h"
 
@@ -59,4 +60,25 @@ TEST_F(AboutText, TextsOfAnyLengthAreCutToTheWindowsBuffers)
     EXPECT_EQ(cutText(u"ab", 5), u"ab");
     EXPECT_EQ(cutText(u"a\U0001F5A8b", 2), u"a");
     EXPECT_EQ(cutText(u"a\U0001F5A8b", 3), u"a\U0001F5A8");
+}
+
+// The shipping state in the about window and in the tray icon's tip, which
+// the shell cuts at 127 units: the title and the count always fit.
+TEST_F(AboutText, ShippingStateReadsAsLinesAndATipThatFits)
+{
+    load(u"1440005=Waiting:\r\n1440006=Last:\r\n1440007=Error:\r\n1440008=never\r\n");
+    ShippingState state;
+    state.waiting = 12;
+    EXPECT_EQ(shippingStateLines(state), (std::vector<std::u16string>{u"Waiting: 12", u"Last: never"}));
+    state.lastShipment = u"2026-05-04T10:00:00.123";
+    state.lastError = std::u16string(u"refused\r\n\t") + std::u16string(200, u'x');
+    const std::vector<std::u16string> lines = shippingStateLines(state);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], u"Last: 2026-05-04 10:00:00");
+    EXPECT_EQ(lines[2].substr(0, 17), u"Error: refused   ");
+    const std::u16string tip = shippingTooltip(u"Pagewarden", lines);
+    EXPECT_EQ(tip.size(), 127u);
+    EXPECT_EQ(tip.substr(0, 49), u"Pagewarden\nWaiting: 12\nLast: 2026-05-04 10:00:00\n");
+    EXPECT_EQ(aboutBody(u"", u"Central", {u"Waiting: 12"}).ends_with(u"\r\n\r\n\r\nCentral\r\n\tWaiting: 12"),
+        true);
 }

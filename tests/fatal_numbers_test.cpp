@@ -34,6 +34,7 @@ const std::map<std::string, std::set<std::string>> designNumbers = {
     {"monitorControl", {"22", "25"}},
     {"shell", {}},
     {"service", {}},
+    {"central", {}},
 };
 
 struct Use {

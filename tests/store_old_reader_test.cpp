@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "store/shipping_table.h"
 #include "store_rows_support.h"
 
 namespace {
@@ -78,6 +79,9 @@ TEST_F(StoreOldReader, FileWrittenByTheStoreIsReadAndWrittenBySqlite385)
     recordJob(folder, job, nullptr);
     addSavedDate(folder, {2016, 3, 0, 1}, u"March");
     ASSERT_EQ(byUser(folder, {2016, 3, 0, 1}), std::vector<std::string>{"ann|3|1"});
+    // A shipment to a central database leaves its state in a table of its own.
+    ShippingWork work = takeShippingWork(folder, u"SRV", randomFileIdentity(), 500, true);
+    markShipped(folder, work.batch.fileId, work.batch.rows.back().rowId, 0, u"2016-03-05T10:00:00.000");
 
     CheckRun after = runOldReader(file);
     EXPECT_EQ(after.exitCode, 0) << after.output;
@@ -87,7 +91,8 @@ TEST_F(StoreOldReader, FileWrittenByTheStoreIsReadAndWrittenBySqlite385)
     EXPECT_TRUE(contains(after.output, "date|1|2016-03-01T00:00:00.000|March\n")) << after.output;
     for (const char* object : {"schema|index|ixTrabajosFechaIrregular\n", "schema|table|tbTotalesMes\n",
              "schema|trigger|trTotalesAlta\n", "schema|trigger|trTotalesCambio\n",
-             "totals|2|201603|0|ann|1|1|3|0\n", "stamp|1|0\n", "noted|0\n", "integrity ok\n"})
+             "totals|2|201603|0|ann|1|1|3|0\n", "stamp|1|0\n", "noted|0\n",
+             "shipping|32|1|0|2016-03-05T10:00:00.000\n", "integrity ok\n"})
         EXPECT_TRUE(contains(after.output, object)) << object << " in\n" << after.output;
 
     // What 3.8.5 wrote counts as our julianday() reads it: the bare

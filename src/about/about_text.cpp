@@ -15,7 +15,8 @@ std::u16string aboutCaption(const std::u16string& version, const std::u16string&
     return cutText(caption, aboutCaptionCapacity);
 }
 
-std::u16string aboutBody(const std::u16string& countedBy)
+std::u16string aboutBody(const std::u16string& countedBy, const std::u16string& extraHeading,
+    const std::vector<std::u16string>& extra)
 {
     constexpr char16_t lineBreak[] = u"\r\n";
     std::u16string body = getText(textid::aboutHeading);
@@ -36,6 +37,17 @@ std::u16string aboutBody(const std::u16string& countedBy)
         body += lineBreak;
         body += u'\t';
         body += countedBy;
+    }
+    if (!extra.empty()) {
+        body += lineBreak;
+        body += lineBreak;
+        body += lineBreak;
+        body += extraHeading;
+        for (const std::u16string& line : extra) {
+            body += lineBreak;
+            body += u'\t';
+            body += line;
+        }
     }
     return cutText(body, aboutBodyCapacity);
 }

@@ -3,6 +3,9 @@
 #include <shellapi.h>
 
 #include "about/about_text.h"
+#include "central/central_setting_win32.h"
+#include "central/shipping_state_text.h"
+#include "central/shipping_state_win32.h"
 #include "common/fatal_report.h"
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
@@ -16,6 +19,9 @@ constexpr int windowWidth = 330;
 constexpr int windowHeight = 500;
 // Who counts, as it stood when the window was asked for.
 std::u16string countedByText;
+// Room for the shipping state of a central database, when one is set.
+constexpr int shippingHeight = 110;
+std::vector<std::u16string> shippingLines;
 
 HWND createControl(HWND window, HMODULE module, const wchar_t* className, const std::u16string& text, int x,
     int y, int width, int height, WORD id, const char16_t* failLine)
@@ -35,7 +41,10 @@ void createAboutControls(HWND window)
     if (!GetClientRect(window, &client)) fatalError(unit::about, u"157");
     const int w = client.right, h = client.bottom;
     // The body's last 25 pixels lie under the first button, created after it.
-    createControl(window, module, L"static", aboutBody(countedByText), 25, 25, w - 50, h - 150, 0, u"166");
+    createControl(window, module, L"static",
+        aboutBody(
+            countedByText, shippingLines.empty() ? u"" : getText(textid::shippingHeading), shippingLines),
+        25, 25, w - 50, h - 150, 0, u"166");
     createControl(window, module, L"button", getText(textid::aboutWebButton), 25, h - 150, w - 50, 25,
         contract::cmdAboutWebPage, u"178");
     createControl(window, module, L"button", getText(textid::aboutMailButton), 25, h - 100, w - 50, 25,
@@ -93,12 +102,17 @@ void showAboutWindow(
     if (smallIcon == nullptr) fatalError(unit::about, u"102");
     registerSecondaryClass(contract::aboutClass, aboutWndProc, largeIcon, arrow, smallIcon);
 
+    shippingLines.clear();
+    if (readCentralSetting().enabled()) {
+        if (std::optional<ShippingState> state = readShippingStateBriefly())
+            shippingLines = shippingStateLines(*state);
+    }
+    const int height = windowHeight + (shippingLines.empty() ? 0 : shippingHeight);
     HWND window = CreateWindowExW(0, contract::aboutClass, wide(caption.c_str()), WS_CAPTION | WS_SYSMENU,
-        CW_USEDEFAULT, CW_USEDEFAULT, windowWidth, windowHeight, owner, nullptr, module, nullptr);
+        CW_USEDEFAULT, CW_USEDEFAULT, windowWidth, height, owner, nullptr, module, nullptr);
     if (window == nullptr) fatalError(unit::about, u"113");
-    POINT origin = screenCentreOrigin(windowWidth, windowHeight);
-    if (!MoveWindow(window, origin.x, origin.y, windowWidth, windowHeight, TRUE))
-        fatalError(unit::about, u"118");
+    POINT origin = screenCentreOrigin(windowWidth, height);
+    if (!MoveWindow(window, origin.x, origin.y, windowWidth, height, TRUE)) fatalError(unit::about, u"118");
     ShowWindow(window, SW_SHOW);
     runWindowLoop(window);
 

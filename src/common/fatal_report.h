@@ -16,6 +16,7 @@ inline constexpr char16_t savedDates[] = u"managedates";    // the saved-dates w
 inline constexpr char16_t library[] = u"milibreria";        // helpers, texts, language window
 inline constexpr char16_t about[] = u"mirtabout";           // the about window
 inline constexpr char16_t service[] = u"servicio";          // the service's entry, start and stop
+inline constexpr char16_t central[] = u"central";           // shipping to the central database
 } // namespace unit
 
 // Ends the program with a report naming the unit and the number of the

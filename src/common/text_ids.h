@@ -110,6 +110,21 @@ inline constexpr Id causeMarkedForDelete = 1430031;
 inline constexpr Id causeStoppedAtStart = 1430032;
 inline constexpr Id causeErrorCode = 1430033; // followed by the number
 
+// The central database: the view's choice of whose counts it shows, what
+// the list says when the server cannot answer, and the shipping state that
+// the tooltip and the about window show.
+inline constexpr Id thisComputer = 1440000;
+inline constexpr Id allComputers = 1440001;
+inline constexpr Id centralUnreachable = 1440002; // followed by the reason in words
+inline constexpr Id centralAsking = 1440003;
+inline constexpr Id shippingHeading = 1440004;
+inline constexpr Id shippingWaiting = 1440005; // followed by a number
+inline constexpr Id shippingLast = 1440006;    // followed by a date and time, or shippingNever
+inline constexpr Id shippingError = 1440007;   // followed by the reason in words
+inline constexpr Id shippingNever = 1440008;
+inline constexpr Id odbcMissing = 1440009;
+inline constexpr Id centralNoReason = 1440010;
+
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem,
     savedDatesItem, aboutHeading, aboutLabels[0], aboutValues[0], aboutLabels[1], aboutValues[1],
@@ -126,6 +141,8 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     countedByService, countedByOtherCopy, serviceInstalled, serviceUninstalled, serviceWasNotInstalled,
     serviceInstallFailed, serviceUninstallFailed, stepRegisterService, stepEventSource, stepGrantFolder,
     stepStartService, stepStopService, stepDeleteService, stepRemoveEventSource, stepRevokeFolder,
-    causeAccessDenied, causeMarkedForDelete, causeStoppedAtStart, causeErrorCode};
+    causeAccessDenied, causeMarkedForDelete, causeStoppedAtStart, causeErrorCode, thisComputer, allComputers,
+    centralUnreachable, centralAsking, shippingHeading, shippingWaiting, shippingLast, shippingError,
+    shippingNever, odbcMissing, centralNoReason};
 
 } // namespace textid

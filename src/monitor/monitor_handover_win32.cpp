@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "central/shipping_control.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
@@ -120,6 +121,9 @@ void stopCounting(bool forAnother)
     leaveStateAtStop = forAnother;
     stopMonitor();
     leaveStateAtStop = false;
+    // Whoever counts ships: the rows written last go too, if the central
+    // database answers within moments; the service ships the rest.
+    stopShipping();
     letMutexGo();
     counting = false;
 }
@@ -135,6 +139,7 @@ bool balanceMonitor()
     } else if (!counting && !wanted && takeMutex(0)) {
         counting = true;
         startMonitor();
+        startShipping();
     }
     holder = counting ? MonitorHolder::thisProgram
         : wanted      ? MonitorHolder::service

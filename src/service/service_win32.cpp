@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "central/shipping_control.h"
 #include "common/database_lock_win32.h"
 #include "common/fatal_report.h"
 #include "common/scoped_handle_win32.h"
@@ -87,7 +88,9 @@ DWORD WINAPI stopThread(void*)
     // holds the database).
     stopDatabaseWorker();
     stopMonitor();
-    // stopShipping() belongs here, beside the monitor's stop.
+    // Then what the monitor wrote last goes to the central database, if one
+    // is set and answers within moments.
+    stopShipping();
     return 0;
 }
 
@@ -120,8 +123,7 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
         // the recorder writes once the file is ready.
         startDatabaseWorker(nullptr, allowRecording);
         startMonitor();
-        // startShipping() belongs here, beside the monitor, once rows are
-        // shipped to a central database.
+        startShipping();
         WaitForSingleObject(stopRequested.get(), INFINITE);
         stopCountingWhileReporting();
         giveUpMonitorFromService();

@@ -253,6 +253,7 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         onDatabaseStatus(window);
         return 0;
     }
+    if (handleStatisticsMessage(message, lParam)) return 0;
     // Registered at run time, so it cannot be a case label.
     if (message == taskbarCreatedMessage() && message != 0) {
         onTaskbarCreated();

@@ -33,25 +33,52 @@ GroupingColumn groupingForTab(const std::u16string& tabText, const TabTexts& tab
     return GroupingColumn::printer;
 }
 
-StatisticsLayout layoutStatistics(int width, int height)
+StatisticsLayout layoutStatistics(int width, int height, bool sourceChoice)
 {
     constexpr int u = layoutUnit;
+    const int below = sourceChoice ? 3 * u / 2 : 0; // room for the choice of computers
     return {
         .groupBox = {u, u, width - 2 * u, 5 * u},
         .periodRadio = {2 * u, 2 * u, 8 * u, u},
         .dateRadio = {2 * u, 4 * u, 8 * u, u},
         .periodCombo = {12 * u, 2 * u, width - 14 * u, 8 * u}, // the height holds the opened list
         .datePicker = {12 * u, 4 * u, width - 14 * u, u},
-        .groupingTabs = {u, 7 * u, width - 2 * u, height - 8 * u},
+        .groupingTabs = {u, 7 * u + below, width - 2 * u, height - 8 * u - below},
+        .thisComputer = {2 * u, 6 * u + u / 2, 10 * u, u},
+        .allComputers = {12 * u, 6 * u + u / 2, 12 * u, u},
     };
 }
 
-Box listAreaInTabs(Box r, int dialogFrameX, int dialogFrameY, int tabRowBottom)
+Box listAreaInTabs(Box r, int dialogFrameX, int dialogFrameY, int tabRowBottom, int tabsTop)
 {
     constexpr int u = layoutUnit;
-    r.top += 7 * u + dialogFrameY;
+    r.top += tabsTop + dialogFrameY;
     r.left += u;
     r.right -= 2 * dialogFrameX;
     r.bottom -= tabRowBottom + 2 * dialogFrameY;
     return r;
+}
+
+std::vector<std::u16string> wrappedLines(const std::u16string& text, std::size_t width)
+{
+    std::vector<std::u16string> lines;
+    std::u16string line, word;
+    auto endWord = [&] {
+        if (word.empty()) return;
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            lines.push_back(line);
+            line.clear();
+        }
+        line += (line.empty() ? u"" : u" ") + word;
+        word.clear();
+    };
+    for (char16_t unit : text) {
+        if (unit == u' ' || unit == u'\t' || unit == u'\r' || unit == u'\n')
+            endWord();
+        else
+            word += unit;
+    }
+    endWord();
+    if (!line.empty()) lines.push_back(line);
+    return lines;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/date_time.h"
 #include "common/language_texts.h"
@@ -32,10 +33,13 @@ struct ControlRect {
 
 struct StatisticsLayout {
     ControlRect groupBox, periodRadio, dateRadio, periodCombo, datePicker, groupingTabs;
+    // "This computer" and "All computers", between the start and the tabs,
+    // when a central database is set; the tabs then start lower.
+    ControlRect thisComputer, allComputers;
 };
 
 // Places the controls in a client area of the given size.
-StatisticsLayout layoutStatistics(int clientWidth, int clientHeight);
+StatisticsLayout layoutStatistics(int clientWidth, int clientHeight, bool sourceChoice = false);
 
 struct Box {
     int left, top, right, bottom;
@@ -45,4 +49,9 @@ struct Box {
 // The tab control's client rectangle moved to where the list goes, before the
 // tab control turns it into its display area: shifted by the tab control's
 // position, with the tab row and the dialog frames reserved.
-Box listAreaInTabs(Box tabClient, int dialogFrameX, int dialogFrameY, int tabRowBottom);
+Box listAreaInTabs(
+    Box tabClient, int dialogFrameX, int dialogFrameY, int tabRowBottom, int tabsTop = 7 * layoutUnit);
+
+// A message cut at blanks into lines of at most `width` units (a longer word
+// stands alone), so that it reads down the list's first column.
+std::vector<std::u16string> wrappedLines(const std::u16string& text, std::size_t width);

@@ -6,12 +6,16 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
+#include "central/central_link_win32.h"
+#include "central/central_setting_win32.h"
 #include "common/database_lock_win32.h"
 #include "common/date_time_win32.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
 #include "common/language_texts.h"
+#include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"
 #include "common/window_helpers_win32.h"
 #include "shell/main_window_win32.h"
@@ -42,6 +46,29 @@ HWND groupBox, periodRadio, dateRadio, periodCombo, datePicker, statsList, group
 // What the list shows was counted since this start by this grouping.
 DateTime shownSince;
 GroupingColumn shownGrouping = GroupingColumn::printer;
+
+// With a central database set, the list shows this computer's counts or
+// every computer's, read from the central totals on a thread of its own so
+// that a slow or absent server never holds up the window.
+HWND thisComputerRadio = nullptr, allComputersRadio = nullptr;
+CentralSetting centralSetting;
+bool showingAllComputers = false;
+unsigned centralQuestions = 0; // the latest question; older answers are dropped
+constexpr UINT centralAnswerMessage = WM_APP + 40;
+
+struct CentralQuestion {
+    CentralSetting setting;
+    DateTime since;
+    GroupingColumn column;
+    unsigned number;
+    HWND window;
+};
+struct CentralAnswer {
+    unsigned number = 0;
+    bool answered = false;
+    std::vector<StatisticsRow> rows;
+    std::u16string error;
+};
 
 constexpr int columnWidths[] = {250, 150, 150};
 
@@ -136,6 +163,67 @@ GroupingColumn chosenGrouping()
     return groupingForTab(utf16(item.pszText), loadedTabTexts());
 }
 
+void setCell(HWND list, int row, int column, const std::u16string& text, const char16_t* failLine)
+{
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(wide(text.c_str())); // the list keeps its own copy
+    if (column == 0) {
+        if (SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) == -1)
+            fatalError(unit::shell, failLine);
+    } else if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item))) {
+        fatalError(unit::shell, failLine);
+    }
+}
+
+// The rows of every computer, or one row that says why there are none.
+void showCentralAnswer(const CentralAnswer& answer)
+{
+    SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
+    if (!answer.answered) {
+        // The reason reads down the first column, a few words a row.
+        setCell(statsList, 0, 0, getText(textid::centralUnreachable), u"451");
+        int index = 1;
+        for (const std::u16string& line : wrappedLines(answer.error, 40))
+            setCell(statsList, index++, 0, line, u"461");
+        return;
+    }
+    int index = 0;
+    for (const StatisticsRow& row : answer.rows) {
+        setCell(statsList, index, 0, row.group, u"452");
+        setCell(statsList, index, 1, row.pages, u"453");
+        setCell(statsList, index, 2, row.jobs, u"454");
+        ++index;
+    }
+}
+
+DWORD WINAPI askCentralDatabase(void* parameter)
+{
+    std::unique_ptr<CentralQuestion> question(static_cast<CentralQuestion*>(parameter));
+    auto answer = std::make_unique<CentralAnswer>();
+    answer->number = question->number;
+    answer->answered = queryCentralStatistics(
+        question->setting, question->since, question->column, answer->rows, answer->error);
+    // A window gone meanwhile leaves the answer to this thread.
+    if (PostMessageW(question->window, centralAnswerMessage, 0, reinterpret_cast<LPARAM>(answer.get())))
+        answer.release();
+    return 0;
+}
+
+// The list says it is waiting, and a thread asks the central database.
+void askForAllComputers()
+{
+    SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
+    setCell(statsList, 0, 0, getText(textid::centralAsking), u"455");
+    auto question = std::make_unique<CentralQuestion>(
+        CentralQuestion{centralSetting, shownSince, shownGrouping, ++centralQuestions, mainWindowOfView});
+    ScopedHandle thread(CreateThread(nullptr, 0, askCentralDatabase, question.get(), 0, nullptr));
+    if (!thread) fatalError(unit::shell, u"456");
+    question.release(); // the thread owns it now
+}
+
 void moveControl(HWND control, const ControlRect& r, const char16_t* failLine)
 {
     if (!MoveWindow(control, r.x, r.y, r.width, r.height, TRUE)) fatalError(unit::shell, failLine);
@@ -185,6 +273,14 @@ void createStatisticsControls(HWND mainWindow)
         WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_HASSTRINGS | CBS_DROPDOWNLIST, font, u"404");
     datePicker = createControl(
         mainWindow, DATETIMEPICK_CLASSW, u"", WS_CHILD | WS_VISIBLE | DTS_LONGDATEFORMAT, font, u"405");
+    centralSetting = readCentralSetting();
+    if (centralSetting.enabled()) {
+        thisComputerRadio = createControl(mainWindow, L"Button", getText(textid::thisComputer),
+            WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, font, u"457");
+        allComputersRadio = createControl(mainWindow, L"Button", getText(textid::allComputers),
+            WS_CHILD | WS_VISIBLE | BS_AUTORADIOBUTTON, font, u"458");
+        SendMessageW(thisComputerRadio, BM_SETCHECK, BST_CHECKED, 0);
+    }
     createStatisticsList(mainWindow, statsList, textid::listColumns[0]);
     SendMessageW(statsList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     createGroupingTabs(mainWindow);
@@ -219,30 +315,46 @@ void refreshStatistics()
 {
     KillTimer(mainWindowOfView, refreshRetryTimer);
     if (fatalReportBegun()) return; // the list stays as it was
-    if (!databaseStatus.prepared) {
+    if (!databaseStatus.prepared && !showingAllComputers) {
         showPreparation(databaseStatus); // the figures come when the file is ready
         return;
     }
-    DbMutexLock lock(interfaceLockWait);
-    if (!lock.owned()) {
-        waitForOtherProgram();
-        return;
-    }
-    try {
-        BusyLimit limit(interfaceFileWait);
-        shownSince = chosenStart();
-        shownGrouping = chosenGrouping();
-        if (!quickStatisticsIntoList(statsList, shownSince, shownGrouping)) {
-            // Another program left the totals in doubt: the worker counts them.
-            databaseStatus.prepared = false;
-            databaseStatus.step = PreparationStep::totals;
-            databaseStatus.percent = 0;
-            requestPreparation();
-            showPreparation(databaseStatus);
+    {
+        DbMutexLock lock(interfaceLockWait);
+        if (!lock.owned()) {
+            waitForOtherProgram();
+            return;
         }
-    } catch (const DatabaseBusy&) {
-        waitForOtherProgram();
+        try {
+            BusyLimit limit(interfaceFileWait);
+            shownSince = chosenStart();
+            shownGrouping = chosenGrouping();
+            if (!showingAllComputers && !quickStatisticsIntoList(statsList, shownSince, shownGrouping)) {
+                // Another program left the totals in doubt: the worker counts them.
+                databaseStatus.prepared = false;
+                databaseStatus.step = PreparationStep::totals;
+                databaseStatus.percent = 0;
+                requestPreparation();
+                showPreparation(databaseStatus);
+            }
+        } catch (const DatabaseBusy&) {
+            waitForOtherProgram();
+            return;
+        }
+        if (!showingAllComputers) return;
     }
+    // Every computer's counts come from the network: never under the lock.
+    askForAllComputers();
+}
+
+bool handleStatisticsMessage(UINT message, LPARAM lParam)
+{
+    if (message != centralAnswerMessage) return false;
+    std::unique_ptr<CentralAnswer> answer(reinterpret_cast<CentralAnswer*>(lParam));
+    // An answer to an older question, or one that comes after a switch back
+    // to this computer, is not what the list should show.
+    if (answer->number == centralQuestions && showingAllComputers) showCentralAnswer(*answer);
+    return true;
 }
 
 void showDatabaseStatus(const DatabaseWorkerStatus& status)
@@ -251,7 +363,7 @@ void showDatabaseStatus(const DatabaseWorkerStatus& status)
     databaseStatus = status;
     if (becameReady)
         refreshStatistics();
-    else if (!status.prepared)
+    else if (!status.prepared && !showingAllComputers) // every computer's list is not this file's
         showPreparation(status);
 }
 
@@ -259,13 +371,17 @@ void layoutStatisticsView(HWND mainWindow)
 {
     RECT client;
     if (!GetClientRect(mainWindow, &client)) fatalError(unit::shell, u"430");
-    StatisticsLayout layout = layoutStatistics(client.right, client.bottom);
+    StatisticsLayout layout = layoutStatistics(client.right, client.bottom, thisComputerRadio != nullptr);
     moveControl(groupBox, layout.groupBox, u"431");
     moveControl(periodRadio, layout.periodRadio, u"432");
     moveControl(dateRadio, layout.dateRadio, u"433");
     moveControl(periodCombo, layout.periodCombo, u"434");
     moveControl(datePicker, layout.datePicker, u"435");
     moveControl(groupingTabs, layout.groupingTabs, u"436");
+    if (thisComputerRadio != nullptr) {
+        moveControl(thisComputerRadio, layout.thisComputer, u"459");
+        moveControl(allComputersRadio, layout.allComputers, u"460");
+    }
 
     RECT tabClient, tabRow;
     if (!GetClientRect(groupingTabs, &tabClient)) fatalError(unit::shell, u"437");
@@ -273,7 +389,7 @@ void layoutStatisticsView(HWND mainWindow)
         fatalError(unit::shell, u"438");
     Box area = listAreaInTabs({tabClient.left, tabClient.top, tabClient.right, tabClient.bottom},
         static_cast<short>(GetSystemMetrics(SM_CXDLGFRAME)),
-        static_cast<short>(GetSystemMetrics(SM_CYDLGFRAME)), tabRow.bottom);
+        static_cast<short>(GetSystemMetrics(SM_CYDLGFRAME)), tabRow.bottom, layout.groupingTabs.y);
     RECT r{area.left, area.top, area.right, area.bottom};
     SendMessageW(groupingTabs, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));
     // Right and bottom go in as width and height: the frames reserved above
@@ -285,6 +401,11 @@ bool handleStatisticsCommand(HWND, WPARAM wParam, LPARAM lParam)
 {
     HWND sender = reinterpret_cast<HWND>(lParam);
     if (sender == nullptr) return false;
+    if (sender != nullptr && (sender == thisComputerRadio || sender == allComputersRadio)) {
+        showingAllComputers = isChecked(allComputersRadio);
+        refreshStatistics();
+        return true;
+    }
     if (sender == periodRadio || sender == dateRadio) {
         refreshStatistics();
         return true;

@@ -19,5 +19,7 @@ inline constexpr UINT_PTR refreshRetryTimer = 20001;
 // WM_COMMAND / WM_NOTIFY rows of the statistics controls: true when handled.
 bool handleStatisticsCommand(HWND mainWindow, WPARAM wParam, LPARAM lParam);
 bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header);
+// The answer of the central database for "All computers": true when it was one.
+bool handleStatisticsMessage(UINT message, LPARAM lParam);
 // The list's right-click menu (WM_CONTEXTMENU): true when it was the list's.
 bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam);

@@ -5,7 +5,13 @@
 #include <algorithm>
 #include <cstddef>
 #include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "central/central_setting_win32.h"
+#include "central/shipping_state_text.h"
+#include "central/shipping_state_win32.h"
 #include "common/fatal_report.h"
 #include "common/language_texts.h"
 #include "common/strings.h"
@@ -29,6 +35,13 @@ UINT taskbarCreatedMsg = 0;
 // A shared icon of the program's resources: loaded once, never destroyed.
 HICON trayIcon = nullptr;
 std::u16string trayTip;
+// With a central database set, the shipping state follows the tip's first
+// line, read from pgwarden.db (whichever process ships) when the pointer
+// rests on the icon and now and then.
+bool tipShowsShipping = false;
+std::vector<std::u16string> shippingLines;
+ULONGLONG shippingReadAt = 0;
+constexpr ULONGLONG shippingFreshFor = 2000;
 
 bool notifyShell(HWND window, DWORD action)
 {
@@ -40,9 +53,23 @@ bool notifyShell(HWND window, DWORD action)
     record.uCallbackMessage = contract::trayCallbackMsg;
     record.hIcon = trayIcon;
     // Cut to the record's room, the terminating zero included.
-    std::u16string tip = cutText(trayTip, std::size(record.szTip) - 1);
+    std::u16string tip = shippingLines.empty()
+        ? cutText(trayTip, std::size(record.szTip) - 1)
+        : shippingTooltip(trayTip, shippingLines, std::size(record.szTip));
     std::copy(tip.begin(), tip.end(), record.szTip);
     return Shell_NotifyIconW(action, &record) != FALSE;
+}
+
+void refreshShippingState(HWND window)
+{
+    if (!tipShowsShipping || GetTickCount64() - shippingReadAt < shippingFreshFor) return;
+    shippingReadAt = GetTickCount64();
+    std::optional<ShippingState> state = readShippingStateBriefly();
+    if (!state) return; // another program holds the file: the next look reads it
+    std::vector<std::u16string> lines = shippingStateLines(*state);
+    if (lines == shippingLines) return;
+    shippingLines = std::move(lines);
+    if (iconState == IconState::added) notifyShell(window, NIM_MODIFY);
 }
 
 } // namespace
@@ -53,6 +80,8 @@ void startTrayIcon(HWND window)
     trayIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(tray::iconResource));
     if (trayIcon == nullptr) fatalError(unit::shell, u"301");
     iconState = IconState::absent;
+    tipShowsShipping = readCentralSetting().enabled();
+    refreshShippingState(window);
     SetTimer(window, tray::timerId, tray::timerPeriod, nullptr);
 }
 
@@ -66,6 +95,10 @@ void onTrayTimer(HWND window)
     // Until the shell is ready (early in a logon, say) the add fails and the
     // next tick tries again.
     if (iconState == IconState::absent && notifyShell(window, NIM_ADD)) iconState = IconState::added;
+    // Read again every twenty ticks (half a minute); a tip that is shown
+    // while the pointer rests is read afresh when it moves.
+    static unsigned ticks = 0;
+    if (++ticks % 20 == 0) refreshShippingState(window);
 }
 
 void onTaskbarCreated()
@@ -109,6 +142,7 @@ TrayRequest trayMouseRequest(HWND window, LPARAM mouseMessage)
 {
     switch (mouseMessage) {
     case WM_LBUTTONDOWN: return TrayRequest::showWindow;
+    case WM_MOUSEMOVE: refreshShippingState(window); return TrayRequest::none;
     case WM_RBUTTONDOWN: {
         POINT cursor;
         if (!GetCursorPos(&cursor)) fatalError(unit::shell, u"321");

@@ -17,12 +17,14 @@ StatisticsControls findStatisticsControls(HWND main)
     for (HWND child = GetWindow(main, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
         std::wstring name = className(child);
         if (lstrcmpiW(name.c_str(), L"Button") == 0) {
+            // The first two radio buttons choose the start; a choice of
+            // computers, when there is one, comes after them.
             if ((styleOf(child) & BS_TYPEMASK) == BS_GROUPBOX)
                 found.groupBox = child;
             else if (styleOf(child) & WS_GROUP)
-                found.periodRadio = child;
+                found.periodRadio = found.periodRadio ? found.periodRadio : child;
             else
-                found.dateRadio = child;
+                found.dateRadio = found.dateRadio ? found.dateRadio : child;
         } else if (lstrcmpiW(name.c_str(), L"ComboBox") == 0)
             found.periodCombo = child;
         else if (name == DATETIMEPICK_CLASSW)

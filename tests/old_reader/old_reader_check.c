@@ -10,7 +10,8 @@
  *
  * Usage: old_reader_check FILE
  * Prints "sqlite VERSION", then "job|<cells>", "date|<cells>" and
- * "totals|<cells>" for each row and "stamp|<cells>", "noted|<count>" as read
+ * "totals|<cells>" for each row, "stamp|<cells>", "noted|<count>" and
+ * "shipping|<cells>" as read
  * before the writes, then "integrity ok". On any failure it prints "error:
  * MESSAGE" and ends with 1. */
 #include <stdio.h>
@@ -71,6 +72,9 @@ int main(int argc, char** argv)
         || !printRows(db, "stamp", "select tsformato, tsdudosa from tbTotalesSello;")
         || !printRows(db, "noted", "select count(*) from tbTotalesAjenos;"))
         return fail(db, "month totals");
+    /* The shipping state of a central database, kept in a table of its own. */
+    if (!printRows(db, "shipping", "select length(ecarchivo), ecultima, ecpendientes, ecenvio from tbEnvioCentral;"))
+        return fail(db, "tbEnvioCentral");
     /* Another program's rows: a date in another form; a time alone, which
      * only the index of irregular dates finds; a bare 20160305, which this
      * version takes for a Julian day number some 48,000 years ahead and newer

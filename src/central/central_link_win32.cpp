@@ -1,0 +1,108 @@
+#include "central/central_link_win32.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "central/central_schema.h"
+#include "central/odbc_win32.h"
+
+namespace {
+
+// Makes the tables that to_regclass() does not find. A role that may only
+// insert and read them is never asked to create anything.
+bool ensureSchema(OdbcConnection& connection, std::u16string& error)
+{
+    // One question for all of them: a connection per click stays cheap.
+    std::u16string names;
+    for (const central::SchemaObject& object : central::schemaObjects()) {
+        if (!names.empty()) names += u',';
+        names += object.name;
+    }
+    std::vector<std::u16string> missing;
+    if (!connection.execute(u"SELECT name FROM unnest(string_to_array(?::text, ',')) AS name "
+                            u"WHERE to_regclass(name) IS NULL",
+            {names}, error, [&](const OdbcRow& row) { missing.push_back(row[0].value_or(u"")); }))
+        return false;
+    if (missing.empty()) return connection.commit(error);
+    for (const central::SchemaObject& object : central::schemaObjects()) {
+        if (std::find(missing.begin(), missing.end(), object.name) == missing.end()) continue;
+        if (!connection.execute(object.statement, {}, error)) return false;
+    }
+    return connection.commit(error);
+}
+
+bool openCentral(OdbcConnection& connection, const CentralSetting& setting, std::u16string& error)
+{
+    if (!connection.open(setting.connection, centralLoginSeconds, error)) return false;
+    if (ensureSchema(connection, error)) return true;
+    connection.rollback();
+    connection.close();
+    return false;
+}
+
+} // namespace
+
+CentralSession::CentralSession(CentralSetting setting)
+    : setting_(std::move(setting))
+    , connection_(std::make_unique<OdbcConnection>())
+{
+}
+
+CentralSession::~CentralSession() = default;
+
+CentralLink CentralSession::link()
+{
+    return {this, &CentralSession::connect, &CentralSession::ship};
+}
+
+bool CentralSession::connect(void* context, std::u16string& error)
+{
+    auto& session = *static_cast<CentralSession*>(context);
+    if (session.connection_->connected()) return true;
+    return openCentral(*session.connection_, session.setting_, error);
+}
+
+bool CentralSession::ship(void* context, const ShippingBatch& batch, std::u16string& error)
+{
+    auto& session = *static_cast<CentralSession*>(context);
+    OdbcConnection& connection = *session.connection_;
+    // A batch takes well under a second; a server that stops answering
+    // in the middle must not hold a quit for long.
+    constexpr std::uint32_t batchSeconds = 15;
+    if (connection.execute(central::batchStatement(batch.rows.size()), central::batchParameters(batch), error,
+            nullptr, batchSeconds)
+        && connection.commit(error))
+        return true;
+    // Whatever went wrong, the next batch starts on a fresh connection.
+    connection.rollback();
+    connection.close();
+    return false;
+}
+
+bool queryCentralStatistics(const CentralSetting& setting, const DateTime& since, GroupingColumn column,
+    std::vector<StatisticsRow>& rows, std::u16string& error)
+{
+    // One connection kept for every click, so a click costs the query and
+    // not a log-in; the questions of several clicks take turns on it.
+    static std::mutex turn;
+    // Never freed: a disconnection while the process ends would race with it.
+    static OdbcConnection& connection = *new OdbcConnection;
+    std::lock_guard<std::mutex> mine(turn);
+    const central::PeriodPlan plan = central::periodPlan(since);
+    // A kept connection the server dropped (a restart) fails once: then a
+    // fresh one is asked.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const bool fresh = !connection.connected();
+        if (fresh && !openCentral(connection, setting, error)) return false;
+        rows.clear();
+        const bool answered = connection.execute(central::statisticsStatement(column),
+            central::statisticsParameters(plan, column), error, [&](const OdbcRow& row) {
+                rows.push_back({row[0].value_or(u""), row[1].value_or(u""), row[2].value_or(u"")});
+            });
+        connection.rollback();
+        if (answered) return true;
+        connection.close();
+        if (fresh) return false;
+    }
+    return false;
+}

@@ -1,0 +1,84 @@
+// The central PostgreSQL database (12 and later): its tables, the statement
+// that ships a batch of rows with their month and day totals in one go, and
+// the statement that reads the totals of a period for "All computers".
+// Portable: texts and arithmetic only; the ODBC half sends them.
+//
+// pagewarden_jobs holds every shipped row exactly as pgwarden.db holds it,
+// keyed by (source, file_id, row_id), plus julian_ms: the moment SQLite's
+// julianday() reads in trfecha, in milliseconds, which the statistics
+// compare. pagewarden_month_totals and pagewarden_day_totals hold rows, jobs
+// and pages per printer (kind 1), user (2) and machine (3) per month and per
+// day, kept in the transaction that adds the rows, so that a period reads its
+// whole months, the days of its first month, and the jobs of its first day
+// after its start time only, however many rows the table holds.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/date_time.h"
+#include "store/job_store.h"
+
+// One row of tbTrabajos as it is shipped. Absent values are nulls; the
+// day (YYYYMMDD) and the moment come from julianday(trfecha), both absent
+// when it cannot read the text, and such a row counts in no period.
+struct ShippedRow {
+    std::int64_t rowId = 0;
+    std::optional<std::u16string> date, user, machine, printer;
+    std::optional<std::int64_t> pages;
+    std::optional<std::int64_t> julianMs;
+    std::optional<std::int64_t> dayKey;
+};
+
+struct ShippingBatch {
+    std::u16string source, fileId;
+    std::vector<ShippedRow> rows; // in row-number order
+};
+
+namespace central {
+
+// Which tables the program makes when to_regclass() finds them missing, in
+// this order; each statement makes one object.
+struct SchemaObject {
+    const char16_t* name;
+    const char16_t* statement;
+};
+const std::vector<SchemaObject>& schemaObjects();
+
+// Parameters per row of the batch statement, and the statement for n rows:
+// the rows the table does not hold yet are inserted, and only those are
+// added to the totals, so a batch shipped again adds nothing.
+inline constexpr int parametersPerRow = 11;
+std::u16string batchStatement(std::size_t rows);
+// The parameters of the batch, row after row; an absent value is a null.
+std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& batch);
+
+// Names and notes travel as UTF-16 text, and PostgreSQL's text holds neither
+// U+0000 nor half of a surrogate pair: each becomes U+FFFD, or the server
+// would refuse the batch for ever.
+std::u16string storableText(const std::u16string& text);
+
+// ---- statistics of a period --------------------------------------------------------
+
+// The moment as julianday() counts it, in milliseconds: fields past their
+// range (hour 24, day 32) run on into the next day or month, as SQLite's do.
+std::int64_t julianMs(const DateTime& time);
+
+// What a period since `since` reads: the month totals from fromMonth on, the
+// day totals from firstDay to lastDay, and the jobs from jobsFrom (inclusive)
+// to jobsTo (exclusive). An empty part reads nothing.
+struct PeriodPlan {
+    std::int64_t fromMonth = 0;             // YYYYMM
+    std::int64_t firstDay = 0, lastDay = 0; // YYYYMMDD
+    std::int64_t jobsFrom = 0, jobsTo = 0;
+};
+PeriodPlan periodPlan(const DateTime& since);
+
+// The statement for a grouping; its parameters come from statisticsParameters.
+std::u16string statisticsStatement(GroupingColumn column);
+std::vector<std::optional<std::u16string>> statisticsParameters(
+    const PeriodPlan& plan, GroupingColumn column);
+
+} // namespace central

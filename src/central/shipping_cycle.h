@@ -1,0 +1,75 @@
+// The shipper's work, apart from its thread: take the rows after the last
+// one shipped from pgwarden.db, ship them to the central database in one
+// transaction, mark them shipped; when the server cannot be reached, say so
+// in the shipping table and try again later, further and further apart.
+// Portable: the central database, the database lock and the clock come in
+// as plain functions, so the cycle runs against a stand-in in the tests.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "central/central_schema.h"
+
+// Rows per transaction: large enough that a backlog goes quickly, small
+// enough that a transaction stays short and a failure repeats little.
+inline constexpr std::size_t shippingBatchRows = 500;
+// How often pgwarden.db is looked at for new rows while nothing is waiting.
+inline constexpr std::uint32_t shippingIdleMs = 2000;
+// At quit, what is waiting goes if the server answers within this time.
+inline constexpr std::uint32_t shippingQuitMs = 5000;
+
+// The wait before the next attempt after `failures` failed ones in a row:
+// every 5 s for the first half minute (a server restarting is back soon),
+// then twice as long each time, up to 5 minutes.
+std::uint32_t shippingRetryMs(int failures);
+
+// The central database as the shipper sees it. Both calls may block for
+// their time-outs; neither may take the database lock.
+struct CentralLink {
+    void* context = nullptr;
+    // Connects unless connected (making the tables when missing); false and
+    // the reason in words when the server cannot be reached.
+    bool (*connect)(void* context, std::u16string& error) = nullptr;
+    // The batch in one transaction; false, rolled back and disconnected, and
+    // the reason in words, when it did not go through.
+    bool (*ship)(void* context, const ShippingBatch& batch, std::u16string& error) = nullptr;
+};
+
+struct ShipperServices {
+    CentralLink link;
+    // Runs the local work with the program's database lock held: short,
+    // never across a call of the link. False when the lock or the file was
+    // not to be had soon (another program holds it): the work did not run.
+    std::function<bool(const std::function<void()>&)> underLock;
+    std::function<std::u16string()> nowText; // local time as a date-time text
+    // Waits up to the time given; true once the stop was asked for.
+    std::function<bool(std::uint32_t milliseconds)> waitForStop;
+    std::function<std::uint64_t()> tickMs; // a clock that never goes back
+};
+
+// busy: pgwarden.db could not be read for the moment; tried again shortly.
+enum class CycleResult { idle, shipped, failed, busy };
+// The pause after a busy look at pgwarden.db.
+inline constexpr std::uint32_t shippingBusyMs = 1000;
+
+class Shipper {
+public:
+    Shipper(std::u16string folder, std::u16string source, ShipperServices services);
+
+    // One batch: taken, shipped and marked, or the failure noted.
+    CycleResult cycle();
+    // Cycles until the stop, waiting between them, then ships what is
+    // waiting for at most shippingQuitMs more.
+    void run();
+
+    int failures() const { return failures_; }
+
+private:
+    std::u16string folder_, source_;
+    ShipperServices services_;
+    int failures_ = 0;
+    std::int64_t waiting_ = -1; // unknown: counted at the next cycle
+};

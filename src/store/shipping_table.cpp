@@ -1,0 +1,184 @@
+#include "store/shipping_table.h"
+
+#include <random>
+
+#include "store/sqlite_calls.h"
+
+using namespace store;
+
+namespace {
+
+// Plain syntax only: SQLite 3.8.5 must read the file's whole schema.
+constexpr char16_t createShippingTable[]
+    = u"CREATE TABLE IF NOT EXISTS tbEnvioCentral (ecclave integer PRIMARY KEY, ecarchivo text NOT NULL, "
+      u"ecultima integer NOT NULL, ecpendientes integer NOT NULL, ecenvio text, ecerror text, ecfechaerror "
+      u"text);";
+
+bool shippingTableExists(sqlite3* db)
+{
+    Statement query = prepare(
+        db, u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'tbEnvioCentral';", u"801");
+    return step(query.get(), u"802") == SQLITE_ROW;
+}
+
+// The row, made with a new identity when the file has none.
+void ensureShippingRow(sqlite3* db, const std::u16string& newIdentity)
+{
+    {
+        Statement create = prepare(db, createShippingTable, u"803");
+        if (step(create.get(), u"804") != SQLITE_DONE) storeFailure(u"805");
+    }
+    Statement insert = prepare(db,
+        u"INSERT INTO tbEnvioCentral (ecclave, ecarchivo, ecultima, ecpendientes) SELECT 1, ?, 0, 0 "
+        u"WHERE NOT EXISTS (SELECT 1 FROM tbEnvioCentral WHERE ecclave = 1);",
+        u"806");
+    bindText(insert.get(), 1, newIdentity, u"807");
+    if (step(insert.get(), u"808") != SQLITE_DONE) storeFailure(u"809");
+}
+
+std::optional<std::u16string> optionalText(sqlite3_stmt* statement, int column)
+{
+    if (sqlite3_column_type(statement, column) == SQLITE_NULL) return std::nullopt;
+    return columnText(statement, column);
+}
+
+std::optional<std::int64_t> optionalInteger(sqlite3_stmt* statement, int column)
+{
+    if (sqlite3_column_type(statement, column) == SQLITE_NULL) return std::nullopt;
+    return sqlite3_column_int64(statement, column);
+}
+
+} // namespace
+
+ShippingState readShippingState(const std::u16string& folder)
+{
+    ShippingState state;
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    if (shippingTableExists(db.get())) {
+        Statement query = prepare(db.get(),
+            u"SELECT ecarchivo, ecultima, ecpendientes, ecenvio, ecerror, ecfechaerror FROM tbEnvioCentral "
+            u"WHERE ecclave = 1;",
+            u"810");
+        if (step(query.get(), u"811") == SQLITE_ROW) {
+            state.started = true;
+            state.fileId = columnText(query.get(), 0);
+            state.lastShipped = sqlite3_column_int64(query.get(), 1);
+            state.waiting = sqlite3_column_int64(query.get(), 2);
+            state.lastShipment = columnText(query.get(), 3);
+            state.lastError = columnText(query.get(), 4);
+            state.lastErrorTime = columnText(query.get(), 5);
+        }
+    }
+    closeJobDatabase(std::move(db));
+    return state;
+}
+
+ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
+    const std::u16string& newIdentity, std::size_t limit, bool countWaiting)
+{
+    ShippingWork work;
+    work.batch.source = source;
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    // Read first: an idle look every few seconds writes nothing.
+    std::int64_t storedWaiting = -1;
+    for (int attempt = 0; attempt < 2 && work.batch.fileId.empty(); ++attempt) {
+        if (attempt > 0 || !shippingTableExists(db.get())) ensureShippingRow(db.get(), newIdentity);
+        if (!shippingTableExists(db.get())) continue;
+        Statement state = prepare(db.get(),
+            u"SELECT ecarchivo, ecultima, ecpendientes FROM tbEnvioCentral WHERE ecclave = 1;", u"812");
+        if (step(state.get(), u"813") != SQLITE_ROW) continue;
+        work.batch.fileId = columnText(state.get(), 0);
+        work.lastShipped = sqlite3_column_int64(state.get(), 1);
+        storedWaiting = sqlite3_column_int64(state.get(), 2);
+    }
+    if (work.batch.fileId.empty()) storeFailure(u"814");
+    {
+        // The day and the moment julianday() gives, read in one statement
+        // so that both agree; the moment as its whole milliseconds.
+        Statement rows = prepare(db.get(),
+            u"SELECT trllapri, trfecha, trusuario, trmaquina, trimpresora, CASE WHEN typeof(trnumpags) = "
+            u"'integer' THEN trnumpags END, CAST(round(j * 86400000.0) AS INTEGER), CAST(strftime('%Y%m%d', "
+            u"j) "
+            u"AS INTEGER) FROM (SELECT *, julianday(trfecha) AS j FROM tbTrabajos WHERE trllapri > ?1 ORDER "
+            u"BY "
+            u"trllapri LIMIT ?2);",
+            u"815");
+        if (sqlite3_bind_int64(rows.get(), 1, work.lastShipped) != SQLITE_OK
+            || sqlite3_bind_int64(rows.get(), 2, static_cast<sqlite3_int64>(limit)) != SQLITE_OK)
+            storeFailure(u"816");
+        for (bool delivered = false; step(rows.get(), u"817", !delivered) == SQLITE_ROW; delivered = true) {
+            ShippedRow row;
+            row.rowId = sqlite3_column_int64(rows.get(), 0);
+            row.date = optionalText(rows.get(), 1);
+            row.user = optionalText(rows.get(), 2);
+            row.machine = optionalText(rows.get(), 3);
+            row.printer = optionalText(rows.get(), 4);
+            row.pages = optionalInteger(rows.get(), 5);
+            row.julianMs = optionalInteger(rows.get(), 6);
+            row.dayKey = optionalInteger(rows.get(), 7);
+            work.batch.rows.push_back(std::move(row));
+        }
+    }
+    if (countWaiting) {
+        Statement count = prepare(db.get(), u"SELECT count(*) FROM tbTrabajos WHERE trllapri > ?1;", u"818");
+        if (sqlite3_bind_int64(count.get(), 1, work.lastShipped) != SQLITE_OK) storeFailure(u"819");
+        if (step(count.get(), u"820") != SQLITE_ROW) storeFailure(u"821");
+        work.waiting = sqlite3_column_int64(count.get(), 0);
+        if (work.waiting != storedWaiting) {
+            Statement note = prepare(
+                db.get(), u"UPDATE tbEnvioCentral SET ecpendientes = ?1 WHERE ecclave = 1;", u"822");
+            if (sqlite3_bind_int64(note.get(), 1, work.waiting) != SQLITE_OK) storeFailure(u"823");
+            if (step(note.get(), u"824") != SQLITE_DONE) storeFailure(u"825");
+        }
+    }
+    closeJobDatabase(std::move(db));
+    return work;
+}
+
+void markShipped(const std::u16string& folder, const std::u16string& fileId, std::int64_t lastRow,
+    std::int64_t waiting, const std::u16string& when)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    if (shippingTableExists(db.get())) {
+        Statement update = prepare(db.get(),
+            u"UPDATE tbEnvioCentral SET ecultima = max(ecultima, ?2), ecpendientes = ?3, ecenvio = ?4, "
+            u"ecerror = NULL, ecfechaerror = NULL WHERE ecclave = 1 AND ecarchivo = ?1;",
+            u"826");
+        bindText(update.get(), 1, fileId, u"827");
+        if (sqlite3_bind_int64(update.get(), 2, lastRow) != SQLITE_OK
+            || sqlite3_bind_int64(update.get(), 3, std::max<std::int64_t>(waiting, 0)) != SQLITE_OK)
+            storeFailure(u"828");
+        bindText(update.get(), 4, when, u"829");
+        if (step(update.get(), u"830") != SQLITE_DONE) storeFailure(u"831");
+    }
+    closeJobDatabase(std::move(db));
+}
+
+void noteShippingFailure(const std::u16string& folder, const std::u16string& fileId,
+    const std::u16string& words, const std::u16string& when)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    if (shippingTableExists(db.get())) {
+        Statement update = prepare(db.get(),
+            u"UPDATE tbEnvioCentral SET ecerror = ?2, ecfechaerror = ?3 WHERE ecclave = 1 AND ecarchivo = "
+            u"?1;",
+            u"832");
+        bindText(update.get(), 1, fileId, u"833");
+        bindText(update.get(), 2, words, u"834");
+        bindText(update.get(), 3, when, u"835");
+        if (step(update.get(), u"836") != SQLITE_DONE) storeFailure(u"837");
+    }
+    closeJobDatabase(std::move(db));
+}
+
+std::u16string randomFileIdentity()
+{
+    std::random_device source;
+    constexpr char16_t digits[] = u"0123456789abcdef";
+    std::u16string identity;
+    for (int word = 0; word < 4; ++word) {
+        std::uint32_t bits = source();
+        for (int nibble = 0; nibble < 8; ++nibble, bits >>= 4) identity += digits[bits & 0xF];
+    }
+    return identity;
+}

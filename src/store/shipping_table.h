@@ -1,0 +1,51 @@
+// What has been shipped to the central database, kept in pgwarden.db in a
+// table of its own, tbEnvioCentral, which SQLite 3.8.5 reads like any other
+// (tbTrabajos itself is never changed): one row holding the file's random
+// identity, made at the first shipment, the last row number shipped, the
+// rows waiting, the last shipment's time and the last failure in words. A
+// deleted and recreated pgwarden.db, whose row numbers start again, has no
+// such row and gets a new identity, so its rows are never taken for rows
+// already shipped. Whichever process ships (the tray program or the
+// service), any other reads the state from here. Portable.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "central/central_schema.h"
+
+struct ShippingState {
+    bool started = false; // a shipment was tried at least once
+    std::u16string fileId;
+    std::int64_t lastShipped = 0;
+    std::int64_t waiting = 0;    // rows after the last shipped, as counted at the last attempt
+    std::u16string lastShipment; // date-time text, local time; empty: never
+    std::u16string lastError;    // empty after a shipment that went through
+    std::u16string lastErrorTime;
+};
+
+// The state as the shipper left it; `started` false when nothing was tried.
+ShippingState readShippingState(const std::u16string& folder);
+
+// The rows after the last one shipped, at most `limit`, in row-number
+// order, under the file's identity (made from `newIdentity` when the file has
+// none). With `countWaiting`, `waiting` gets every row after the last shipped.
+struct ShippingWork {
+    ShippingBatch batch;
+    std::int64_t lastShipped = 0;
+    std::int64_t waiting = -1;
+};
+ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
+    const std::u16string& newIdentity, std::size_t limit, bool countWaiting);
+
+// After the central commit: the rows up to `lastRow` went. Nothing happens
+// when the file's identity is no longer `fileId` (the file was replaced
+// meanwhile), and the mark never moves back.
+void markShipped(const std::u16string& folder, const std::u16string& fileId, std::int64_t lastRow,
+    std::int64_t waiting, const std::u16string& when);
+// A failed attempt, in words, at a local time.
+void noteShippingFailure(const std::u16string& folder, const std::u16string& fileId,
+    const std::u16string& words, const std::u16string& when);
+
+// 32 hexadecimal digits from the system's random source.
+std::u16string randomFileIdentity();

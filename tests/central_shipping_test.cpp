@@ -1,0 +1,242 @@
+// Shipping to the central database, apart from the server: the batches the
+// shipper takes from pgwarden.db and what it marks, against a stand-in
+// central database that keeps rows by their key, as the real one does; the
+// periods "All computers" reads; and what an error text may never show.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <tuple>
+
+#include "central/central_schema.h"
+#include "central/central_setting.h"
+#include "central/shipping_cycle.h"
+#include "shell/statistics_view.h"
+#include "store/shipping_table.h"
+#include "store_support.h"
+
+namespace {
+
+std::string narrow(const std::u16string& text)
+{
+    return std::string(text.begin(), text.end());
+}
+
+// Keeps rows by (source, file, row number) like pagewarden_jobs; fails
+// connecting while `refusals` lasts, and counts what each batch added.
+struct StandInCentral {
+    int refusals = 0;
+    std::map<std::tuple<std::u16string, std::u16string, std::int64_t>, ShippedRow> rows;
+    std::vector<std::size_t> batchSizes;
+    std::size_t added = 0;
+
+    static bool connect(void* context, std::u16string& error)
+    {
+        auto& self = *static_cast<StandInCentral*>(context);
+        if (self.refusals == 0) return true;
+        --self.refusals;
+        error = u"connection refused";
+        return false;
+    }
+    static bool ship(void* context, const ShippingBatch& batch, std::u16string&)
+    {
+        auto& self = *static_cast<StandInCentral*>(context);
+        self.batchSizes.push_back(batch.rows.size());
+        for (const ShippedRow& row : batch.rows)
+            self.added += self.rows.emplace(std::tuple(batch.source, batch.fileId, row.rowId), row).second;
+        return true;
+    }
+};
+
+struct CentralShipping : StoreFolder {
+    StandInCentral central;
+    int locksBeforeCrash = -1; // the local work after that many more ends like a killed process
+    bool fileHeld = false;     // another program holds pgwarden.db
+
+    ShipperServices services()
+    {
+        ShipperServices s;
+        s.link = {&central, &StandInCentral::connect, &StandInCentral::ship};
+        s.underLock = [this](const std::function<void()>& work) {
+            if (fileHeld) return false;
+            if (locksBeforeCrash == 0) throw std::runtime_error("killed");
+            if (locksBeforeCrash > 0) --locksBeforeCrash;
+            work();
+            return true;
+        };
+        s.nowText = [] { return std::u16string(u"2026-05-04T10:00:00.000"); };
+        s.waitForStop = [](std::uint32_t) { return true; };
+        s.tickMs = [] { return std::uint64_t{0}; };
+        return s;
+    }
+
+    void record(int count, const std::u16string& user = u"ann")
+    {
+        RawDatabase raw(folder);
+        raw.exec("BEGIN;");
+        for (int i = 0; i < count; ++i)
+            raw.exec("INSERT INTO tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) VALUES "
+                     "('2026-05-0"
+                + std::to_string(1 + i % 3) + "T08:00:00.000', '" + narrow(user) + "', 'PC', 'Laser', 2);");
+        raw.exec("COMMIT;");
+    }
+};
+
+} // namespace
+
+TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndANewFile)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    record(1201);
+    Shipper shipper(folder, u"SRV-A", services());
+
+    // Another program holds the file: nothing is taken, nothing shipped.
+    fileHeld = true;
+    EXPECT_EQ(shipper.cycle(), CycleResult::busy);
+    fileHeld = false;
+    EXPECT_TRUE(central.batchSizes.empty());
+
+    // The server refuses: nothing is lost, the reason and the count are kept.
+    central.refusals = 2;
+    EXPECT_EQ(shipper.cycle(), CycleResult::failed);
+    EXPECT_EQ(shipper.cycle(), CycleResult::failed);
+    EXPECT_EQ(shipper.failures(), 2);
+    ShippingState state = readShippingState(folder);
+    EXPECT_TRUE(state.started);
+    EXPECT_EQ(state.lastShipped, 0);
+    EXPECT_EQ(state.waiting, 1201);
+    EXPECT_EQ(state.lastError, u"connection refused");
+    EXPECT_EQ(state.lastShipment, u"");
+    const std::u16string fileId = state.fileId;
+    EXPECT_EQ(fileId.size(), 32u);
+
+    // Then the batches, at most 500 rows each, in row order.
+    EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    EXPECT_EQ(readShippingState(folder).waiting, 701);
+    // Killed between the central commit and the local mark: the next start
+    // ships the same rows again, and the central key takes them once.
+    locksBeforeCrash = 1;
+    EXPECT_THROW(shipper.cycle(), std::runtime_error);
+    locksBeforeCrash = -1;
+    Shipper restarted(folder, u"SRV-A", services());
+    while (restarted.cycle() == CycleResult::shipped) { }
+    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{500, 500, 500, 201}));
+    EXPECT_EQ(central.added, 1201u);
+    std::int64_t expected = 1;
+    for (const auto& [key, row] : central.rows) EXPECT_EQ(row.rowId, expected++);
+    state = readShippingState(folder);
+    EXPECT_EQ(state.lastShipped, 1201);
+    EXPECT_EQ(state.waiting, 0);
+    EXPECT_EQ(state.lastError, u"");
+    EXPECT_EQ(state.lastShipment, u"2026-05-04T10:00:00.000");
+    EXPECT_EQ(state.fileId, fileId);
+
+    // What each row carries: the day and moment julianday() gives.
+    const ShippedRow& first = central.rows.begin()->second;
+    EXPECT_EQ(first.date, u"2026-05-01T08:00:00.000");
+    EXPECT_EQ(first.pages, 2);
+    EXPECT_EQ(first.dayKey, 20260501);
+    EXPECT_EQ(first.julianMs, central::julianMs({2026, 5, 0, 1, 8}));
+
+    // pgwarden.db deleted and made again: its row numbers start over under a
+    // new identity, and the rows already shipped stay as they are.
+    std::filesystem::remove(path / "pgwarden.db");
+    closeJobDatabase(openJobDatabase(folder));
+    record(3, u"bea");
+    EXPECT_EQ(restarted.cycle(), CycleResult::shipped);
+    EXPECT_EQ(central.rows.size(), 1204u);
+    EXPECT_NE(readShippingState(folder).fileId, fileId);
+    EXPECT_EQ(restarted.cycle(), CycleResult::idle);
+}
+
+TEST(CentralShippingRetry, QuickForHalfAMinuteThenDoublingUpToFiveMinutes)
+{
+    std::vector<std::uint32_t> waits;
+    for (int failures = 1; failures <= 14; ++failures) waits.push_back(shippingRetryMs(failures) / 1000);
+    EXPECT_EQ(waits, (std::vector<std::uint32_t>{5, 5, 5, 5, 5, 5, 10, 20, 40, 80, 160, 300, 300, 300}));
+}
+
+TEST(CentralPeriods, APeriodReadsWholeMonthsItsFirstMonthsDaysAndItsFirstDaysJobs)
+{
+    struct Case {
+        DateTime since;
+        std::int64_t fromMonth, firstDay, lastDay;
+        bool jobs;
+    };
+    const Case cases[] = {
+        {{1800, 1, 0, 1}, 180001, 1, 0, false},                // everything: months only
+        {{2026, 3, 0, 1}, 202603, 1, 0, false},                // this month
+        {{2026, 3, 0, 15}, 202604, 20260315, 20260331, false}, // today
+        {{2026, 3, 0, 15, 14, 30}, 202604, 20260316, 20260331, true},
+        {{2026, 12, 0, 31, 23, 59, 59, 999}, 202701, 20270101, 20261231, true}, // no days left
+        {{2026, 2, 0, 28, 24}, 202603, 1, 0, false}, // hour 24 runs into March's first moment
+    };
+    for (const Case& c : cases) {
+        const central::PeriodPlan plan = central::periodPlan(c.since);
+        SCOPED_TRACE(narrow(formatDateTimeText(c.since)));
+        EXPECT_EQ(plan.fromMonth, c.fromMonth);
+        EXPECT_EQ(plan.firstDay, c.firstDay);
+        EXPECT_EQ(plan.lastDay, c.lastDay);
+        EXPECT_EQ(plan.jobsFrom < plan.jobsTo, c.jobs);
+        if (c.jobs) {
+            EXPECT_EQ(plan.jobsFrom, central::julianMs(c.since));
+            EXPECT_EQ(plan.jobsTo - plan.jobsFrom,
+                86400000
+                    - ((c.since.hour * 60 + c.since.minute) * 60000 + c.since.second * 1000
+                        + c.since.milliseconds));
+        }
+    }
+}
+
+TEST(CentralPeriods, StartMomentsAgreeWithSqliteJulianday)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    for (const DateTime& time : {DateTime{1800, 1, 0, 1}, DateTime{2016, 2, 0, 29, 23, 59, 59, 999},
+             DateTime{2026, 3, 0, 15, 14, 30, 0, 1}, DateTime{9999, 12, 0, 31, 12}}) {
+        sqlite3_stmt* query = nullptr;
+        const std::string sql = "SELECT CAST(round(julianday('" + narrow(formatDateTimeText(time))
+            + "') * 86400000.0) AS INTEGER);";
+        ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr), SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(query), SQLITE_ROW);
+        EXPECT_EQ(central::julianMs(time), sqlite3_column_int64(query, 0)) << sql;
+        sqlite3_finalize(query);
+    }
+    sqlite3_close(db);
+}
+
+TEST(CentralTexts, PasswordsNeverReachAMessageAndTextsTheServerRefusesAreReplaced)
+{
+    const std::u16string connection
+        = u"Driver={PostgreSQL Unicode};Server=db;UID=ann;PWD={se;cr}}et};sslmode=require";
+    struct Case {
+        std::u16string message, expected;
+    };
+    const Case cases[] = {
+        {u"password authentication failed for user \"ann\"",
+            u"password authentication failed for user \"ann\""},
+        {u"bad option se;cr}et in " + connection, u"bad option *** in ***"},
+        {u"raw {se;cr}}et} seen", u"raw *** seen"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(withoutSecrets(c.message, connection), c.expected);
+    EXPECT_EQ(withoutSecrets(u"x hunter2 y", u"Server=db; Password = hunter2 ;Uid=a"), u"x *** y");
+
+    EXPECT_EQ(central::storableText(std::u16string(u"a\0b", 3)), u"a\uFFFDb");
+    EXPECT_EQ(central::storableText(u"\U0001F5A8 \xD800x \xDC00"), u"\U0001F5A8 \uFFFDx \uFFFD");
+}
+
+TEST(CentralTexts, AReasonReadsDownTheListInLinesOfWholeWords)
+{
+    struct Case {
+        std::u16string text;
+        std::vector<std::u16string> lines;
+    };
+    const Case cases[] = {
+        {u"connection to server failed:\n\tConnection refused",
+            {u"connection to", u"server failed:", u"Connection refused"}},
+        {u"averyveryverylongword x", {u"averyveryverylongword", u"x"}},
+        {u"  ", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(wrappedLines(c.text, 18), c.lines);
+}

@@ -1,0 +1,219 @@
+// Scenarios of "All computers": the statistics of every computer from the
+// central database, next to this computer's, with what the central tests
+// expect beside the program (expected-all-N.txt and expected-this-0.txt, one
+// "name|pages|jobs" a line, UTF-8, N the tab); and the reason in words when
+// the server cannot answer (expected-reason.txt holds words it must show).
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+
+#include "driver/driver_win32.h"
+
+namespace {
+
+std::wstring fromUtf8(const std::string& text)
+{
+    if (text.empty()) return {};
+    int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(units), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
+    return wide;
+}
+
+std::vector<std::wstring> expectedLines(const wchar_t* name)
+{
+    std::ifstream file(std::filesystem::path(programFolder() + L"\\" + name), std::ios::binary);
+    std::vector<std::wstring> lines;
+    for (std::string line; std::getline(file, line);)
+        if (!line.empty()) lines.push_back(fromUtf8(line));
+    return lines;
+}
+
+std::vector<Row> expectedRowsOf(const wchar_t* name)
+{
+    std::vector<Row> rows;
+    for (const std::wstring& line : expectedLines(name)) {
+        std::size_t last = line.rfind(L'|'), middle = line.rfind(L'|', last - 1);
+        // The list is read through a buffer of textLimit units.
+        rows.push_back({line.substr(0, std::min<std::size_t>(middle, textLimit - 1)),
+            line.substr(middle + 1, last - middle - 1), line.substr(last + 1)});
+    }
+    return rows;
+}
+
+struct SourceChoice {
+    HWND thisComputer = nullptr, allComputers = nullptr;
+};
+
+SourceChoice findSourceChoice(HWND main)
+{
+    SourceChoice found;
+    for (HWND child : childWindows(main)) {
+        if (windowText(child) == texts[1440000]) found.thisComputer = child;
+        if (windowText(child) == texts[1440001]) found.allComputers = child;
+    }
+    return found;
+}
+
+// Waits for the list to settle on the rows, as the answer comes from a thread.
+void waitForRows(const Program& program, HWND list, const std::vector<Row>& expected, const char* what)
+{
+    waitUntil([&] { return sameRows(listRows(program, list), expected); }, 15000);
+    checkRows(program, list, expected, what);
+}
+
+std::wstring clipboardText()
+{
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = units;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void everyComputersCounts()
+{
+    Program program;
+    HWND main = waitForMainWindow(program);
+    SendMessageW(main, WM_NULL, 0, 0); // its creation, children included, is over
+    StatisticsControls view = findStatisticsControls(main);
+    SourceChoice choice = findSourceChoice(main);
+    check(view.complete() && choice.thisComputer && choice.allComputers,
+        "the choice of computers stands above the tabs");
+    if (!view.complete() || !choice.allComputers) return;
+    check(checked(choice.thisComputer) && !checked(choice.allComputers), "this computer at first");
+    trayClick(main);
+    check(childRect(choice.allComputers).top + childRect(choice.allComputers).bottom
+            <= childRect(view.groupingTabs).top,
+        "above the tabs, clear of them");
+    waitForRows(program, view.statsList, expectedRowsOf(L"expected-this-0.txt"), "this computer by printer");
+
+    SendMessageW(choice.allComputers, BM_CLICK, 0, 0);
+    const wchar_t* files[] = {L"expected-all-0.txt", L"expected-all-1.txt", L"expected-all-2.txt"};
+    const char* whats[] = {"all computers by printer", "all computers by user", "all computers by computer"};
+    for (int tab = 0; tab < 3; ++tab) {
+        clickTab(program, view.groupingTabs, tab);
+        waitForRows(program, view.statsList, expectedRowsOf(files[tab]), whats[tab]);
+    }
+    windowScreenshot(main, L"all-computers-by-computer");
+    clickTab(program, view.groupingTabs, 1);
+    waitForRows(program, view.statsList, expectedRowsOf(files[1]), "all computers by user again");
+    windowScreenshot(main, L"all-computers-by-user");
+
+    // Copy works on every computer's rows as on this computer's.
+    if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
+    clickWithMouse(view.statsList);
+    waitUntil([&] { return focusedIn(main, view.statsList); }, 10000);
+    pressKeys({VK_CONTROL, 'C'});
+    check(waitUntil([&] { return !clipboardText().empty(); }, 10000), "Ctrl+C copies every computer's rows");
+    std::size_t lines = 0;
+    for (wchar_t c : clipboardText()) lines += c == L'\n';
+    check(lines == expectedRowsOf(files[1]).size() + 1, "a header and a line per user");
+
+    SendMessageW(choice.thisComputer, BM_CLICK, 0, 0);
+    clickTab(program, view.groupingTabs, 0);
+    waitForRows(program, view.statsList, expectedRowsOf(L"expected-this-0.txt"), "back to this computer");
+    quitFromTheMenu(program, main);
+}
+
+void centralOutOfReach()
+{
+    Program program;
+    HWND main = waitForMainWindow(program);
+    SendMessageW(main, WM_NULL, 0, 0); // its creation, children included, is over
+    StatisticsControls view = findStatisticsControls(main);
+    SourceChoice choice = findSourceChoice(main);
+    check(view.complete() && choice.allComputers != nullptr, "the choice of computers is there");
+    if (!view.complete() || !choice.allComputers) return;
+    trayClick(main);
+    SendMessageW(choice.allComputers, BM_CLICK, 0, 0);
+    const std::wstring heading = texts[1440002];
+    auto says = [&] {
+        std::vector<Row> rows = listRows(program, view.statsList);
+        return rows.size() > 1 && rows[0][0] == heading;
+    };
+    check(waitUntil(says, 15000), "the list says the central database cannot be reached");
+    std::wstring shown;
+    for (const Row& row : listRows(program, view.statsList)) shown += row[0] + L" ";
+    for (const std::wstring& words : expectedLines(L"expected-reason.txt"))
+        check(shown.find(words) != std::wstring::npos, "and why, in words");
+    for (const std::wstring& secret : expectedLines(L"expected-secret.txt"))
+        check(shown.find(secret) == std::wstring::npos, "but not the password");
+    windowScreenshot(main, L"all-computers-unreachable");
+    check(findWindow(L"#32770", program.id()) == nullptr, "no fatal report");
+
+    SendMessageW(choice.thisComputer, BM_CLICK, 0, 0);
+    waitForRows(
+        program, view.statsList, expectedRowsOf(L"expected-this-0.txt"), "this computer still counts");
+
+    PostMessageW(main, WM_COMMAND, cmdAbout, 0);
+    HWND about = waitForWindow(aboutClass, program);
+    check(about != nullptr, "the about window opens");
+    if (about != nullptr) {
+        std::wstring body;
+        for (HWND child : childWindows(about)) body += windowText(child) + L"\n";
+        check(body.find(texts[1440004]) != std::wstring::npos
+                && body.find(texts[1440007]) != std::wstring::npos,
+            "the about window shows the shipping state and its last error");
+        windowScreenshot(about, L"about-shipping-state");
+        PostMessageW(about, WM_CLOSE, 0, 0);
+        waitUntil([&] { return findWindow(aboutClass, program.id()) == nullptr; });
+    }
+    quitFromTheMenu(program, main);
+}
+
+// The time from a click on "All computers" to every computer's rows in the
+// list, seven times, on whatever the central database holds; the jobs shown
+// must add up to expected-jobs.txt. Printed, not judged.
+void allComputersClickTime()
+{
+    Program program;
+    HWND main = waitForMainWindow(program);
+    SendMessageW(main, WM_NULL, 0, 0);
+    StatisticsControls view = findStatisticsControls(main);
+    SourceChoice choice = findSourceChoice(main);
+    check(view.complete() && choice.allComputers != nullptr, "the choice of computers is there");
+    if (!view.complete() || !choice.allComputers) return;
+    const std::vector<std::wstring> expected = expectedLines(L"expected-jobs.txt");
+    const long expectedJobs = expected.empty() ? 0 : std::wcstol(expected[0].c_str(), nullptr, 10);
+    trayClick(main);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> times;
+    for (int round = 0; round < 7; ++round) {
+        SendMessageW(choice.thisComputer, BM_CLICK, 0, 0);
+        SendMessageW(view.statsList, LVM_DELETEALLITEMS, 0, 0);
+        LARGE_INTEGER start, end;
+        QueryPerformanceCounter(&start);
+        SendMessageW(choice.allComputers, BM_CLICK, 0, 0);
+        waitUntil([&] {
+            std::vector<Row> rows = listRows(program, view.statsList);
+            return !rows.empty() && rows[0][0] != texts[1440003];
+        });
+        QueryPerformanceCounter(&end);
+        times.push_back(1000.0 * static_cast<double>(end.QuadPart - start.QuadPart)
+            / static_cast<double>(frequency.QuadPart));
+        long jobs = 0;
+        for (const Row& row : listRows(program, view.statsList))
+            jobs += std::wcstol(row[2].c_str(), nullptr, 10);
+        check(jobs == expectedJobs, "the list counts every job of every computer");
+    }
+    std::printf("     all computers click:");
+    for (double ms : times) std::printf(" %.1f", ms);
+    std::sort(times.begin(), times.end());
+    std::printf(" ms (median %.1f ms)\n", times[times.size() / 2]);
+    quitFromTheMenu(program, main);
+}
+
+const bool registered = addScenario(L"all-computers", everyComputersCounts)
+    && addScenario(L"central-unreachable", centralOutOfReach)
+    && addScenario(L"all-computers-time", allComputersClickTime);
+
+} // namespace
