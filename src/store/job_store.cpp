@@ -454,6 +454,54 @@ void queryStatistics(const std::u16string& folder, const DateTime& since, Groupi
     closeJobDatabase(std::move(db));
 }
 
+namespace {
+
+// In month order; the years before 0 carry a sign, so that text order is not it.
+void sortByMonth(std::vector<StatisticsRow>& rows)
+{
+    auto key = [](const std::u16string& month) {
+        const std::string text(month.begin(), month.end());
+        long long year = 0, number = 0;
+        std::sscanf(text.c_str(), "%lld-%lld", &year, &number);
+        return year * 12 + number;
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+        [&](const StatisticsRow& a, const StatisticsRow& b) { return key(a.group) < key(b.group); });
+}
+
+} // namespace
+
+std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, const DateTime& since)
+{
+    Database db = openJobDatabase(folder);
+    std::vector<StatisticsRow> rows;
+    if (!monthsFromMonthTotals(db.get(), since, rows)) {
+        // The totals cannot answer: every row's month from the jobs themselves.
+        Statement query = prepare(db.get(),
+            u"select strftime('%Y-%m', julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos "
+            u"where julianday(trfecha) >= julianday(?1) group by 1;",
+            u"74");
+        bindText(query.get(), 1, formatDateTimeText(since), u"74");
+        bool delivered = false;
+        while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
+            delivered = true;
+            rows.push_back(StatisticsRow{
+                columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+        }
+    }
+    closeJobDatabase(std::move(db));
+    sortByMonth(rows);
+    return rows;
+}
+
+TotalsCheck checkMonthTotals(const std::u16string& folder)
+{
+    Database db = openJobDatabase(folder);
+    const TotalsCheck found = checkMonthTotalsAgainstJobs(db.get());
+    closeJobDatabase(std::move(db));
+    return found;
+}
+
 // ---- saved dates ---------------------------------------------------------------------------------
 
 bool findSavedDate(const std::u16string& folder, DateTime& date, const std::u16string& memo)

@@ -133,6 +133,28 @@ void queryStatistics(const std::u16string& folder, const DateTime& since, Groupi
 bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow);
 
+// Pages and jobs per calendar month of the jobs submitted at or after
+// `since`, one row per month that holds one, in month order, the month
+// written "YYYY-MM": exactly the rows of "select strftime('%Y-%m',
+// julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos where
+// julianday(trfecha) >= julianday(start) group by 1". Read like
+// queryStatistics; failures are fatal ("74").
+std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, const DateTime& since);
+
+// What checkMonthTotals found.
+enum class TotalsCheck {
+    agreed,     // the totals hold exactly the rows, jobs and pages of the jobs
+    recounted,  // they did not, and were counted anew from the jobs
+    unavailable // the file cannot hold totals (read-only, tables of another shape)
+};
+// Once per start, on a thread that may take its time (a full pass over the
+// jobs): a program that deletes or changes rows with its triggers switched
+// off leaves no other trace. Built or mended first where needed, the totals
+// are compared with tbTrabajos in one pass, and counted anew when the row
+// count or the page sums differ. Holds the file's write lock only while it
+// counts.
+TotalsCheck checkMonthTotals(const std::u16string& folder);
+
 // ---- saved dates ---------------------------------------------------------------------
 
 // True and the seven fields set when the memo is saved; otherwise the date is untouched.
@@ -156,8 +178,10 @@ struct StoreCallCounts {
     std::uint64_t schemaStatements = 0;   // table and index creations and drops run while opening
     std::uint64_t narrowedStatistics = 0; // statistics that read only the rows near their period
     std::uint64_t totalsStatistics = 0;   // statistics read from the kept month totals
+    std::uint64_t totalsMonths = 0;       // pages per month read from the kept month totals
     std::uint64_t totalsCounted = 0;      // times the month totals were counted from every job
     std::uint64_t totalsMoved = 0;        // rows another SQLite version had put in another month
+    std::uint64_t totalsReadSteps = 0;    // virtual machine steps of the reads of the totals
 };
 // The counts of the calling thread.
 StoreCallCounts& storeCallCounts();
