@@ -1,11 +1,15 @@
-// Statistics view: the seven controls of the main window's client area and
-// their recomputation from the job store.
+// Statistics view: the controls of the main window's client area, their
+// recomputation from the job store, the order of the list, the month chart's
+// tab and the totals in the status bar.
 #include <windows.h>
 
 #include <commctrl.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "common/database_lock_win32.h"
 #include "common/date_time_win32.h"
@@ -14,9 +18,13 @@
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
 #include "common/window_helpers_win32.h"
+#include "shell/locale_format_win32.h"
 #include "shell/main_window_win32.h"
+#include "shell/month_chart_win32.h"
+#include "shell/statistics_figures.h"
 #include "shell/statistics_view.h"
 #include "shell/statistics_view_win32.h"
+#include "shell/status_bar_win32.h"
 #include "shell/totals_export_win32.h"
 #include "store/job_store_win32.h"
 
@@ -37,13 +45,49 @@ DatabaseWorkerStatus databaseStatus;
 constexpr int controlTextLimit = 269; // terminator included
 
 // The controls all have identifier 0; they are told apart by their handles.
-HWND groupBox, periodRadio, dateRadio, periodCombo, datePicker, statsList, groupingTabs;
+HWND groupBox, periodRadio, dateRadio, periodCombo, datePicker, statsList, groupingTabs, monthChart;
 
-// What the list shows was counted since this start by this grouping.
+// What the view shows was counted since this start for this tab: the rows
+// in the order shown, their numbers as plain digits (the list groups them).
 DateTime shownSince;
-GroupingColumn shownGrouping = GroupingColumn::printer;
+ViewTab shownTab = ViewTab::printer;
+std::vector<StatisticsRow> shownRows;
+// The column a header click ordered the list by; it holds across tabs,
+// periods and refreshes. Until the first click the query's order stands.
+SortChoice sortChoice;
 
 constexpr int columnWidths[] = {250, 150, 150};
+
+GroupingColumn groupingOf(ViewTab tab)
+{
+    switch (tab) {
+    case ViewTab::user: return GroupingColumn::user;
+    case ViewTab::machine: return GroupingColumn::machine;
+    case ViewTab::printer:
+    case ViewTab::month: break;
+    }
+    return GroupingColumn::printer;
+}
+
+std::size_t groupingIndex(ViewTab tab)
+{
+    return tab == ViewTab::user ? 1 : tab == ViewTab::machine ? 2 : 0;
+}
+
+// Where the view's figures come from: the job store beside the program, as
+// quickly as it answers at any size. The one place to change for another
+// source; the caller holds the database lock. Nothing when the kept totals
+// must be prepared first.
+std::optional<std::vector<StatisticsRow>> readFigures(const DateTime& since, ViewTab tab)
+{
+    std::vector<StatisticsRow> rows;
+    auto add = [&](const StatisticsRow& row) { rows.push_back(row); };
+    const bool answered = tab == ViewTab::month
+        ? quickMonthlyStatistics(programFolder(), since, add)
+        : quickStatistics(programFolder(), since, groupingOf(tab), add);
+    if (!answered) return std::nullopt;
+    return rows;
+}
 
 HWND createControl(HWND parent, const wchar_t* className, const char16_t* caption, DWORD style, HFONT font,
     const char16_t* failLine)
@@ -64,7 +108,9 @@ void createStatisticsList(HWND parent, HWND& list, std::uint32_t firstHeaderId)
         std::u16string header = getText(column == 0 ? firstHeaderId : textid::listColumns[column]);
         header.resize(std::min<std::size_t>(header.size(), controlTextLimit - 1));
         LVCOLUMNW record{};
-        record.mask = LVCF_WIDTH | LVCF_TEXT;
+        record.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_FMT;
+        // Pages and jobs stand right-aligned, their digits under each other.
+        record.fmt = column == 0 ? LVCFMT_LEFT : LVCFMT_RIGHT;
         record.cx = columnWidths[column];
         record.pszText = wide(header.data());
         record.cchTextMax = controlTextLimit;
@@ -78,8 +124,8 @@ void createGroupingTabs(HWND parent)
     groupingTabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE, 20, 20, 20, 20, parent,
         nullptr, GetModuleHandleW(nullptr), nullptr);
     if (groupingTabs == nullptr) fatalError(unit::shell, u"408");
-    for (int tab = 0; tab < 3; ++tab) {
-        std::u16string text = getText(textid::groupingTabs[tab]);
+    for (int tab = 0; tab <= monthTabIndex; ++tab) {
+        std::u16string text = getText(tab == monthTabIndex ? textid::monthTab : textid::groupingTabs[tab]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = wide(text.data());
@@ -123,9 +169,10 @@ DateTime chosenStart()
     return start;
 }
 
-GroupingColumn chosenGrouping()
+ViewTab chosenTab()
 {
     int tab = static_cast<int>(SendMessageW(groupingTabs, TCM_GETCURFOCUS, 0, 0));
+    if (tab == monthTabIndex) return ViewTab::month;
     wchar_t text[controlTextLimit + 3] = {};
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -133,7 +180,7 @@ GroupingColumn chosenGrouping()
     item.cchTextMax = controlTextLimit;
     if (tab < 0 || !SendMessageW(groupingTabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item)))
         text[0] = 0;
-    return groupingForTab(utf16(item.pszText), loadedTabTexts());
+    return viewTabOf(groupingForTab(utf16(item.pszText), loadedTabTexts()));
 }
 
 void moveControl(HWND control, const ControlRect& r, const char16_t* failLine)
@@ -141,11 +188,101 @@ void moveControl(HWND control, const ControlRect& r, const char16_t* failLine)
     if (!MoveWindow(control, r.x, r.y, r.width, r.height, TRUE)) fatalError(unit::shell, failLine);
 }
 
+std::u16string numberText(std::size_t number)
+{
+    const std::string text = std::to_string(number);
+    return std::u16string(text.begin(), text.end());
+}
+
+// "17,915 pages in 1,749 jobs on 10 printers": the sums of what is shown,
+// and how many groups or months it shows.
+std::u16string totalsStatus()
+{
+    const ShownSums sums = sumFigures(shownRows);
+    const std::u16string counts = getText(textid::singularCounts);
+    const std::u16string shownCount = numberText(shownRows.size());
+    const textid::Id groupsPhrase
+        = shownTab == ViewTab::month ? textid::monthsPhrase : textid::groupsPhrases[groupingIndex(shownTab)];
+    return countPhrase(getText(textid::pagesPhrase), counts, sums.pages, groupedNumber(sums.pages)) + u" "
+        + countPhrase(getText(textid::jobsPhrase), counts, sums.jobs, groupedNumber(sums.jobs)) + u" "
+        + countPhrase(getText(groupsPhrase), counts, shownCount, groupedNumber(shownCount));
+}
+
+// The header shows which column orders the list, and which way.
+void showSortArrows()
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(statsList, LVM_GETHEADER, 0, 0));
+    for (int column = 0; column < 3; ++column) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item))) continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == sortChoice.column) item.fmt |= sortChoice.ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        SendMessageW(header, HDM_SETITEMW, column, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+// The shown rows into the list, their numbers grouped as the locale groups them.
+void fillList()
+{
+    std::vector<StatisticsRow> grouped = shownRows;
+    for (StatisticsRow& row : grouped) {
+        row.pages = groupedNumber(row.pages);
+        row.jobs = groupedNumber(row.jobs);
+    }
+    fillStatisticsList(statsList, grouped);
+    showSortArrows();
+}
+
+DateTime localNow()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return fromSystemTime(now);
+}
+
+// Puts the rows read for the chosen tab on screen: the list in the chosen
+// order, or the month chart in the list's place.
+void showFigures(std::vector<StatisticsRow> rows)
+{
+    const bool months = shownTab == ViewTab::month;
+    if (months) {
+        const std::vector<ChartMonth> chart = chartMonths(rows, shownSince, localNow());
+        shownRows = chartRows(chart);
+        showChartMonths(chart);
+    } else {
+        orderRows(rows, sortChoice, compareNamesByLocale);
+        shownRows = std::move(rows);
+        fillList();
+    }
+    ShowWindow(months ? monthChart : statsList, SW_SHOWNA);
+    ShowWindow(months ? statsList : monthChart, SW_HIDE);
+    setStatusText(totalsStatus());
+}
+
+ShownTotals shownTotals()
+{
+    const bool months = shownTab == ViewTab::month;
+    ShownTotals shown;
+    shown.headers = {getText(months ? textid::monthColumn : textid::listColumns[0]),
+        getText(textid::listColumns[1]), getText(textid::listColumns[2])};
+    for (const StatisticsRow& row : shownRows) shown.rows.push_back({row.group, row.pages, row.jobs});
+    shown.csvStem
+        = getText(months ? textid::monthCsvNameStem : textid::csvNameStems[groupingIndex(shownTab)]);
+    shown.since = shownSince;
+    return shown;
+}
+
 } // namespace
 
-// A line in place of the figures: what the view waits for.
+// A line in place of the figures, in the list on any tab: what the view
+// waits for. Nothing is shown to be copied meanwhile.
 void showNotice(std::u16string text)
 {
+    shownRows.clear();
+    setStatusText(u"");
+    ShowWindow(statsList, SW_SHOWNA);
+    ShowWindow(monthChart, SW_HIDE);
     SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
     LVITEMW item{};
     item.mask = LVIF_TEXT;
@@ -160,7 +297,8 @@ void showPreparation(const DatabaseWorkerStatus& status)
     char percent[16];
     int length = std::snprintf(percent, sizeof percent, " %d %%", status.percent);
     text.append(percent, percent + std::max(length, 0));
-    showNotice(std::move(text));
+    showNotice(text);
+    showStatusProgress(status.percent, text);
 }
 
 void waitForOtherProgram()
@@ -187,10 +325,12 @@ void createStatisticsControls(HWND mainWindow)
         mainWindow, DATETIMEPICK_CLASSW, u"", WS_CHILD | WS_VISIBLE | DTS_LONGDATEFORMAT, font, u"405");
     createStatisticsList(mainWindow, statsList, textid::listColumns[0]);
     SendMessageW(statsList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    monthChart = createMonthChart(mainWindow, font);
     createGroupingTabs(mainWindow);
     SendMessageW(groupingTabs, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    // The list lies inside the tab control's area; created first, it stays
-    // above the tab control in the order of the siblings.
+    // The list and the chart lie inside the tab control's area; created
+    // first, they stay above the tab control in the order of the siblings.
+    createStatusBar(mainWindow, font);
     fillPeriodCombo();
 }
 
@@ -218,31 +358,39 @@ void fillPeriodCombo()
 void refreshStatistics()
 {
     KillTimer(mainWindowOfView, refreshRetryTimer);
-    if (fatalReportBegun()) return; // the list stays as it was
+    if (fatalReportBegun()) return; // the view stays as it was
     if (!databaseStatus.prepared) {
         showPreparation(databaseStatus); // the figures come when the file is ready
         return;
     }
-    DbMutexLock lock(interfaceLockWait);
-    if (!lock.owned()) {
-        waitForOtherProgram();
+    std::optional<std::vector<StatisticsRow>> rows;
+    {
+        DbMutexLock lock(interfaceLockWait);
+        if (!lock.owned()) {
+            waitForOtherProgram();
+            return;
+        }
+        try {
+            BusyLimit limit(interfaceFileWait);
+            shownSince = chosenStart();
+            shownTab = chosenTab();
+            rows = readFigures(shownSince, shownTab);
+        } catch (const DatabaseBusy&) {
+            waitForOtherProgram();
+            return;
+        }
+    }
+    if (!rows) {
+        // Another program left the totals in doubt: the worker counts them.
+        databaseStatus.prepared = false;
+        databaseStatus.step = PreparationStep::totals;
+        databaseStatus.percent = 0;
+        requestPreparation();
+        showPreparation(databaseStatus);
         return;
     }
-    try {
-        BusyLimit limit(interfaceFileWait);
-        shownSince = chosenStart();
-        shownGrouping = chosenGrouping();
-        if (!quickStatisticsIntoList(statsList, shownSince, shownGrouping)) {
-            // Another program left the totals in doubt: the worker counts them.
-            databaseStatus.prepared = false;
-            databaseStatus.step = PreparationStep::totals;
-            databaseStatus.percent = 0;
-            requestPreparation();
-            showPreparation(databaseStatus);
-        }
-    } catch (const DatabaseBusy&) {
-        waitForOtherProgram();
-    }
+    hideStatusProgress();
+    showFigures(std::move(*rows));
 }
 
 void showDatabaseStatus(const DatabaseWorkerStatus& status)
@@ -259,7 +407,8 @@ void layoutStatisticsView(HWND mainWindow)
 {
     RECT client;
     if (!GetClientRect(mainWindow, &client)) fatalError(unit::shell, u"430");
-    StatisticsLayout layout = layoutStatistics(client.right, client.bottom);
+    // The status bar takes the bottom; the view is laid out above it.
+    StatisticsLayout layout = layoutStatistics(client.right, client.bottom - placeStatusBar());
     moveControl(groupBox, layout.groupBox, u"431");
     moveControl(periodRadio, layout.periodRadio, u"432");
     moveControl(dateRadio, layout.dateRadio, u"433");
@@ -279,6 +428,7 @@ void layoutStatisticsView(HWND mainWindow)
     // Right and bottom go in as width and height: the frames reserved above
     // leave the list a margin inside the tab control.
     if (!MoveWindow(statsList, r.left, r.top, r.right, r.bottom, TRUE)) fatalError(unit::shell, u"439");
+    if (!MoveWindow(monthChart, r.left, r.top, r.right, r.bottom, TRUE)) fatalError(unit::shell, u"440");
 }
 
 bool handleStatisticsCommand(HWND, WPARAM wParam, LPARAM lParam)
@@ -303,7 +453,16 @@ bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header)
     if (header.hwndFrom == statsList && header.code == LVN_KEYDOWN) {
         const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);
         if (key.wVKey != 'C' || GetKeyState(VK_CONTROL) >= 0) return false;
-        copyTotals(mainWindow, {statsList, shownGrouping, shownSince});
+        copyShownTotals(mainWindow);
+        return true;
+    }
+    if (header.hwndFrom == statsList && header.code == LVN_COLUMNCLICK) {
+        // The rows shown are ordered again; nothing is read anew.
+        sortChoice = afterHeaderClick(sortChoice, reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+        if (shownTab != ViewTab::month) {
+            orderRows(shownRows, sortChoice, compareNamesByLocale);
+            fillList();
+        }
         return true;
     }
     if (header.hwndFrom == datePicker && header.code == DTN_DATETIMECHANGE) {
@@ -320,7 +479,13 @@ bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header)
 
 bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam)
 {
-    if (reinterpret_cast<HWND>(wParam) != statsList) return false;
-    showTotalsMenu(mainWindow, {statsList, shownGrouping, shownSince}, lParam);
+    HWND from = reinterpret_cast<HWND>(wParam);
+    if (from != statsList && from != monthChart) return false;
+    showTotalsMenu(mainWindow, from, shownTotals(), lParam);
     return true;
+}
+
+void copyShownTotals(HWND mainWindow)
+{
+    copyTotals(mainWindow, shownTotals());
 }

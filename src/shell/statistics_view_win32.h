@@ -19,5 +19,8 @@ inline constexpr UINT_PTR refreshRetryTimer = 20001;
 // WM_COMMAND / WM_NOTIFY rows of the statistics controls: true when handled.
 bool handleStatisticsCommand(HWND mainWindow, WPARAM wParam, LPARAM lParam);
 bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header);
-// The list's right-click menu (WM_CONTEXTMENU): true when it was the list's.
+// The right-click menu of the list and of the month chart (WM_CONTEXTMENU):
+// true when it was theirs.
 bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam);
+// Puts what the view shows on the clipboard (Ctrl+C in the list or the chart).
+void copyShownTotals(HWND mainWindow);

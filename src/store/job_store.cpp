@@ -413,36 +413,19 @@ std::u16string narrowedStatisticsText(const std::u16string& column)
 
 } // namespace
 
-bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
-    const std::function<void(const StatisticsRow&)>& onRow)
-{
-    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
-    std::vector<StatisticsRow> kept;
-    if (statisticsFromReadyTotals(db.get(), since, column, kept) != QuickAnswer::answered) return false;
-    closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
-    for (const StatisticsRow& row : kept) onRow(row);
-    return true;
-}
+namespace {
 
-void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+// Every row's group from the jobs themselves, where the totals cannot answer:
+// the narrowed query for a short period, the whole one for a long one.
+void statisticsFromJobs(sqlite3* db, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow)
 {
-    const std::u16string start = formatDateTimeText(since);
     const std::u16string bound = narrowingBound(since);
     const std::u16string name = groupingColumnName(column);
-
-    Database db = openJobDatabase(folder);
-    std::vector<StatisticsRow> kept;
-    if (statisticsFromMonthTotals(db.get(), since, column, kept)) {
-        closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
-        for (const StatisticsRow& row : kept) onRow(row);
-        return;
-    }
-    const bool narrowed = periodIsShort(db.get(), bound);
+    const bool narrowed = periodIsShort(db, bound);
     if (narrowed) ++storeCallCounts().narrowedStatistics;
-    Statement query
-        = prepare(db.get(), narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name), u"74");
-    bindText(query.get(), 1, start, u"74");
+    Statement query = prepare(db, narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name), u"74");
+    bindText(query.get(), 1, formatDateTimeText(since), u"74");
     if (narrowed) bindText(query.get(), 2, bound, u"74");
     bool delivered = false;
     while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
@@ -450,11 +433,23 @@ void queryStatistics(const std::u16string& folder, const DateTime& since, Groupi
         onRow(StatisticsRow{
             columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
     }
-    query.reset();
-    closeJobDatabase(std::move(db));
 }
 
-namespace {
+// Every row's month from the jobs themselves.
+void monthsFromJobs(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
+{
+    Statement query = prepare(db,
+        u"select strftime('%Y-%m', julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos "
+        u"where julianday(trfecha) >= julianday(?1) group by 1;",
+        u"74");
+    bindText(query.get(), 1, formatDateTimeText(since), u"74");
+    bool delivered = false;
+    while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
+        delivered = true;
+        rows.push_back(StatisticsRow{
+            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+    }
+}
 
 // In month order; the years before 0 carry a sign, so that text order is not it.
 void sortByMonth(std::vector<StatisticsRow>& rows)
@@ -471,27 +466,58 @@ void sortByMonth(std::vector<StatisticsRow>& rows)
 
 } // namespace
 
+bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    std::vector<StatisticsRow> kept;
+    const QuickAnswer answer = statisticsFromReadyTotals(db.get(), since, column, kept);
+    if (answer == QuickAnswer::notReady) return false;
+    // Page counts only the jobs add up exactly stay in the file whatever is
+    // prepared: they are read from the jobs, or the view would wait for ever.
+    if (answer == QuickAnswer::needsJobs)
+        statisticsFromJobs(db.get(), since, column, [&](const StatisticsRow& row) { kept.push_back(row); });
+    closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
+    for (const StatisticsRow& row : kept) onRow(row);
+    return true;
+}
+
+void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    Database db = openJobDatabase(folder);
+    std::vector<StatisticsRow> kept;
+    if (statisticsFromMonthTotals(db.get(), since, column, kept)) {
+        closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
+        for (const StatisticsRow& row : kept) onRow(row);
+        return;
+    }
+    statisticsFromJobs(db.get(), since, column, onRow);
+    closeJobDatabase(std::move(db));
+}
+
 std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, const DateTime& since)
 {
     Database db = openJobDatabase(folder);
     std::vector<StatisticsRow> rows;
-    if (!monthsFromMonthTotals(db.get(), since, rows)) {
-        // The totals cannot answer: every row's month from the jobs themselves.
-        Statement query = prepare(db.get(),
-            u"select strftime('%Y-%m', julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos "
-            u"where julianday(trfecha) >= julianday(?1) group by 1;",
-            u"74");
-        bindText(query.get(), 1, formatDateTimeText(since), u"74");
-        bool delivered = false;
-        while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
-            delivered = true;
-            rows.push_back(StatisticsRow{
-                columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
-        }
-    }
+    if (!monthsFromMonthTotals(db.get(), since, rows)) monthsFromJobs(db.get(), since, rows);
     closeJobDatabase(std::move(db));
     sortByMonth(rows);
     return rows;
+}
+
+bool quickMonthlyStatistics(const std::u16string& folder, const DateTime& since,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    std::vector<StatisticsRow> rows;
+    const QuickAnswer answer = monthsFromReadyTotals(db.get(), since, rows);
+    if (answer == QuickAnswer::notReady) return false;
+    if (answer == QuickAnswer::needsJobs) monthsFromJobs(db.get(), since, rows);
+    closeJobDatabase(std::move(db));
+    sortByMonth(rows);
+    for (const StatisticsRow& row : rows) onRow(row);
+    return true;
 }
 
 TotalsCheck checkMonthTotals(const std::u16string& folder)

@@ -128,8 +128,9 @@ void queryStatistics(const std::u16string& folder, const DateTime& since, Groupi
     const std::function<void(const StatisticsRow&)>& onRow);
 // The same rows, but only when they come quickly at any file size: from the
 // kept totals, ready to be read. False, with no row given, when the totals
-// must be built or mended first (the file's worker does that), or when the
-// period holds page counts only the jobs add up exactly.
+// must be built or mended first (the file's worker does that). A period
+// holding page counts only the jobs add up exactly is read from the jobs:
+// no preparation would ever make it quick.
 bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow);
 
@@ -140,6 +141,9 @@ bool quickStatistics(const std::u16string& folder, const DateTime& since, Groupi
 // julianday(trfecha) >= julianday(start) group by 1". Read like
 // queryStatistics; failures are fatal ("74").
 std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, const DateTime& since);
+// The same months, but only when they come quickly, as quickStatistics.
+bool quickMonthlyStatistics(const std::u16string& folder, const DateTime& since,
+    const std::function<void(const StatisticsRow&)>& onRow);
 
 // What checkMonthTotals found.
 enum class TotalsCheck {

@@ -655,8 +655,10 @@ bool monthTotalsReady(sqlite3* db)
     return state == TotalsState::ready;
 }
 
-QuickAnswer statisticsFromReadyTotals(
-    sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows)
+namespace {
+
+template <typename Read>
+QuickAnswer readIfReady(std::vector<StatisticsRow>& rows, std::uint64_t& answered, sqlite3* db, Read&& read)
 {
     rows.clear();
     if (!tryRun(db, u"BEGIN;")) return QuickAnswer::notReady;
@@ -664,14 +666,28 @@ QuickAnswer statisticsFromReadyTotals(
         tryRun(db, u"ROLLBACK;");
         return QuickAnswer::notReady;
     }
-    Reading reading = readTotals(db, since, column, rows);
+    Reading reading = read();
     tryRun(db, u"COMMIT;");
     if (reading == Reading::exact) {
-        ++storeCallCounts().totalsStatistics;
+        ++answered;
         return QuickAnswer::answered;
     }
     rows.clear();
     return reading == Reading::needsJobs ? QuickAnswer::needsJobs : QuickAnswer::notReady;
+}
+
+} // namespace
+
+QuickAnswer statisticsFromReadyTotals(
+    sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows)
+{
+    return readIfReady(
+        rows, storeCallCounts().totalsStatistics, db, [&] { return readTotals(db, since, column, rows); });
+}
+
+QuickAnswer monthsFromReadyTotals(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
+{
+    return readIfReady(rows, storeCallCounts().totalsMonths, db, [&] { return readMonths(db, since, rows); });
 }
 
 bool prepareMonthTotals(sqlite3* db)

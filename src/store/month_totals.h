@@ -44,6 +44,8 @@ bool prepareMonthTotals(sqlite3* db);
 // tbTrabajos where julianday(trfecha) >= julianday(start) group by 1" gives,
 // in month order.
 bool monthsFromMonthTotals(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows);
+// The same when the totals may be read as they are, as statisticsFromReadyTotals.
+QuickAnswer monthsFromReadyTotals(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows);
 
 // Brings the totals to a state they may be read in, then compares the rows,
 // jobs and pages they hold with those of tbTrabajos, and counts them anew

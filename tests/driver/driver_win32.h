@@ -191,6 +191,10 @@ bool focusedIn(HWND window, HWND field);
 // Keys pressed together and let go in reverse order, e.g. {VK_CONTROL, 'C'}.
 void pressKeys(std::initializer_list<WORD> keys);
 
+// The clipboard's text, and an empty clipboard.
+std::wstring clipboardText();
+void emptyClipboard();
+
 // ---- screenshots --------------------------------------------------------------------
 
 // A picture of the whole desktop, taken by the script from the X server.
@@ -228,17 +232,25 @@ void writeSpoolerScenario(const std::vector<Job>& jobs);
 
 struct StatisticsControls {
     HWND groupBox = nullptr, periodRadio = nullptr, dateRadio = nullptr, periodCombo = nullptr,
-         datePicker = nullptr, statsList = nullptr, groupingTabs = nullptr;
+         datePicker = nullptr, statsList = nullptr, groupingTabs = nullptr, monthChart = nullptr,
+         statusBar = nullptr;
     bool complete() const
     {
-        return groupBox && periodRadio && dateRadio && periodCombo && datePicker && statsList && groupingTabs;
+        return groupBox && periodRadio && dateRadio && periodCombo && datePicker && statsList && groupingTabs
+            && monthChart && statusBar;
     }
 };
 StatisticsControls findStatisticsControls(HWND main);
 
 using Row = std::array<std::wstring, 3>; // group, pages, jobs
 enum Grouping { byPrinter, byUser, byMachine };
+// The list's cells as shown, numbers grouped by the locale.
+std::vector<Row> shownListRows(const Program& program, HWND list);
+// The same with the numbers as plain digits, as the database gives them.
 std::vector<Row> listRows(const Program& program, HWND list);
+// A number as the locale groups it, and a grouped number as plain digits.
+std::wstring groupedDigits(const std::wstring& plain);
+std::wstring plainDigits(const std::wstring& grouped);
 std::vector<Row> expectedRows(const std::vector<Job>& jobs, const SYSTEMTIME& since, Grouping grouping);
 bool sameRows(std::vector<Row> found, std::vector<Row> expected);
 void checkRows(const Program& program, HWND list, const std::vector<Row>& expected, const char* what);
