@@ -149,6 +149,25 @@ struct RemoteMemory {
     LPARAM at(SIZE_T offset = 0) const { return reinterpret_cast<LPARAM>(address + offset); }
 };
 
+// Sends a message whose lParam points at a record, placed in the program's
+// memory; returns the record as the control left it.
+template <typename T>
+T remoteRecord(const Program& program, HWND control, UINT message, WPARAM wParam, T record)
+{
+    RemoteMemory memory(program, sizeof record);
+    memory.write(record);
+    SendMessageW(control, message, wParam, memory.at());
+    return memory.read<T>();
+}
+
+// An empty record asking for these fields.
+template <typename T> T withMask(UINT mask)
+{
+    T record{};
+    record.mask = mask;
+    return record;
+}
+
 inline constexpr SIZE_T textLimit = 270;
 inline constexpr SIZE_T textOffset = 256; // every record we send fits before it
 
@@ -255,6 +274,10 @@ std::vector<Row> expectedRows(const std::vector<Job>& jobs, const SYSTEMTIME& si
 bool sameRows(std::vector<Row> found, std::vector<Row> expected);
 void checkRows(const Program& program, HWND list, const std::vector<Row>& expected, const char* what);
 void choosePeriod(HWND main, const StatisticsControls& view, int entry);
+// A real click in the middle of a column header of the list: the header
+// tells the list, the list tells the main window.
+HWND listHeader(HWND list);
+void clickHeader(const Program& program, HWND list, int column);
 // Picks a day in the date picker as a user would, so that the picker itself
 // tells the main window.
 void pickDate(const Program& program, const StatisticsControls& view, const SYSTEMTIME& day);

@@ -100,8 +100,7 @@ namespace {
 
 std::vector<std::wstring> headerTexts(const Program& program, HWND list)
 {
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    return itemTexts<HDITEMW>(program, header, HDM_GETITEMCOUNT, HDM_GETITEMW, HDI_TEXT);
+    return itemTexts<HDITEMW>(program, listHeader(list), HDM_GETITEMCOUNT, HDM_GETITEMW, HDI_TEXT);
 }
 
 std::wstring rowsText(std::vector<Row> rows)
@@ -190,6 +189,19 @@ void choosePeriod(HWND main, const StatisticsControls& view, int entry)
 {
     SendMessageW(view.periodCombo, CB_SETCURSEL, entry, 0);
     SendMessageW(main, WM_COMMAND, MAKEWPARAM(0, CBN_SELCHANGE), reinterpret_cast<LPARAM>(view.periodCombo));
+}
+
+HWND listHeader(HWND list)
+{
+    return reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+}
+
+void clickHeader(const Program& program, HWND list, int column)
+{
+    const RECT r = remoteRecord(program, listHeader(list), HDM_GETITEMRECT, column, RECT{});
+    const LPARAM point = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(listHeader(list), WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(listHeader(list), WM_LBUTTONUP, 0, point);
 }
 
 // Sets the day, then steps the field under a click down and up again with

@@ -555,13 +555,7 @@ void weekForTheDocumentation()
     }
     // Who printed most: the users by pages, from high to low.
     check(chooseTab(program, view, 1), "the user tab is chosen");
-    HWND header = reinterpret_cast<HWND>(SendMessageW(view.statsList, LVM_GETHEADER, 0, 0));
-    RemoteMemory rect(program, sizeof(RECT));
-    SendMessageW(header, HDM_GETITEMRECT, 1, rect.at());
-    const RECT pages = rect.read<RECT>();
-    const LPARAM middle = MAKELPARAM((pages.left + pages.right) / 2, (pages.top + pages.bottom) / 2);
-    PostMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, middle);
-    PostMessageW(header, WM_LBUTTONUP, 0, middle);
+    clickHeader(program, view.statsList, 1);
     check(waitUntil(
               [&] {
                   const std::vector<Row> rows = listRows(program, view.statsList);
