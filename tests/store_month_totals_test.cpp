@@ -450,6 +450,17 @@ TEST_F(StoreMonthTotals, PageCountsTheTotalsCannotAddAreCountedFromTheJobs)
     EXPECT_EQ(storeCallCounts().totalsStatistics, 0u);
     EXPECT_EQ(storeFigures(folder, {1800, 1, 0, 1}, GroupingColumn::user),
         (std::vector<std::u16string>{u"ann|5.5|2", u"bob|0.0|1", u"cy|2199023255552|1", u"dee||0"}));
+    // The interface's quick reading answers from the jobs too: no preparation
+    // would ever make such a period quick.
+    std::vector<std::u16string> quick, quickMonths;
+    auto cells = [](std::vector<std::u16string>& to) {
+        return
+            [&to](const StatisticsRow& row) { to.push_back(row.group + u"|" + row.pages + u"|" + row.jobs); };
+    };
+    EXPECT_TRUE(quickStatistics(folder, {1800, 1, 0, 1}, GroupingColumn::user, cells(quick)));
+    EXPECT_TRUE(quickMonthlyStatistics(folder, {1800, 1, 0, 1}, cells(quickMonths)));
+    EXPECT_EQ(quick, plainFigures(raw, {1800, 1, 0, 1}, GroupingColumn::user));
+    EXPECT_EQ(quickMonths, plainMonths(raw, {1800, 1, 0, 1}));
     storeCallCounts() = {};
     expectAllFiguresExact(folder, raw, {{2016, 2, 0, 1}, {2016, 3, 0, 5, 12}}, "after them");
     EXPECT_EQ(storeCallCounts().totalsStatistics, 6u);
