@@ -1,6 +1,7 @@
 # Each bench/*.cpp is one program that prints its figures; bench/support holds
-# what they share (the cached files, the models of the first design, the
-# results file that `make bench` prints its table from).
+# what they share (the cached files, the baselines measured beside ours: a
+# full-scan store and a rescanning monitor, the results file that `make
+# bench` prints its table from).
 file(GLOB PW_BENCH_SOURCES CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/bench/*.cpp")
 file(GLOB PW_BENCH_SUPPORT CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/bench/support/*.cpp")
 foreach(source IN LISTS PW_BENCH_SOURCES)

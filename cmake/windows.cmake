@@ -24,7 +24,7 @@ pw_warnings(pwshell)
 set(PW_RESOURCES "${PROJECT_SOURCE_DIR}/src/resources/pagewarden.rc")
 # windres does not report the icons it reads; name them so a new drawing rebuilds.
 set_source_files_properties("${PW_RESOURCES}" PROPERTIES OBJECT_DEPENDS
-  "${PROJECT_SOURCE_DIR}/src/resources/pagewarden16.ico;${PROJECT_SOURCE_DIR}/src/resources/pagewarden32.ico")
+  "${PROJECT_SOURCE_DIR}/src/resources/pagewarden16.ico;${PROJECT_SOURCE_DIR}/src/resources/pagewarden32.ico;${PROJECT_SOURCE_DIR}/src/resources/pagewarden.manifest")
 set_source_files_properties("${PROJECT_SOURCE_DIR}/src/resources/startfold.rc" PROPERTIES OBJECT_DEPENDS
   "${PROJECT_SOURCE_DIR}/src/resources/startfold.ico")
 

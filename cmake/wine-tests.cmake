@@ -20,12 +20,14 @@ if(TARGET pagewarden)
   add_test(NAME shell_wine COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}")
   # The statistics view, worked by the driver: jobs recorded by the
   # scripted spooler, the periods, tabs and date picker, an empty database,
-  # and the tray click timed on 100000 jobs (printed, not judged). The
-  # screenshots stay in shell-tests-run/shots of the build tree.
+  # the tray click timed on 100000 jobs (printed, not judged), copy and
+  # export, and the view on three years of jobs: header clicks, grouped
+  # digits, the status bar's totals and the month chart. The screenshots stay
+  # in shell-tests-run/shots of the build tree.
   add_test(NAME shell_wine_statistics
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             statistics-empty statistics tray-click-time report-damaged-database report-from-a-recorder
-            export-totals)
+            export-totals statistics-view)
   # The secondary windows: the saved-dates window (its controls, adding,
   # refusing, deleting, and counting from a saved date with the scripted
   # spooler's jobs), the about window and its links, and windows closed out of

@@ -5,6 +5,7 @@
 // past the triggers.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "store_rows_support.h"
@@ -39,9 +40,43 @@ int expectAllFiguresExact(
                 << static_cast<int>(column);
             ++compared;
         }
+        // The months of every third start: they share the reading of the periods.
+        if ((&since - starts.data()) % 3 != 0) continue;
+        const std::u16string start = formatDateTimeText(since);
+        EXPECT_EQ(storeMonths(folder, since), plainMonths(raw, since))
+            << when << ", months since " << std::string(start.begin(), start.end());
     }
     return compared;
 }
+
+// A connection whose clock stands at 2016-03-05 12:00 UTC: what it writes
+// with a text that follows the clock, it writes a month long past.
+class PastClockConnection {
+public:
+    explicit PastClockConnection(const std::u16string& folder)
+    {
+        static sqlite3_vfs past = [] {
+            sqlite3_vfs copy = *sqlite3_vfs_find(nullptr);
+            copy.zName = "pw-past-clock";
+            copy.xCurrentTimeInt64 = [](sqlite3_vfs*, sqlite3_int64* now) {
+                *now = 212323939200000LL; // julian day 2457453.0 in milliseconds
+                return SQLITE_OK;
+            };
+            sqlite3_vfs_register(&copy, 0);
+            return copy;
+        }();
+        const std::filesystem::path file(jobDatabasePath(folder));
+        EXPECT_EQ(sqlite3_open_v2(file.string().c_str(), &db_, SQLITE_OPEN_READWRITE, past.zName), SQLITE_OK);
+        sqlite3_busy_timeout(db_, 10000);
+    }
+    ~PastClockConnection() { sqlite3_close_v2(db_); }
+    PastClockConnection(const PastClockConnection&) = delete;
+    PastClockConnection& operator=(const PastClockConnection&) = delete;
+    sqlite3* handle() { return db_; }
+
+private:
+    sqlite3* db_ = nullptr;
+};
 
 // A connection that behaves as another SQLite version would: its
 // sqlite_version() is not ours, and its julianday() disagrees with ours on
@@ -415,6 +450,17 @@ TEST_F(StoreMonthTotals, PageCountsTheTotalsCannotAddAreCountedFromTheJobs)
     EXPECT_EQ(storeCallCounts().totalsStatistics, 0u);
     EXPECT_EQ(storeFigures(folder, {1800, 1, 0, 1}, GroupingColumn::user),
         (std::vector<std::u16string>{u"ann|5.5|2", u"bob|0.0|1", u"cy|2199023255552|1", u"dee||0"}));
+    // The interface's quick reading answers from the jobs too: no preparation
+    // would ever make such a period quick.
+    std::vector<std::u16string> quick, quickMonths;
+    auto cells = [](std::vector<std::u16string>& to) {
+        return
+            [&to](const StatisticsRow& row) { to.push_back(row.group + u"|" + row.pages + u"|" + row.jobs); };
+    };
+    EXPECT_TRUE(quickStatistics(folder, {1800, 1, 0, 1}, GroupingColumn::user, cells(quick)));
+    EXPECT_TRUE(quickMonthlyStatistics(folder, {1800, 1, 0, 1}, cells(quickMonths)));
+    EXPECT_EQ(quick, plainFigures(raw, {1800, 1, 0, 1}, GroupingColumn::user));
+    EXPECT_EQ(quickMonths, plainMonths(raw, {1800, 1, 0, 1}));
     storeCallCounts() = {};
     expectAllFiguresExact(folder, raw, {{2016, 2, 0, 1}, {2016, 3, 0, 5, 12}}, "after them");
     EXPECT_EQ(storeCallCounts().totalsStatistics, 6u);
@@ -437,4 +483,131 @@ TEST_F(StoreMonthTotals, NowCountsInEveryPeriodThatHasBegun)
         (std::vector<std::u16string>{u"laser|9|3"}));
     EXPECT_TRUE(storeFigures(folder, {9999, 1, 0, 1}, GroupingColumn::user).empty());
     EXPECT_EQ(storeCallCounts().totalsStatistics, 3u);
+}
+
+// The three ways past the stamp and the triggers, each closed: a row
+// replaced on row number -1, texts that follow the clock other than a plain
+// 'now' (written while the clock stood in another month), and deletes and
+// updates made with triggers switched off, which only the check against the
+// jobs finds. Afterwards every figure equals the plain query, and a second
+// check finds nothing to count.
+TEST_F(StoreMonthTotals, WaysPastTheStampAreClosed)
+{
+    struct Case {
+        const char* what;
+        const char* before; // run before the totals are built
+        std::function<void(RawDatabase&, const std::u16string&)> change;
+        TotalsCheck check;     // what the check then finds
+        bool exactBeforeCheck; // the statistics see the change by themselves
+    };
+    auto exec
+        = [](const char* sql) { return [sql](RawDatabase& raw, const std::u16string&) { raw.exec(sql); }; };
+    auto withoutTriggers = [](const char* sql) {
+        return [sql](RawDatabase& raw, const std::u16string&) {
+            sqlite3_db_config(raw.handle(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+            raw.exec(sql);
+            sqlite3_db_config(raw.handle(), SQLITE_DBCONFIG_ENABLE_TRIGGER, 1, nullptr);
+        };
+    };
+    const Case cases[] = {
+        {"INSERT OR REPLACE on row number -1",
+            "insert into tbTrabajos (trllapri, trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+            "(-1, '2016-03-07T09:00:00.000','eve','pc4','laser',6);",
+            exec("insert or replace into tbTrabajos (trllapri, trfecha,trusuario,trmaquina, "
+                 "trimpresora,trnumpags) "
+                 "values (-1, '2016-02-20T08:00:00.000','dee','pc9','plot',11);"),
+            TotalsCheck::agreed, true},
+        {"texts that follow the clock, written while it stood in March 2016", nullptr,
+            [](RawDatabase&, const std::u16string& place) {
+                PastClockConnection past(place);
+                for (const char* date : {"'subsec'", "'SubSecond'", "'SUBSEC'", "'now' || char(0) || 'later'",
+                         "'Now'", "x'6E006F007700'", "'subsec' || char(0)"}) {
+                    const std::string sql
+                        = std::string("insert into tbTrabajos (trfecha,trusuario,trmaquina, "
+                                      "trimpresora,trnumpags) values (")
+                        + date + ", 'clock', 'pc1', 'laser', 5);";
+                    EXPECT_EQ(sqlite3_exec(past.handle(), sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+                        << date << ": " << sqlite3_errmsg(past.handle());
+                }
+            },
+            TotalsCheck::agreed, true},
+        {"a row deleted with triggers off", nullptr,
+            withoutTriggers("delete from tbTrabajos where trllapri = 2;"), TotalsCheck::recounted, false},
+        {"a page count changed with triggers off", nullptr,
+            withoutTriggers("update tbTrabajos set trnumpags = 40 where trllapri = 3;"),
+            TotalsCheck::recounted, false},
+        {"nothing past the triggers", nullptr,
+            exec("delete from tbTrabajos where trllapri = 1; update tbTrabajos set trnumpags = 9 where "
+                 "trllapri = 2;"),
+            TotalsCheck::agreed, true},
+    };
+    const std::vector<DateTime> starts
+        = {{1800, 1, 0, 1}, {2016, 3, 0, 1}, {2016, 3, 0, 6, 8}, {2016, 2, 0, 15}, {2100, 1, 0, 1}};
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::u16string place = folder + u"/" + std::u16string(1, static_cast<char16_t>(u'a' + round++));
+        std::filesystem::create_directories(std::filesystem::path(place));
+        closeJobDatabase(openJobDatabase(place));
+        {
+            RawDatabase raw(place);
+            raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+                     "('2016-03-05T09:00:00.000','ann','pc1','laser',2), "
+                     "('2016-02-07T09:00:00.000','ann','pc1','ink',3), "
+                     "('2016-03-06T09:00:00.000','bob','pc2','laser',4);");
+            if (c.before) raw.exec(c.before);
+        }
+        EXPECT_EQ(checkMonthTotals(place), TotalsCheck::agreed); // the totals built, as they stand
+        RawDatabase raw(place);
+        c.change(raw, place);
+        if (c.exactBeforeCheck) expectAllFiguresExact(place, raw, starts, "before the check");
+        EXPECT_EQ(checkMonthTotals(place), c.check);
+        expectAllFiguresExact(place, raw, starts, "after the check");
+        EXPECT_EQ(checkMonthTotals(place), TotalsCheck::agreed);
+    }
+}
+
+// A saved date whose fields run out of their range still reads, as
+// julianday() reads it, only the jobs near its first month: no more steps
+// than an ordinary start of the same month, with 20,000 jobs a year before.
+TEST_F(StoreMonthTotals, StartsOutOfRangeReadOnlyTheirFirstMonth)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    {
+        RawDatabase raw(folder);
+        raw.exec("with recursive n(i) as (select 1 union all select i + 1 from n where i < 20000) "
+                 "insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) "
+                 "select strftime('%Y-%m-%dT%H:%M:%f', '2015-01-01', '+' || (i * 25) || ' minutes'), "
+                 "'user' || (i % 7), 'pc' || (i % 5), 'printer' || (i % 3), 1 + i % 9 from n;");
+        raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+                 "('2016-03-05T23:00:00.000','ann','pc1','laser',2), "
+                 "('2016-03-06T00:10:00.000','bob','pc1','ink',3), "
+                 "('2016-03-31T23:59:00.000','cy','pc2','laser',4), "
+                 "('2016-04-01T00:00:00.000','dee','pc2','ink',5);");
+    }
+    RawDatabase raw(folder);
+    storeFigures(folder, {1800, 1, 0, 1}, GroupingColumn::user); // the totals built
+    auto steps = [&](const DateTime& since) {
+        storeCallCounts() = {};
+        storeFigures(folder, since, GroupingColumn::user);
+        EXPECT_EQ(storeCallCounts().totalsStatistics, 1u);
+        return storeCallCounts().totalsReadSteps;
+    };
+    const std::uint64_t ordinary = steps({2016, 3, 0, 5, 23, 30});
+    const struct {
+        const char* what;
+        DateTime since;
+    } cases[] = {
+        {"hour 24", {2016, 3, 0, 5, 24, 30}},
+        {"a thousand milliseconds", {2016, 3, 0, 5, 23, 59, 59, 1000}},
+        {"hour 24 on a month's last day", {2016, 3, 0, 31, 24, 0}},
+        {"day 0", {2016, 3, 0, 0, 24}},
+        {"month 0", {2016, 0, 0, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_LE(steps(c.since), ordinary * 2);
+        expectAllFiguresExact(folder, raw, {c.since}, c.what);
+    }
+    EXPECT_LT(ordinary, 20000u);
 }

@@ -188,4 +188,22 @@ inline std::vector<std::u16string> plainFigures(
         + s + "') group by " + n + ";");
 }
 
+// The store's months, "YYYY-MM|pages|jobs", in its order.
+inline std::vector<std::u16string> storeMonths(const std::u16string& folder, const DateTime& since)
+{
+    std::vector<std::u16string> rows;
+    for (const StatisticsRow& row : queryMonthlyStatistics(folder, since))
+        rows.push_back(row.group + u"|" + row.pages + u"|" + row.jobs);
+    return rows;
+}
+
+// What the plain query gives per month, in month order.
+inline std::vector<std::u16string> plainMonths(RawDatabase& raw, const DateTime& since)
+{
+    std::u16string start = formatDateTimeText(since);
+    return raw.rows16("select strftime('%Y-%m', julianday(trfecha)) as m, sum(trnumpags), count(trnumpags) "
+                      "from tbTrabajos where julianday(trfecha) >= julianday('"
+        + std::string(start.begin(), start.end()) + "') group by m order by m;");
+}
+
 } // namespace storeRows

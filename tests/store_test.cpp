@@ -73,7 +73,7 @@ const std::vector<std::string> completeSchema
 // After the first statistics: the month totals and the triggers that keep them.
 const std::vector<std::string> schemaWithTotals = {"ixTrabajosFecha", "ixTrabajosFechaIrregular", "tbFechas",
     "tbTotalesAjenos", "tbTotalesMes", "tbTotalesSello", "tbTrabajos", "trTotalesAlta", "trTotalesBaja",
-    "trTotalesCambio", "trTotalesDuda", "trTotalesDudaCambio"};
+    "trTotalesCambio", "trTotalesDuda", "trTotalesDudaCambio", "trTotalesDudaMenosUno"};
 
 TEST_F(StoreDatabase, FirstOpeningCreatesTheFileBothTablesAndTheIndexes)
 {

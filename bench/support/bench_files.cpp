@@ -27,7 +27,7 @@ void exec(sqlite3* db, const char* sql)
     }
 }
 
-// The tables exactly as the first design creates them.
+// The jobs table alone, as a store that keeps nothing beside it creates it.
 void createTables(sqlite3* db)
 {
     exec(db,
@@ -86,7 +86,7 @@ std::filesystem::path jobFileFolder(FileShape shape, long rows)
     static const bool cleaned = (removeOtherTags(), true);
     (void)cleaned;
     const std::filesystem::path folder = dataRoot
-        / (std::string(dataTag) + (shape == FileShape::store ? "-store-" : "-design-")
+        / (std::string(dataTag) + (shape == FileShape::store ? "-store-" : "-table-only-")
             + std::to_string(rows));
     const std::filesystem::path done = folder / "complete";
     if (std::filesystem::exists(done)) return folder;

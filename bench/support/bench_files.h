@@ -10,8 +10,8 @@
 #include "common/date_time.h"
 
 enum class FileShape {
-    store,  // opened by the job store: its tables, indexes and whatever else it keeps
-    design, // the two tables alone, no index: the file of the first design
+    store,     // opened by the job store: its tables, indexes and whatever else it keeps
+    tableOnly, // the jobs table alone, no index: the file of the full-scan store
 };
 
 // The folder holding a pgwarden.db of that many rows, built now unless kept

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/strings.h"
 #include "common/fatal_report.h"
+#include "common/strings.h"
 
 void fatalError(const char16_t* unit, const char16_t* line)
 {

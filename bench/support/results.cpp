@@ -2,12 +2,12 @@
 
 #include <cstdio>
 
-void addResult(
-    const std::string& operation, const std::string& rows, const std::string& ours, const std::string& design)
+void addResult(const std::string& operation, const std::string& rows, const std::string& ours,
+    const std::string& baseline)
 {
     std::FILE* file = std::fopen(PW_BENCH_RESULTS, "a");
     if (!file) return;
-    std::fprintf(file, "%s\t%s\t%s\t%s\n", operation.c_str(), rows.c_str(), ours.c_str(), design.c_str());
+    std::fprintf(file, "%s\t%s\t%s\t%s\n", operation.c_str(), rows.c_str(), ours.c_str(), baseline.c_str());
     std::fclose(file);
 }
 

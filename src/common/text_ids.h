@@ -74,6 +74,25 @@ inline constexpr Id csvFilesFilter = 1400002;
 inline constexpr std::array<Id, 3> csvNameStems = {1400003, 1400004, 1400005}; // printer, user, machine
 inline constexpr Id saveFailed = 1400006;
 
+// The statistics view's fourth tab, its chart and the totals under the list.
+// A count's words are two forms, "%1 page|%1 pages": the first for the
+// counts the language names in singularCounts ("1", or "0 1"), the second
+// for all others; the status bar puts the phrases side by side.
+inline constexpr Id savedDatesMenuItem = 1410000; // the window keeps savedDatesItem as its title
+inline constexpr Id monthTab = 1410001;
+inline constexpr Id monthColumn = 1410002; // copy and CSV of the month chart
+inline constexpr Id monthCsvNameStem = 1410003;
+inline constexpr Id pagesPhrase = 1410004;
+inline constexpr Id jobsPhrase = 1410005;
+inline constexpr std::array<Id, 3> groupsPhrases = {1410006, 1410007, 1410008}; // printers, users, computers
+inline constexpr Id monthsPhrase = 1410009;
+inline constexpr Id singularCounts = 1410010;
+inline constexpr Id noPagesInPeriod = 1410011;
+inline constexpr std::array<Id, 12> monthNames = {1410020, 1410021, 1410022, 1410023, 1410024, 1410025,
+    1410026, 1410027, 1410028, 1410029, 1410030, 1410031};
+inline constexpr std::array<Id, 12> monthAbbreviations = {1410040, 1410041, 1410042, 1410043, 1410044,
+    1410045, 1410046, 1410047, 1410048, 1410049, 1410050, 1410051};
+
 // Another program holding the database, and the file's preparation: a pending
 // file of jobs that could not be read, the waiting, the two steps of the
 // preparation, and the saved date that could not be saved or deleted.
@@ -124,6 +143,7 @@ inline constexpr Id shippingError = 1440007;   // followed by the reason in word
 inline constexpr Id shippingNever = 1440008;
 inline constexpr Id odbcMissing = 1440009;
 inline constexpr Id centralNoReason = 1440010;
+inline constexpr Id monthsThisComputerOnly = 1440011;
 
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem,
@@ -143,6 +163,12 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     stepStartService, stepStopService, stepDeleteService, stepRemoveEventSource, stepRevokeFolder,
     causeAccessDenied, causeMarkedForDelete, causeStoppedAtStart, causeErrorCode, thisComputer, allComputers,
     centralUnreachable, centralAsking, shippingHeading, shippingWaiting, shippingLast, shippingError,
-    shippingNever, odbcMissing, centralNoReason};
+    shippingNever, odbcMissing, centralNoReason, monthsThisComputerOnly, savedDatesMenuItem, monthTab, monthColumn, monthCsvNameStem, pagesPhrase, jobsPhrase, groupsPhrases[0], groupsPhrases[1],
+    groupsPhrases[2], monthsPhrase, singularCounts, noPagesInPeriod, monthNames[0], monthNames[1],
+    monthNames[2], monthNames[3], monthNames[4], monthNames[5], monthNames[6], monthNames[7], monthNames[8],
+    monthNames[9], monthNames[10], monthNames[11], monthAbbreviations[0], monthAbbreviations[1],
+    monthAbbreviations[2], monthAbbreviations[3], monthAbbreviations[4], monthAbbreviations[5],
+    monthAbbreviations[6], monthAbbreviations[7], monthAbbreviations[8], monthAbbreviations[9],
+    monthAbbreviations[10], monthAbbreviations[11]};
 
 } // namespace textid

@@ -19,6 +19,10 @@ inline constexpr unsigned short cmdAbout = 10016;
 inline constexpr unsigned short cmdLanguage = 10020;
 inline constexpr unsigned short cmdSavedDates = 10021;
 
+// The month chart of the statistics view, a child of the main window in the
+// list's place while its tab is chosen.
+inline constexpr wchar_t monthChartClass[] = L"PagewardenMonthChart";
+
 // The single-instance guard, which is also the database lock.
 inline constexpr wchar_t mutexName[] = L"pagewardenmutex";
 

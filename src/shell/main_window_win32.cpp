@@ -191,7 +191,7 @@ void onDatabaseStatus(HWND window)
 bool startsWork(UINT message)
 {
     return message == contract::trayCallbackMsg || message == WM_COMMAND || message == WM_TIMER
-        || message == WM_NOTIFY || message == WM_CONTEXTMENU;
+        || message == WM_NOTIFY || message == WM_CONTEXTMENU || message == shell::databaseStatusMsg;
 }
 
 } // namespace
@@ -204,7 +204,7 @@ HMENU buildMainMenu()
     HMENU helpMenu = newMenu(u"204");
 
     appendItem(optionsMenu, {textid::languageItem, contract::cmdLanguage}, u"211");
-    appendItem(optionsMenu, {textid::savedDatesItem, contract::cmdSavedDates}, u"212");
+    appendItem(optionsMenu, {textid::savedDatesMenuItem, contract::cmdSavedDates}, u"212");
     appendItem(helpMenu, {textid::aboutItem, contract::cmdAbout}, u"213");
     appendItem(fileMenu, {textid::quitItem, contract::cmdQuit}, u"214");
 

@@ -33,6 +33,16 @@ GroupingColumn groupingForTab(const std::u16string& tabText, const TabTexts& tab
     return GroupingColumn::printer;
 }
 
+ViewTab viewTabOf(GroupingColumn grouping)
+{
+    switch (grouping) {
+    case GroupingColumn::printer: return ViewTab::printer;
+    case GroupingColumn::user: return ViewTab::user;
+    case GroupingColumn::machine: return ViewTab::machine;
+    }
+    return ViewTab::printer;
+}
+
 StatisticsLayout layoutStatistics(int width, int height, bool sourceChoice)
 {
     constexpr int u = layoutUnit;

@@ -26,6 +26,12 @@ DateTime startOfDay(DateTime day);
 // groups by printer, so the query never runs without a column.
 GroupingColumn groupingForTab(const std::u16string& tabText, const TabTexts& tabTexts);
 
+// What a tab shows: the list by one grouping, or the month chart. The
+// chart's tab comes after the three of the list.
+enum class ViewTab { printer, user, machine, month };
+inline constexpr int monthTabIndex = 3;
+ViewTab viewTabOf(GroupingColumn grouping);
+
 struct ControlRect {
     int x, y, width, height;
     friend bool operator==(const ControlRect&, const ControlRect&) = default;

@@ -1,5 +1,6 @@
-// Statistics view: the seven controls of the main window's client area and
-// their recomputation from the job store.
+// Statistics view: the controls of the main window's client area, their
+// recomputation from the job store, the order of the list, the month chart's
+// tab and the totals in the status bar.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -7,6 +8,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "central/central_link_win32.h"
 #include "central/central_setting_win32.h"
@@ -18,10 +22,15 @@
 #include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"
 #include "common/window_helpers_win32.h"
+#include "shell/locale_format_win32.h"
 #include "shell/main_window_win32.h"
+#include "shell/month_chart_win32.h"
+#include "shell/statistics_figures.h"
 #include "shell/statistics_view.h"
 #include "shell/statistics_view_win32.h"
+#include "shell/status_bar_win32.h"
 #include "shell/totals_export_win32.h"
+#include "store/database_preparation.h"
 #include "store/job_store_win32.h"
 
 namespace {
@@ -41,11 +50,16 @@ DatabaseWorkerStatus databaseStatus;
 constexpr int controlTextLimit = 269; // terminator included
 
 // The controls all have identifier 0; they are told apart by their handles.
-HWND groupBox, periodRadio, dateRadio, periodCombo, datePicker, statsList, groupingTabs;
+HWND groupBox, periodRadio, dateRadio, periodCombo, datePicker, statsList, groupingTabs, monthChart;
 
-// What the list shows was counted since this start by this grouping.
+// What the view shows was counted since this start for this tab: the rows
+// in the order shown, their numbers as plain digits (the list groups them).
 DateTime shownSince;
-GroupingColumn shownGrouping = GroupingColumn::printer;
+ViewTab shownTab = ViewTab::printer;
+std::vector<StatisticsRow> shownRows;
+// The column a header click ordered the list by; it holds across tabs,
+// periods and refreshes. Until the first click the query's order stands.
+SortChoice sortChoice;
 
 // With a central database set, the list shows this computer's counts or
 // every computer's, read from the central totals on a thread of its own so
@@ -72,6 +86,37 @@ struct CentralAnswer {
 
 constexpr int columnWidths[] = {250, 150, 150};
 
+GroupingColumn groupingOf(ViewTab tab)
+{
+    switch (tab) {
+    case ViewTab::user: return GroupingColumn::user;
+    case ViewTab::machine: return GroupingColumn::machine;
+    case ViewTab::printer:
+    case ViewTab::month: break;
+    }
+    return GroupingColumn::printer;
+}
+
+std::size_t groupingIndex(ViewTab tab)
+{
+    return tab == ViewTab::user ? 1 : tab == ViewTab::machine ? 2 : 0;
+}
+
+// Where the view's figures come from: the job store beside the program, as
+// quickly as it answers at any size. The one place to change for another
+// source; the caller holds the database lock. Nothing when the kept totals
+// must be prepared first.
+std::optional<std::vector<StatisticsRow>> readFigures(const DateTime& since, ViewTab tab)
+{
+    std::vector<StatisticsRow> rows;
+    auto add = [&](const StatisticsRow& row) { rows.push_back(row); };
+    const bool answered = tab == ViewTab::month
+        ? quickMonthlyStatistics(programFolder(), since, add)
+        : quickStatistics(programFolder(), since, groupingOf(tab), add);
+    if (!answered) return std::nullopt;
+    return rows;
+}
+
 HWND createControl(HWND parent, const wchar_t* className, const char16_t* caption, DWORD style, HFONT font,
     const char16_t* failLine)
 {
@@ -91,7 +136,9 @@ void createStatisticsList(HWND parent, HWND& list, std::uint32_t firstHeaderId)
         std::u16string header = getText(column == 0 ? firstHeaderId : textid::listColumns[column]);
         header.resize(std::min<std::size_t>(header.size(), controlTextLimit - 1));
         LVCOLUMNW record{};
-        record.mask = LVCF_WIDTH | LVCF_TEXT;
+        record.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_FMT;
+        // Pages and jobs stand right-aligned, their digits under each other.
+        record.fmt = column == 0 ? LVCFMT_LEFT : LVCFMT_RIGHT;
         record.cx = columnWidths[column];
         record.pszText = wide(header.data());
         record.cchTextMax = controlTextLimit;
@@ -105,8 +152,8 @@ void createGroupingTabs(HWND parent)
     groupingTabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE, 20, 20, 20, 20, parent,
         nullptr, GetModuleHandleW(nullptr), nullptr);
     if (groupingTabs == nullptr) fatalError(unit::shell, u"408");
-    for (int tab = 0; tab < 3; ++tab) {
-        std::u16string text = getText(textid::groupingTabs[tab]);
+    for (int tab = 0; tab <= monthTabIndex; ++tab) {
+        std::u16string text = getText(tab == monthTabIndex ? textid::monthTab : textid::groupingTabs[tab]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = wide(text.data());
@@ -150,9 +197,10 @@ DateTime chosenStart()
     return start;
 }
 
-GroupingColumn chosenGrouping()
+ViewTab chosenTab()
 {
     int tab = static_cast<int>(SendMessageW(groupingTabs, TCM_GETCURFOCUS, 0, 0));
+    if (tab == monthTabIndex) return ViewTab::month;
     wchar_t text[controlTextLimit + 3] = {};
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -160,7 +208,7 @@ GroupingColumn chosenGrouping()
     item.cchTextMax = controlTextLimit;
     if (tab < 0 || !SendMessageW(groupingTabs, TCM_GETITEMW, tab, reinterpret_cast<LPARAM>(&item)))
         text[0] = 0;
-    return groupingForTab(utf16(item.pszText), loadedTabTexts());
+    return viewTabOf(groupingForTab(utf16(item.pszText), loadedTabTexts()));
 }
 
 void setCell(HWND list, int row, int column, const std::u16string& text, const char16_t* failLine)
@@ -178,25 +226,24 @@ void setCell(HWND list, int row, int column, const std::u16string& text, const c
     }
 }
 
-// The rows of every computer, or one row that says why there are none.
+void showFigures(std::vector<StatisticsRow> rows);
+void clearFigures();
+
+// The rows of every computer, shown like this computer's, or lines in the
+// list that say why there are none.
 void showCentralAnswer(const CentralAnswer& answer)
 {
-    SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
-    if (!answer.answered) {
-        // The reason reads down the first column, a few words a row.
-        setCell(statsList, 0, 0, getText(textid::centralUnreachable), u"451");
-        int index = 1;
-        for (const std::u16string& line : wrappedLines(answer.error, 40))
-            setCell(statsList, index++, 0, line, u"461");
+    if (answer.answered) {
+        showFigures(answer.rows);
         return;
     }
-    int index = 0;
-    for (const StatisticsRow& row : answer.rows) {
-        setCell(statsList, index, 0, row.group, u"452");
-        setCell(statsList, index, 1, row.pages, u"453");
-        setCell(statsList, index, 2, row.jobs, u"454");
-        ++index;
-    }
+    clearFigures();
+    setStatusText(u"");
+    // The reason reads down the first column, a few words a row.
+    setCell(statsList, 0, 0, getText(textid::centralUnreachable), u"451");
+    int index = 1;
+    for (const std::u16string& line : wrappedLines(answer.error, 40))
+        setCell(statsList, index++, 0, line, u"461");
 }
 
 DWORD WINAPI askCentralDatabase(void* parameter)
@@ -212,13 +259,21 @@ DWORD WINAPI askCentralDatabase(void* parameter)
     return 0;
 }
 
-// The list says it is waiting, and a thread asks the central database.
+// The list says it is waiting, and a thread asks the central database. The
+// month chart is this computer's alone.
 void askForAllComputers()
 {
-    SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
+    clearFigures();
+    hideStatusProgress();
+    setStatusText(u"");
+    if (shownTab == ViewTab::month) {
+        setCell(statsList, 0, 0, getText(textid::monthsThisComputerOnly), u"462");
+        ++centralQuestions; // an answer still on its way is no longer wanted
+        return;
+    }
     setCell(statsList, 0, 0, getText(textid::centralAsking), u"455");
-    auto question = std::make_unique<CentralQuestion>(
-        CentralQuestion{centralSetting, shownSince, shownGrouping, ++centralQuestions, mainWindowOfView});
+    auto question = std::make_unique<CentralQuestion>(CentralQuestion{
+        centralSetting, shownSince, groupingOf(shownTab), ++centralQuestions, mainWindowOfView});
     ScopedHandle thread(CreateThread(nullptr, 0, askCentralDatabase, question.get(), 0, nullptr));
     if (!thread) fatalError(unit::shell, u"456");
     question.release(); // the thread owns it now
@@ -229,18 +284,103 @@ void moveControl(HWND control, const ControlRect& r, const char16_t* failLine)
     if (!MoveWindow(control, r.x, r.y, r.width, r.height, TRUE)) fatalError(unit::shell, failLine);
 }
 
-} // namespace
-
-// A line in place of the figures: what the view waits for.
-void showNotice(std::u16string text)
+std::u16string numberText(std::size_t number)
 {
-    SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.pszText = wide(text.data());
-    SendMessageW(statsList, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    const std::string text = std::to_string(number);
+    return std::u16string(text.begin(), text.end());
 }
 
+// "17,915 pages in 1,749 jobs on 10 printers": the sums of what is shown,
+// and how many groups or months it shows.
+std::u16string totalsStatus()
+{
+    const ShownSums sums = sumFigures(shownRows);
+    const std::u16string counts = getText(textid::singularCounts);
+    const std::u16string shownCount = numberText(shownRows.size());
+    const textid::Id groupsPhrase
+        = shownTab == ViewTab::month ? textid::monthsPhrase : textid::groupsPhrases[groupingIndex(shownTab)];
+    return countPhrase(getText(textid::pagesPhrase), counts, sums.pages, groupedNumber(sums.pages)) + u" "
+        + countPhrase(getText(textid::jobsPhrase), counts, sums.jobs, groupedNumber(sums.jobs)) + u" "
+        + countPhrase(getText(groupsPhrase), counts, shownCount, groupedNumber(shownCount));
+}
+
+// The header shows which column orders the list, and which way.
+void showSortArrows()
+{
+    HWND header = reinterpret_cast<HWND>(SendMessageW(statsList, LVM_GETHEADER, 0, 0));
+    for (int column = 0; column < 3; ++column) {
+        HDITEMW item{};
+        item.mask = HDI_FORMAT;
+        if (!SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item))) continue;
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (column == sortChoice.column) item.fmt |= sortChoice.ascending ? HDF_SORTUP : HDF_SORTDOWN;
+        SendMessageW(header, HDM_SETITEMW, column, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+// The shown rows into the list, their numbers grouped as the locale groups them.
+void fillList()
+{
+    std::vector<StatisticsRow> grouped = shownRows;
+    for (StatisticsRow& row : grouped) {
+        row.pages = groupedNumber(row.pages);
+        row.jobs = groupedNumber(row.jobs);
+    }
+    fillStatisticsList(statsList, grouped);
+    showSortArrows();
+}
+
+DateTime localNow()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return fromSystemTime(now);
+}
+
+// Puts the rows read for the chosen tab on screen: the list in the chosen
+// order, or the month chart in the list's place.
+void showFigures(std::vector<StatisticsRow> rows)
+{
+    const bool months = shownTab == ViewTab::month;
+    if (months) {
+        const std::vector<ChartMonth> chart = chartMonths(rows, shownSince, localNow());
+        shownRows = chartRows(chart);
+        showChartMonths(chart);
+    } else {
+        orderRows(rows, sortChoice, compareNamesByLocale);
+        shownRows = std::move(rows);
+        fillList();
+    }
+    ShowWindow(months ? monthChart : statsList, SW_SHOWNA);
+    ShowWindow(months ? statsList : monthChart, SW_HIDE);
+    setStatusText(totalsStatus());
+}
+
+ShownTotals shownTotals()
+{
+    const bool months = shownTab == ViewTab::month;
+    ShownTotals shown;
+    shown.headers = {getText(months ? textid::monthColumn : textid::listColumns[0]),
+        getText(textid::listColumns[1]), getText(textid::listColumns[2])};
+    for (const StatisticsRow& row : shownRows) shown.rows.push_back({row.group, row.pages, row.jobs});
+    shown.csvStem
+        = getText(months ? textid::monthCsvNameStem : textid::csvNameStems[groupingIndex(shownTab)]);
+    shown.since = shownSince;
+    return shown;
+}
+
+// The figures are not there: the list and the chart are emptied, and
+// nothing is there to be copied.
+void clearFigures()
+{
+    shownRows.clear();
+    ShowWindow(statsList, SW_SHOWNA);
+    ShowWindow(monthChart, SW_HIDE);
+    SendMessageW(statsList, LVM_DELETEALLITEMS, 0, 0);
+}
+
+// While the file is prepared, the status bar says how far it got, with a
+// progress bar; the figures come when it is ready.
 void showPreparation(const DatabaseWorkerStatus& status)
 {
     std::u16string text = getText(
@@ -248,14 +388,20 @@ void showPreparation(const DatabaseWorkerStatus& status)
     char percent[16];
     int length = std::snprintf(percent, sizeof percent, " %d %%", status.percent);
     text.append(percent, percent + std::max(length, 0));
-    showNotice(std::move(text));
+    clearFigures();
+    showStatusProgress(status.percent, text);
 }
 
+// Another program holds the file: the status bar says so, the figures shown
+// stay, and the refresh is tried again on a timer.
 void waitForOtherProgram()
 {
-    showNotice(getText(textid::waitingForDatabase));
+    hideStatusProgress();
+    setStatusText(getText(textid::waitingForDatabase));
     SetTimer(mainWindowOfView, refreshRetryTimer, retryEvery, nullptr);
 }
+
+} // namespace
 
 void createStatisticsControls(HWND mainWindow)
 {
@@ -273,6 +419,16 @@ void createStatisticsControls(HWND mainWindow)
         WS_CHILD | WS_VISIBLE | WS_VSCROLL | CBS_HASSTRINGS | CBS_DROPDOWNLIST, font, u"404");
     datePicker = createControl(
         mainWindow, DATETIMEPICK_CLASSW, u"", WS_CHILD | WS_VISIBLE | DTS_LONGDATEFORMAT, font, u"405");
+    // A file a program prepared before is counted from at once, before the
+    // window is first shown; a new or an old one once its worker is done.
+    {
+        DbMutexLock lock(interfaceLockWait);
+        try {
+            BusyLimit limit(interfaceFileWait);
+            if (lock.owned()) databaseStatus.prepared = jobDatabasePrepared(programFolder());
+        } catch (const DatabaseBusy&) {
+        }
+    }
     centralSetting = readCentralSetting();
     if (centralSetting.enabled()) {
         thisComputerRadio = createControl(mainWindow, L"Button", getText(textid::thisComputer),
@@ -283,10 +439,12 @@ void createStatisticsControls(HWND mainWindow)
     }
     createStatisticsList(mainWindow, statsList, textid::listColumns[0]);
     SendMessageW(statsList, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    monthChart = createMonthChart(mainWindow, font);
     createGroupingTabs(mainWindow);
     SendMessageW(groupingTabs, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    // The list lies inside the tab control's area; created first, it stays
-    // above the tab control in the order of the siblings.
+    // The list and the chart lie inside the tab control's area; created
+    // first, they stay above the tab control in the order of the siblings.
+    createStatusBar(mainWindow, font);
     fillPeriodCombo();
 }
 
@@ -314,11 +472,12 @@ void fillPeriodCombo()
 void refreshStatistics()
 {
     KillTimer(mainWindowOfView, refreshRetryTimer);
-    if (fatalReportBegun()) return; // the list stays as it was
+    if (fatalReportBegun()) return; // the view stays as it was
     if (!databaseStatus.prepared && !showingAllComputers) {
         showPreparation(databaseStatus); // the figures come when the file is ready
         return;
     }
+    std::optional<std::vector<StatisticsRow>> rows;
     {
         DbMutexLock lock(interfaceLockWait);
         if (!lock.owned()) {
@@ -328,23 +487,29 @@ void refreshStatistics()
         try {
             BusyLimit limit(interfaceFileWait);
             shownSince = chosenStart();
-            shownGrouping = chosenGrouping();
-            if (!showingAllComputers && !quickStatisticsIntoList(statsList, shownSince, shownGrouping)) {
-                // Another program left the totals in doubt: the worker counts them.
-                databaseStatus.prepared = false;
-                databaseStatus.step = PreparationStep::totals;
-                databaseStatus.percent = 0;
-                requestPreparation();
-                showPreparation(databaseStatus);
-            }
+            shownTab = chosenTab();
+            // Every computer's counts come from the network, never under the lock.
+            if (!showingAllComputers) rows = readFigures(shownSince, shownTab);
         } catch (const DatabaseBusy&) {
             waitForOtherProgram();
             return;
         }
-        if (!showingAllComputers) return;
     }
-    // Every computer's counts come from the network: never under the lock.
-    askForAllComputers();
+    if (showingAllComputers) {
+        askForAllComputers();
+        return;
+    }
+    if (!rows) {
+        // Another program left the totals in doubt: the worker counts them.
+        databaseStatus.prepared = false;
+        databaseStatus.step = PreparationStep::totals;
+        databaseStatus.percent = 0;
+        requestPreparation();
+        showPreparation(databaseStatus);
+        return;
+    }
+    hideStatusProgress();
+    showFigures(std::move(*rows));
 }
 
 bool handleStatisticsMessage(UINT message, LPARAM lParam)
@@ -359,7 +524,8 @@ bool handleStatisticsMessage(UINT message, LPARAM lParam)
 
 void showDatabaseStatus(const DatabaseWorkerStatus& status)
 {
-    const bool becameReady = status.prepared && !databaseStatus.prepared;
+    const bool becameReady = status.prepared
+        && (!databaseStatus.prepared || status.totalsCounted != databaseStatus.totalsCounted);
     databaseStatus = status;
     if (becameReady)
         refreshStatistics();
@@ -371,7 +537,9 @@ void layoutStatisticsView(HWND mainWindow)
 {
     RECT client;
     if (!GetClientRect(mainWindow, &client)) fatalError(unit::shell, u"430");
-    StatisticsLayout layout = layoutStatistics(client.right, client.bottom, thisComputerRadio != nullptr);
+    // The status bar takes the bottom; the view is laid out above it.
+    StatisticsLayout layout
+        = layoutStatistics(client.right, client.bottom - placeStatusBar(), thisComputerRadio != nullptr);
     moveControl(groupBox, layout.groupBox, u"431");
     moveControl(periodRadio, layout.periodRadio, u"432");
     moveControl(dateRadio, layout.dateRadio, u"433");
@@ -395,6 +563,7 @@ void layoutStatisticsView(HWND mainWindow)
     // Right and bottom go in as width and height: the frames reserved above
     // leave the list a margin inside the tab control.
     if (!MoveWindow(statsList, r.left, r.top, r.right, r.bottom, TRUE)) fatalError(unit::shell, u"439");
+    if (!MoveWindow(monthChart, r.left, r.top, r.right, r.bottom, TRUE)) fatalError(unit::shell, u"440");
 }
 
 bool handleStatisticsCommand(HWND, WPARAM wParam, LPARAM lParam)
@@ -424,7 +593,16 @@ bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header)
     if (header.hwndFrom == statsList && header.code == LVN_KEYDOWN) {
         const auto& key = reinterpret_cast<const NMLVKEYDOWN&>(header);
         if (key.wVKey != 'C' || GetKeyState(VK_CONTROL) >= 0) return false;
-        copyTotals(mainWindow, {statsList, shownGrouping, shownSince});
+        copyShownTotals(mainWindow);
+        return true;
+    }
+    if (header.hwndFrom == statsList && header.code == LVN_COLUMNCLICK) {
+        // The rows shown are ordered again; nothing is read anew.
+        sortChoice = afterHeaderClick(sortChoice, reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
+        if (shownTab != ViewTab::month) {
+            orderRows(shownRows, sortChoice, compareNamesByLocale);
+            fillList();
+        }
         return true;
     }
     if (header.hwndFrom == datePicker && header.code == DTN_DATETIMECHANGE) {
@@ -441,7 +619,13 @@ bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header)
 
 bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam)
 {
-    if (reinterpret_cast<HWND>(wParam) != statsList) return false;
-    showTotalsMenu(mainWindow, {statsList, shownGrouping, shownSince}, lParam);
+    HWND from = reinterpret_cast<HWND>(wParam);
+    if (from != statsList && from != monthChart) return false;
+    showTotalsMenu(mainWindow, from, shownTotals(), lParam);
     return true;
+}
+
+void copyShownTotals(HWND mainWindow)
+{
+    copyTotals(mainWindow, shownTotals());
 }

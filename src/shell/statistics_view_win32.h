@@ -21,5 +21,8 @@ bool handleStatisticsCommand(HWND mainWindow, WPARAM wParam, LPARAM lParam);
 bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header);
 // The answer of the central database for "All computers": true when it was one.
 bool handleStatisticsMessage(UINT message, LPARAM lParam);
-// The list's right-click menu (WM_CONTEXTMENU): true when it was the list's.
+// The right-click menu of the list and of the month chart (WM_CONTEXTMENU):
+// true when it was theirs.
 bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam);
+// Puts what the view shows on the clipboard (Ctrl+C in the list or the chart).
+void copyShownTotals(HWND mainWindow);

@@ -3,8 +3,6 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include <vector>
-
 #include "common/fatal_report.h"
 #include "common/language_texts.h"
 #include "common/scoped_handle_win32.h"
@@ -16,47 +14,6 @@ namespace {
 constexpr UINT_PTR cmdCopy = 1;
 constexpr UINT_PTR cmdSaveCsv = 2;
 
-std::u16string cellText(HWND list, int row, int column)
-{
-    // Grown until the text fits: a name may be longer than any fixed buffer.
-    std::vector<wchar_t> text(512);
-    for (;;) {
-        LVITEMW item{};
-        item.iSubItem = column;
-        item.pszText = text.data();
-        item.cchTextMax = static_cast<int>(text.size());
-        auto length = static_cast<std::size_t>(
-            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item)));
-        if (length + 1 < text.size()) return std::u16string(utf16(text.data()), length);
-        text.resize(text.size() * 2);
-    }
-}
-
-TotalsRow headers()
-{
-    return {
-        getText(textid::listColumns[0]), getText(textid::listColumns[1]), getText(textid::listColumns[2])};
-}
-
-std::vector<TotalsRow> shownRows(HWND list)
-{
-    std::vector<TotalsRow> rows;
-    auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < count; ++row)
-        rows.push_back({cellText(list, row, 0), cellText(list, row, 1), cellText(list, row, 2)});
-    return rows;
-}
-
-std::size_t groupingIndex(GroupingColumn grouping)
-{
-    switch (grouping) {
-    case GroupingColumn::printer: return 0;
-    case GroupingColumn::user: return 1;
-    case GroupingColumn::machine: return 2;
-    }
-    return 0;
-}
-
 void warnSaveFailed(HWND owner)
 {
     MessageBoxW(
@@ -67,7 +24,7 @@ void warnSaveFailed(HWND owner)
 
 void copyTotals(HWND owner, const ShownTotals& shown)
 {
-    const std::u16string text = totalsAsTabSeparated(headers(), shownRows(shown.list));
+    const std::u16string text = totalsAsTabSeparated(shown.headers, shown.rows);
     // A clipboard that another program holds is not worth a fatal report:
     // the copy simply does not happen.
     if (!OpenClipboard(owner)) return;
@@ -89,9 +46,8 @@ void copyTotals(HWND owner, const ShownTotals& shown)
 
 void saveTotalsAsCsv(HWND owner, const ShownTotals& shown)
 {
-    const std::string csv = totalsAsCsv(headers(), shownRows(shown.list));
-    std::u16string fileName
-        = suggestedCsvName(getText(textid::csvNameStems[groupingIndex(shown.grouping)]), shown.since);
+    const std::string csv = totalsAsCsv(shown.headers, shown.rows);
+    std::u16string fileName = suggestedCsvName(shown.csvStem, shown.since);
     fileName.resize(32768, u'\0');
     // "CSV files (*.csv)", then its pattern; the list ends with two terminators.
     std::u16string filter = getText(textid::csvFilesFilter);
@@ -120,12 +76,12 @@ void saveTotalsAsCsv(HWND owner, const ShownTotals& shown)
     }
 }
 
-void showTotalsMenu(HWND owner, const ShownTotals& shown, LPARAM screenPoint)
+void showTotalsMenu(HWND owner, HWND under, const ShownTotals& shown, LPARAM screenPoint)
 {
     POINT at{static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
     if (at.x == -1 && at.y == -1) {
         RECT list;
-        GetWindowRect(shown.list, &list);
+        GetWindowRect(under, &list);
         at = {list.left + 20, list.top + 20};
     }
     HMENU menu = CreatePopupMenu();

@@ -1,23 +1,27 @@
-// Copy and export of the totals the list shows: Ctrl+C and the list's
-// right-click menu (Copy, Save as CSV...).
+// Copy and export of the figures the view shows: Ctrl+C and the right-click
+// menu of the list and of the month chart (Copy, Save as CSV...).
 #pragma once
 
 #include <windows.h>
 
-#include "common/date_time.h"
-#include "store/job_store.h"
+#include <string>
+#include <vector>
 
-// What the list shows was counted by this grouping since this start.
+#include "common/date_time.h"
+#include "shell/totals_export.h"
+
+// What the view shows, in its order, numbers as plain digits.
 struct ShownTotals {
-    HWND list;
-    GroupingColumn grouping;
+    TotalsRow headers;
+    std::vector<TotalsRow> rows;
+    std::u16string csvStem; // the suggested file name's start, "-YYYY-MM-DD.csv" follows
     DateTime since;
 };
 
-// Puts the shown rows on the clipboard as a tab-separated table with headers.
+// Puts the rows on the clipboard as a tab-separated table with headers.
 void copyTotals(HWND owner, const ShownTotals& shown);
 // Asks for a file with the standard save dialog and writes the rows as CSV.
 void saveTotalsAsCsv(HWND owner, const ShownTotals& shown);
-// The list's right-click menu at a screen point (-1, -1: under the list's
-// top left, for the keyboard's menu key).
-void showTotalsMenu(HWND owner, const ShownTotals& shown, LPARAM screenPoint);
+// The right-click menu at a screen point (-1, -1: under the top left of
+// `under`, for the keyboard's menu key).
+void showTotalsMenu(HWND owner, HWND under, const ShownTotals& shown, LPARAM screenPoint);

@@ -49,6 +49,12 @@ std::int64_t rowEstimate(sqlite3* db)
 
 } // namespace
 
+bool jobDatabasePrepared(const std::u16string& folder)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    return missingIndexes(db.get()) == 0 && monthTotalsReady(db.get());
+}
+
 PreparationOutcome prepareJobDatabase(const std::u16string& folder, Preparation& preparation)
 {
     Database db = openJobDatabase(folder, SchemaWork::tablesOnly);

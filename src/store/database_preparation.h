@@ -27,3 +27,8 @@ enum class PreparationOutcome : std::uint8_t {
 // Builds what the file lacks. Waits for a file another program holds, as the
 // thread's BusyLimit allows.
 PreparationOutcome prepareJobDatabase(const std::u16string& folder, Preparation& preparation);
+
+// Whether the file already has its indexes and totals ready, as a program
+// that ran before leaves it: the interface then counts at once, while the
+// preparation confirms it. A quick look; waits as the thread's BusyLimit allows.
+bool jobDatabasePrepared(const std::u16string& folder);

@@ -71,6 +71,8 @@ void applyPendingFile(const std::u16string& folder)
 DWORD WINAPI workerThread(void*)
 {
     const std::u16string folder = programFolder();
+    // A stop interrupts whatever statement the worker runs.
+    InterruptibleBy interruptible(worker.preparation.cancel);
     applyPendingFile(folder);
     bool first = true;
     for (;;) {
@@ -84,8 +86,19 @@ DWORD WINAPI workerThread(void*)
                 worker.status.percent = 100;
             }
             if (first && worker.onPrepared) worker.onPrepared();
-            first = false;
             tell();
+            // Once per start: another program may have deleted or changed rows
+            // with its triggers off, which leaves no other trace.
+            TotalsCheck check = TotalsCheck::agreed;
+            if (first && whenFree([&] { check = checkMonthTotals(folder); })
+                && check == TotalsCheck::recounted) {
+                {
+                    std::lock_guard lock(worker.mutex);
+                    ++worker.status.totalsCounted;
+                }
+                tell();
+            }
+            first = false;
         }
         std::unique_lock lock(worker.mutex);
         worker.changed.wait(lock, [] { return worker.stopping || worker.asked; });

@@ -17,6 +17,9 @@ struct DatabaseWorkerStatus {
     // A pending file that could not be read whole, set aside under this name.
     std::u16string pendingSetAsideAs;
     std::string pendingWhy;
+    // Counts the times the totals were counted anew (by a preparation or by
+    // the check once per start): figures shown before may have changed.
+    unsigned totalsCounted = 0;
 };
 
 // `onChange` is called on the worker thread whenever the status changes;

@@ -228,6 +228,13 @@ Database openJobDatabase(const std::u16string& folder, SchemaWork work)
         return opened;
     });
     if (result != SQLITE_OK) storeFailure(u"205");
+    if (const std::atomic<bool>* flag = interruptFlag()) {
+        // Every few thousand steps: a long statement stops soon after the flag is set.
+        sqlite3_progress_handler(
+            db.get(), 10000,
+            [](void* context) { return static_cast<const std::atomic<bool>*>(context)->load() ? 1 : 0; },
+            const_cast<std::atomic<bool>*>(flag));
+    }
 
     bool jobsFound = false, datesFound = false;
     {
@@ -413,12 +420,70 @@ std::u16string narrowedStatisticsText(const std::u16string& column)
 
 } // namespace
 
+namespace {
+
+// Every row's group from the jobs themselves, where the totals cannot answer:
+// the narrowed query for a short period, the whole one for a long one.
+void statisticsFromJobs(sqlite3* db, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    const std::u16string bound = narrowingBound(since);
+    const std::u16string name = groupingColumnName(column);
+    const bool narrowed = periodIsShort(db, bound);
+    if (narrowed) ++storeCallCounts().narrowedStatistics;
+    Statement query = prepare(db, narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name), u"74");
+    bindText(query.get(), 1, formatDateTimeText(since), u"74");
+    if (narrowed) bindText(query.get(), 2, bound, u"74");
+    bool delivered = false;
+    while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
+        delivered = true;
+        onRow(StatisticsRow{
+            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+    }
+}
+
+// Every row's month from the jobs themselves.
+void monthsFromJobs(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
+{
+    Statement query = prepare(db,
+        u"select strftime('%Y-%m', julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos "
+        u"where julianday(trfecha) >= julianday(?1) group by 1;",
+        u"74");
+    bindText(query.get(), 1, formatDateTimeText(since), u"74");
+    bool delivered = false;
+    while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
+        delivered = true;
+        rows.push_back(StatisticsRow{
+            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+    }
+}
+
+// In month order; the years before 0 carry a sign, so that text order is not it.
+void sortByMonth(std::vector<StatisticsRow>& rows)
+{
+    auto key = [](const std::u16string& month) {
+        const std::string text(month.begin(), month.end());
+        long long year = 0, number = 0;
+        std::sscanf(text.c_str(), "%lld-%lld", &year, &number);
+        return year * 12 + number;
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+        [&](const StatisticsRow& a, const StatisticsRow& b) { return key(a.group) < key(b.group); });
+}
+
+} // namespace
+
 bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow)
 {
     Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
     std::vector<StatisticsRow> kept;
-    if (statisticsFromReadyTotals(db.get(), since, column, kept) != QuickAnswer::answered) return false;
+    const QuickAnswer answer = statisticsFromReadyTotals(db.get(), since, column, kept);
+    if (answer == QuickAnswer::notReady) return false;
+    // Page counts only the jobs add up exactly stay in the file whatever is
+    // prepared: they are read from the jobs, or the view would wait for ever.
+    if (answer == QuickAnswer::needsJobs)
+        statisticsFromJobs(db.get(), since, column, [&](const StatisticsRow& row) { kept.push_back(row); });
     closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
     for (const StatisticsRow& row : kept) onRow(row);
     return true;
@@ -427,10 +492,6 @@ bool quickStatistics(const std::u16string& folder, const DateTime& since, Groupi
 void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow)
 {
-    const std::u16string start = formatDateTimeText(since);
-    const std::u16string bound = narrowingBound(since);
-    const std::u16string name = groupingColumnName(column);
-
     Database db = openJobDatabase(folder);
     std::vector<StatisticsRow> kept;
     if (statisticsFromMonthTotals(db.get(), since, column, kept)) {
@@ -438,20 +499,40 @@ void queryStatistics(const std::u16string& folder, const DateTime& since, Groupi
         for (const StatisticsRow& row : kept) onRow(row);
         return;
     }
-    const bool narrowed = periodIsShort(db.get(), bound);
-    if (narrowed) ++storeCallCounts().narrowedStatistics;
-    Statement query
-        = prepare(db.get(), narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name), u"74");
-    bindText(query.get(), 1, start, u"74");
-    if (narrowed) bindText(query.get(), 2, bound, u"74");
-    bool delivered = false;
-    while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
-        delivered = true;
-        onRow(StatisticsRow{
-            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
-    }
-    query.reset();
+    statisticsFromJobs(db.get(), since, column, onRow);
     closeJobDatabase(std::move(db));
+}
+
+std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, const DateTime& since)
+{
+    Database db = openJobDatabase(folder);
+    std::vector<StatisticsRow> rows;
+    if (!monthsFromMonthTotals(db.get(), since, rows)) monthsFromJobs(db.get(), since, rows);
+    closeJobDatabase(std::move(db));
+    sortByMonth(rows);
+    return rows;
+}
+
+bool quickMonthlyStatistics(const std::u16string& folder, const DateTime& since,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    std::vector<StatisticsRow> rows;
+    const QuickAnswer answer = monthsFromReadyTotals(db.get(), since, rows);
+    if (answer == QuickAnswer::notReady) return false;
+    if (answer == QuickAnswer::needsJobs) monthsFromJobs(db.get(), since, rows);
+    closeJobDatabase(std::move(db));
+    sortByMonth(rows);
+    for (const StatisticsRow& row : rows) onRow(row);
+    return true;
+}
+
+TotalsCheck checkMonthTotals(const std::u16string& folder)
+{
+    Database db = openJobDatabase(folder);
+    const TotalsCheck found = checkMonthTotalsAgainstJobs(db.get());
+    closeJobDatabase(std::move(db));
+    return found;
 }
 
 // ---- saved dates ---------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 // list view and combo box fills live in job_store_win32.h.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -41,6 +42,20 @@ public:
 private:
     std::chrono::milliseconds outer_;
     bool hadOuter_;
+};
+
+// For its scope, every connection the calling thread's store operations open
+// is interrupted once `flag` is set: a long count or check stops within
+// moments, rolled back, and the operation ends in DatabaseBusy.
+class InterruptibleBy {
+public:
+    explicit InterruptibleBy(const std::atomic<bool>& flag);
+    ~InterruptibleBy();
+    InterruptibleBy(const InterruptibleBy&) = delete;
+    InterruptibleBy& operator=(const InterruptibleBy&) = delete;
+
+private:
+    const std::atomic<bool>* outer_;
 };
 
 // ---- connection -----------------------------------------------------------------
@@ -128,10 +143,36 @@ void queryStatistics(const std::u16string& folder, const DateTime& since, Groupi
     const std::function<void(const StatisticsRow&)>& onRow);
 // The same rows, but only when they come quickly at any file size: from the
 // kept totals, ready to be read. False, with no row given, when the totals
-// must be built or mended first (the file's worker does that), or when the
-// period holds page counts only the jobs add up exactly.
+// must be built or mended first (the file's worker does that). A period
+// holding page counts only the jobs add up exactly is read from the jobs:
+// no preparation would ever make it quick.
 bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow);
+
+// Pages and jobs per calendar month of the jobs submitted at or after
+// `since`, one row per month that holds one, in month order, the month
+// written "YYYY-MM": exactly the rows of "select strftime('%Y-%m',
+// julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos where
+// julianday(trfecha) >= julianday(start) group by 1". Read like
+// queryStatistics; failures are fatal ("74").
+std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, const DateTime& since);
+// The same months, but only when they come quickly, as quickStatistics.
+bool quickMonthlyStatistics(const std::u16string& folder, const DateTime& since,
+    const std::function<void(const StatisticsRow&)>& onRow);
+
+// What checkMonthTotals found.
+enum class TotalsCheck {
+    agreed,     // the totals hold exactly the rows, jobs and pages of the jobs
+    recounted,  // they did not, and were counted anew from the jobs
+    unavailable // the file cannot hold totals (read-only, tables of another shape)
+};
+// Once per start, on a thread that may take its time (a full pass over the
+// jobs): a program that deletes or changes rows with its triggers switched
+// off leaves no other trace. Built or mended first where needed, the totals
+// are compared with tbTrabajos in one pass, and counted anew when the row
+// count or the page sums differ. Holds the file's write lock only while it
+// counts.
+TotalsCheck checkMonthTotals(const std::u16string& folder);
 
 // ---- saved dates ---------------------------------------------------------------------
 
@@ -156,8 +197,10 @@ struct StoreCallCounts {
     std::uint64_t schemaStatements = 0;   // table and index creations and drops run while opening
     std::uint64_t narrowedStatistics = 0; // statistics that read only the rows near their period
     std::uint64_t totalsStatistics = 0;   // statistics read from the kept month totals
+    std::uint64_t totalsMonths = 0;       // pages per month read from the kept month totals
     std::uint64_t totalsCounted = 0;      // times the month totals were counted from every job
     std::uint64_t totalsMoved = 0;        // rows another SQLite version had put in another month
+    std::uint64_t totalsReadSteps = 0;    // virtual machine steps of the reads of the totals
 };
 // The counts of the calling thread.
 StoreCallCounts& storeCallCounts();

@@ -33,51 +33,27 @@ void recordJob(const JobRecord& job)
     recordJob(programFolder(), job, systemTimeToLocal);
 }
 
-namespace {
-
-void addListRow(HWND list, const StatisticsRow& row)
-{
-    LVITEMW item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<std::int16_t>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = const_cast<wchar_t*>(wide(row.group.c_str())); // the list keeps its own copy
-    LRESULT inserted = SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    if (inserted == -1) fatalError(unit::store, u"99");
-    item.iItem = static_cast<int>(inserted);
-    item.iSubItem = 1;
-    item.pszText = const_cast<wchar_t*>(wide(row.pages.c_str()));
-    if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
-        fatalError(unit::store, u"105");
-    item.iSubItem = 2;
-    item.pszText = const_cast<wchar_t*>(wide(row.jobs.c_str()));
-    if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
-        fatalError(unit::store, u"111");
-}
-
-} // namespace
-
-void queryStatisticsIntoList(
-    HWND list, const std::u16string& folder, const DateTime& since, GroupingColumn column)
+void fillStatisticsList(HWND list, const std::vector<StatisticsRow>& rows)
 {
     // Emptied first, so a period without jobs leaves the list empty.
     if (SendMessageW(list, LVM_DELETEALLITEMS, 0, 0) == 0) fatalError(unit::store, u"54");
-    queryStatistics(folder, since, column, [list](const StatisticsRow& row) { addListRow(list, row); });
-}
-
-bool quickStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column)
-{
-    std::vector<StatisticsRow> rows;
-    if (!quickStatistics(
-            programFolder(), since, column, [&](const StatisticsRow& row) { rows.push_back(row); }))
-        return false;
-    if (SendMessageW(list, LVM_DELETEALLITEMS, 0, 0) == 0) fatalError(unit::store, u"54");
-    for (const StatisticsRow& row : rows) addListRow(list, row);
-    return true;
-}
-
-void queryStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column)
-{
-    queryStatisticsIntoList(list, programFolder(), since, column);
+    for (const StatisticsRow& row : rows) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<std::int16_t>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        item.pszText = const_cast<wchar_t*>(wide(row.group.c_str())); // the list keeps its own copy
+        LRESULT inserted = SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+        if (inserted == -1) fatalError(unit::store, u"99");
+        item.iItem = static_cast<int>(inserted);
+        item.iSubItem = 1;
+        item.pszText = const_cast<wchar_t*>(wide(row.pages.c_str()));
+        if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+            fatalError(unit::store, u"105");
+        item.iSubItem = 2;
+        item.pszText = const_cast<wchar_t*>(wide(row.jobs.c_str()));
+        if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
+            fatalError(unit::store, u"111");
+    }
 }
 
 void appendSavedDateNames(HWND combo, const std::u16string& folder)

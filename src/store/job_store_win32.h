@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "store/job_store.h"
 
@@ -16,13 +17,9 @@ bool systemTimeToLocal(const DateTime& utc, DateTime& local);
 // time turned into the machine's local time.
 void recordJob(const JobRecord& job);
 
-// Replaces the list's rows by one row per group: the group, its pages, its jobs.
-void queryStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column);
-// The same when the rows come quickly (quickStatistics); false, the list
-// untouched, when they do not.
-bool quickStatisticsIntoList(HWND list, const DateTime& since, GroupingColumn column);
-void queryStatisticsIntoList(
-    HWND list, const std::u16string& folder, const DateTime& since, GroupingColumn column);
+// Replaces the list's rows by these, in their order: the group, its pages,
+// its jobs, each cell as given.
+void fillStatisticsList(HWND list, const std::vector<StatisticsRow>& rows);
 
 // Adds the memos after the box's present entries.
 void appendSavedDateNames(HWND combo);

@@ -23,6 +23,7 @@
 // - our own SQLite changed (a newer sqlite3.dll): the totals are counted anew.
 #include "store/month_totals.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -38,21 +39,31 @@ namespace {
 
 // Raised whenever the tables or the triggers change meaning; a file of
 // another layout has its totals counted anew.
-constexpr int totalsLayout = 1;
+constexpr int totalsLayout = 2;
 
 // The month a trfecha counts in: year * 100 + month of the date julianday()
 // makes of it, read back from that day number so that the month always
 // agrees with the value the statistics compare (strftime() of the text
 // itself keeps the text's own month for a day after the month's end in
 // older versions). Null when julianday() cannot read the text: such a row
-// never counts. 'now' is the one text whose day moves on with the clock, so
-// it gets a month of its own, counted whenever the start has passed.
+// never counts. A text that follows the clock has a day that moves on, so
+// such rows get a month of their own, counted whenever the start has passed.
 constexpr char nowMonth[] = "-1000000000";
+
+// True for the texts julianday() reads as the present moment: 'now', and
+// (SQLite 3.42 on) 'subsec' and 'subsecond', in any case. julianday() reads a
+// text only up to its first NUL, and so does GLOB, while lower() and = see
+// the whole value: 'now' followed by a NUL and anything is the present too.
+std::string followsClock(const std::string& date)
+{
+    return "(" + date + " GLOB '[nN][oO][wW]' OR " + date + " GLOB '[sS][uU][bB][sS][eE][cC]' OR " + date
+        + " GLOB '[sS][uU][bB][sS][eE][cC][oO][nN][dD]')";
+}
 
 std::string monthOf(const std::string& date)
 {
-    return "(CASE WHEN lower(" + date + ") = 'now' THEN " + nowMonth
-        + " ELSE CAST(strftime('%Y%m', julianday(" + date + ")) AS INTEGER) END)";
+    return "(CASE WHEN " + followsClock(date) + " THEN " + nowMonth + " ELSE CAST(strftime('%Y%m', julianday("
+        + date + ")) AS INTEGER) END)";
 }
 
 // Page counts the totals add up exactly: integers small enough that no sum
@@ -206,6 +217,12 @@ const std::vector<KeptObject>& keptObjects()
                 trigger("trTotalesDudaCambio",
                     "BEFORE UPDATE OF trllapri ON tbTrabajos WHEN new.trllapri IS NOT old.trllapri",
                     {markDoubt})},
+            // An explicit row number of -1 reads as an automatic one above, so
+            // a row it replaced goes unnoticed there. After the insert the row
+            // number is the real one, and only an explicit insert gives -1.
+            {"trigger", "trTotalesDudaMenosUno",
+                trigger("trTotalesDudaMenosUno", "AFTER INSERT ON tbTrabajos WHEN new.trllapri = -1",
+                    {"UPDATE tbTotalesSello SET tsdudosa = 1 WHERE tsclave = 1"})},
         };
     }();
     return objects;
@@ -415,17 +432,56 @@ std::u16string dayText(std::int64_t year, unsigned month, unsigned day)
     return wide(text);
 }
 
-PartialMonth partialMonth(const DateTime& since)
+// The start as julianday() reads it, and the moments that bound the period's
+// first, partial month, all from our julianday(): the figures are defined by
+// it, and a start whose fields run out of their range (hour 24, a thousand
+// milliseconds) is read as the moment julianday() makes of it.
+struct PeriodBounds {
+    double start = 0, monthEnd = 0;    // julian days; monthEnd: the next month's first moment
+    bool atMonthStart = false;         // the start is a month's first moment: no partial month
+    sqlite3_int64 firstWholeMonth = 0; // key (year * 100 + month) of the first whole month
+    sqlite3_int64 startMonth = 0;      // key of the start's own month
+    sqlite3_int64 presentMonth = 0;    // key of the month of julianday('now')
+    bool clockCounts = false;          // the present is at or after the start
+};
+
+enum class Reading { exact, needsJobs, failed };
+
+// Empty with `exact` when julianday() cannot read the start: no row reaches it.
+Reading readBounds(sqlite3* db, const DateTime& since, std::optional<PeriodBounds>& bounds)
 {
-    const bool ordinary = since.year <= 9999 && since.month >= 1 && since.month <= 12 && since.day >= 1
-        && since.day <= 31 && since.hour <= 23 && since.minute <= 59 && since.second <= 59
-        && since.milliseconds <= 999;
-    if (!ordinary) return {u"", u"", true};
-    const std::int64_t start = daysFromCivil(since.year, since.month, since.day);
+    // The month is taken from the day number, not from the text, whose day
+    // may run past its month's end ('start of month' of 2016-02-31 is
+    // February's first).
+    Statement query = tryPrepare(db,
+        u"SELECT s, b, CAST(strftime('%Y%m', b) AS INTEGER), s = b, CAST(strftime('%Y%m', s) AS INTEGER), "
+        u"CAST(strftime('%Y%m', 'now') AS INTEGER), julianday('now') >= s FROM (SELECT s, "
+        u"CASE WHEN s = julianday(s, 'start of month') THEN s "
+        u"ELSE julianday(s, 'start of month', '+1 month') END AS b FROM (SELECT julianday(?1) AS s));");
+    if (!query) return Reading::failed;
+    if (!tryBindText(query.get(), 1, formatDateTimeText(since))) return Reading::failed;
+    if (untilNotBusy([&] { return sqlite3_step(query.get()); }) != SQLITE_ROW) return Reading::failed;
+    bounds.reset();
+    if (sqlite3_column_type(query.get(), 0) == SQLITE_NULL) return Reading::exact;
+    PeriodBounds b;
+    b.start = sqlite3_column_double(query.get(), 0);
+    const bool untilEnd = sqlite3_column_type(query.get(), 1) == SQLITE_NULL; // a start in December 9999
+    b.monthEnd = untilEnd ? 1e300 : sqlite3_column_double(query.get(), 1);
+    b.firstWholeMonth = untilEnd ? INT64_MAX : sqlite3_column_int64(query.get(), 2);
+    b.atMonthStart = sqlite3_column_int(query.get(), 3) == 1;
+    b.startMonth = sqlite3_column_int64(query.get(), 4);
+    b.presentMonth = sqlite3_column_int64(query.get(), 5);
+    b.clockCounts = sqlite3_column_int(query.get(), 6) != 0;
+    bounds = b;
+    return Reading::exact;
+}
+
+PartialMonth partialMonth(const PeriodBounds& bounds)
+{
+    if (bounds.atMonthStart) return {u"", u"", false}; // nothing to read
+    // Julian day 2440587.5 is 1970-01-01 at midnight, the day count's origin.
+    const auto start = static_cast<std::int64_t>(std::floor(bounds.start - 2440587.5));
     const CivilDate date = civilFromDays(start);
-    const bool midnight
-        = since.hour == 0 && since.minute == 0 && since.second == 0 && since.milliseconds == 0;
-    if (date.day == 1 && midnight) return {u"", u"", false}; // a month's first moment: nothing to read
 
     PartialMonth range;
     // Below the day before the start a text's own date lies two days before
@@ -452,71 +508,141 @@ PartialMonth partialMonth(const DateTime& since)
 
 // The rows of the partial month, each as one entry of the totals: value,
 // pages, jobs, rows, odd pages. The three parts never share a row.
-std::u16string partialRows(const std::string& column)
+std::u16string partialRows(const std::string& value)
 {
-    const std::string counted = "SELECT " + column + ", " + plainPages("trnumpags")
+    const std::string counted = "SELECT " + value + ", " + plainPages("trnumpags")
         + ", trnumpags IS NOT NULL, 1, " + oddPages("trnumpags") + " FROM tbTrabajos WHERE ";
     const std::string inPeriod
-        = " AND julianday(trfecha) >= ?6 AND julianday(trfecha) < ?7 AND lower(trfecha) IS NOT 'now'";
+        = " AND julianday(trfecha) >= ?6 AND julianday(trfecha) < ?7 AND NOT " + followsClock("trfecha");
     const std::string irregular = narrow(irregularDateTerm);
     return wide(counted + "trfecha >= ?4 AND trfecha < ?5" + inPeriod + " UNION ALL " + counted + irregular
         + " AND NOT (trfecha >= ?4 AND trfecha < ?5)" + inPeriod + " UNION ALL " + counted
         + "trfecha >= x'' AND NOT " + irregular + inPeriod);
 }
 
-enum class Reading { exact, needsJobs, failed };
+// The entries of the whole months, of the rows that follow the clock, and
+// the rows of the partial month, as (v, pg, jb, fl, od): value, pages, jobs,
+// rows, odd pages. `value` is what each row of the jobs counts under,
+// `clockValue` what the rows that follow the clock count under.
+std::u16string periodEntries(
+    const std::string& entryValue, const std::string& clockValue, const std::string& jobValue)
+{
+    const std::string entry
+        = "SELECT %V AS v, tmpaginas AS pg, tmtrabajos AS jb, tmfilas AS fl, tmraras AS od "
+          "FROM tbTotalesMes WHERE tmgrupo = ?1 AND ";
+    auto with = [&](const std::string& value) {
+        std::string text = entry;
+        text.replace(text.find("%V"), 2, value);
+        return text;
+    };
+    return wide(with(entryValue) + "tmmes >= ?2 UNION ALL " + with(clockValue) + "tmmes = " + nowMonth
+               + " AND ?3 UNION ALL ")
+        + partialRows(jobValue);
+}
+
+// Binds ?1 to ?7 of periodEntries.
+bool bindPeriod(sqlite3_stmt* query, int grouping, const PeriodBounds& bounds)
+{
+    const PartialMonth range = partialMonth(bounds);
+    sqlite3_bind_int(query, 1, grouping);
+    sqlite3_bind_int64(query, 2, bounds.firstWholeMonth);
+    sqlite3_bind_int(query, 3, bounds.clockCounts ? 1 : 0);
+    if (!tryBindText(query, 4, range.from)) return false;
+    if (range.toEnd)
+        sqlite3_bind_zeroblob(query, 5, 0); // above every text
+    else if (!tryBindText(query, 5, range.to))
+        return false;
+    sqlite3_bind_double(query, 6, bounds.start);
+    sqlite3_bind_double(query, 7, bounds.monthEnd);
+    return true;
+}
+
+// Steps the query, rows of (cell, pages, jobs, odd pages), into rows; a row
+// with odd pages means the jobs must answer.
+Reading collectRows(sqlite3_stmt* query, std::vector<StatisticsRow>& rows)
+{
+    for (int result; (result = untilNotBusy([&] { return sqlite3_step(query); })) != SQLITE_DONE;) {
+        if (result != SQLITE_ROW) return Reading::failed;
+        if (sqlite3_column_int64(query, 3) != 0) return Reading::needsJobs;
+        rows.push_back(StatisticsRow{columnText(query, 0), columnText(query, 1), columnText(query, 2)});
+    }
+    return Reading::exact;
+}
 
 Reading readTotals(
     sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows)
 {
-    // The start, the first moment of the month after it (the start itself on
-    // a month's first moment), that month's key, and whether 'now' is past the
-    // start: all from our julianday(), as the figures are defined. The month
-    // is taken from the day number, not from the text, whose day may run past
-    // its month's end ('start of month' of 2016-02-31 is February's first).
-    Statement bounds = tryPrepare(db,
-        u"SELECT s, b, CAST(strftime('%Y%m', b) AS INTEGER), julianday('now') >= s FROM (SELECT s, "
-        u"CASE WHEN s = julianday(s, 'start of month') THEN s "
-        u"ELSE julianday(s, 'start of month', '+1 month') END AS b FROM (SELECT julianday(?1) AS s));");
-    if (!bounds) return Reading::failed;
-    if (!tryBindText(bounds.get(), 1, formatDateTimeText(since))) return Reading::failed;
-    if (untilNotBusy([&] { return sqlite3_step(bounds.get()); }) != SQLITE_ROW) return Reading::failed;
-    if (sqlite3_column_type(bounds.get(), 0) == SQLITE_NULL)
-        return Reading::exact; // no row reaches such a start
-    const double start = sqlite3_column_double(bounds.get(), 0);
-    const bool untilEnd = sqlite3_column_type(bounds.get(), 1) == SQLITE_NULL; // a start in December 9999
-    const double monthEnd = untilEnd ? 1e300 : sqlite3_column_double(bounds.get(), 1);
-    const sqlite3_int64 firstWholeMonth = untilEnd ? INT64_MAX : sqlite3_column_int64(bounds.get(), 2);
-    const bool nowCounts = sqlite3_column_int(bounds.get(), 3) != 0;
-
-    const std::string name = narrow(groupingColumnName(column));
-    const std::u16string entry = u"SELECT CASE WHEN tmnulo THEN NULL ELSE tmvalor END AS v, tmpaginas AS pg, "
-                                 u"tmtrabajos AS jb, tmfilas AS fl, tmraras AS od FROM tbTotalesMes WHERE ";
+    std::optional<PeriodBounds> bounds;
+    if (Reading reading = readBounds(db, since, bounds); reading != Reading::exact || !bounds) return reading;
+    const std::string value = "CASE WHEN tmnulo THEN NULL ELSE tmvalor END";
     Statement query = tryPrepare(db,
-        u"SELECT v, CASE WHEN sum(jb) = 0 THEN NULL ELSE sum(pg) END, sum(jb), sum(od) FROM (" + entry
-            + u"tmgrupo = ?1 AND tmmes >= ?2 UNION ALL " + entry + u"tmgrupo = ?1 AND tmmes = "
-            + wide(nowMonth) + u" AND ?3 UNION ALL " + partialRows(name)
+        u"SELECT v, CASE WHEN sum(jb) = 0 THEN NULL ELSE sum(pg) END, sum(jb), sum(od) FROM ("
+            + periodEntries(value, value, narrow(groupingColumnName(column)))
             + u") GROUP BY v HAVING sum(fl) > 0;");
-    if (!query) return Reading::failed;
-    const PartialMonth range = partialMonth(since);
-    sqlite3_bind_int(query.get(), 1, groupingNumber(column));
-    sqlite3_bind_int64(query.get(), 2, firstWholeMonth);
-    sqlite3_bind_int(query.get(), 3, nowCounts ? 1 : 0);
-    if (!tryBindText(query.get(), 4, range.from)) return Reading::failed;
-    if (range.toEnd)
-        sqlite3_bind_zeroblob(query.get(), 5, 0); // above every text
-    else if (!tryBindText(query.get(), 5, range.to))
-        return Reading::failed;
-    sqlite3_bind_double(query.get(), 6, start);
-    sqlite3_bind_double(query.get(), 7, monthEnd);
+    if (!query || !bindPeriod(query.get(), groupingNumber(column), *bounds)) return Reading::failed;
+    const Reading reading = collectRows(query.get(), rows);
+    storeCallCounts().totalsReadSteps
+        += static_cast<std::uint64_t>(sqlite3_stmt_status(query.get(), SQLITE_STMTSTATUS_VM_STEP, 0));
+    return reading;
+}
 
-    for (int result; (result = untilNotBusy([&] { return sqlite3_step(query.get()); })) != SQLITE_DONE;) {
-        if (result != SQLITE_ROW) return Reading::failed;
-        if (sqlite3_column_int64(query.get(), 3) != 0) return Reading::needsJobs;
-        rows.push_back(StatisticsRow{
-            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+// The months as "YYYY-MM", as strftime('%Y-%m') writes them (four digits at
+// least, a sign before a year before 0).
+std::string monthText(sqlite3_int64 key)
+{
+    char text[32];
+    const sqlite3_int64 year = key / 100, month = key % 100;
+    std::snprintf(text, sizeof text, "%04lld-%02lld", static_cast<long long>(year),
+        static_cast<long long>(month < 0 ? -month : month));
+    return text;
+}
+
+Reading readMonths(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
+{
+    std::optional<PeriodBounds> bounds;
+    if (Reading reading = readBounds(db, since, bounds); reading != Reading::exact || !bounds) return reading;
+    // Every grouping holds every row once; the printers' is read. The rows
+    // that follow the clock count in the present month, the partial month's
+    // in the start's.
+    Statement query = tryPrepare(db,
+        u"SELECT v, CASE WHEN sum(jb) = 0 THEN NULL ELSE sum(pg) END, sum(jb), sum(od) FROM ("
+            + periodEntries("tmmes", "?8", "?9") + u") GROUP BY v HAVING sum(fl) > 0 ORDER BY v;");
+    if (!query || !bindPeriod(query.get(), 1, *bounds)) return Reading::failed;
+    sqlite3_bind_int64(query.get(), 8, bounds->presentMonth);
+    sqlite3_bind_int64(query.get(), 9, bounds->startMonth);
+    const Reading reading = collectRows(query.get(), rows);
+    for (StatisticsRow& row : rows) {
+        const std::string key(row.group.begin(), row.group.end());
+        row.group = wide(monthText(std::stoll(key)));
     }
-    return Reading::exact;
+    return reading;
+}
+
+// Reads inside a transaction that first makes sure the totals are ready;
+// false, rows empty, when they cannot answer.
+template <typename Read>
+bool readReady(sqlite3* db, std::vector<StatisticsRow>& rows, std::uint64_t& answered, Read&& read)
+{
+    // A mend can be undone by another program before the totals are read
+    // again; after a few rounds the jobs themselves answer.
+    for (int round = 0; round < 3; ++round) {
+        rows.clear();
+        if (!tryRun(db, u"BEGIN;")) return false;
+        std::optional<TotalsState> state = readState(db);
+        if (state == TotalsState::ready) {
+            Reading reading = read();
+            tryRun(db, u"COMMIT;");
+            if (reading != Reading::exact) {
+                rows.clear();
+                return false;
+            }
+            ++answered;
+            return true;
+        }
+        tryRun(db, u"ROLLBACK;");
+        if (!state || !mend(db)) return false;
+    }
+    return false;
 }
 
 } // namespace
@@ -529,8 +655,10 @@ bool monthTotalsReady(sqlite3* db)
     return state == TotalsState::ready;
 }
 
-QuickAnswer statisticsFromReadyTotals(
-    sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows)
+namespace {
+
+template <typename Read>
+QuickAnswer readIfReady(std::vector<StatisticsRow>& rows, std::uint64_t& answered, sqlite3* db, Read&& read)
 {
     rows.clear();
     if (!tryRun(db, u"BEGIN;")) return QuickAnswer::notReady;
@@ -538,14 +666,28 @@ QuickAnswer statisticsFromReadyTotals(
         tryRun(db, u"ROLLBACK;");
         return QuickAnswer::notReady;
     }
-    Reading reading = readTotals(db, since, column, rows);
+    Reading reading = read();
     tryRun(db, u"COMMIT;");
     if (reading == Reading::exact) {
-        ++storeCallCounts().totalsStatistics;
+        ++answered;
         return QuickAnswer::answered;
     }
     rows.clear();
     return reading == Reading::needsJobs ? QuickAnswer::needsJobs : QuickAnswer::notReady;
+}
+
+} // namespace
+
+QuickAnswer statisticsFromReadyTotals(
+    sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows)
+{
+    return readIfReady(
+        rows, storeCallCounts().totalsStatistics, db, [&] { return readTotals(db, since, column, rows); });
+}
+
+QuickAnswer monthsFromReadyTotals(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
+{
+    return readIfReady(rows, storeCallCounts().totalsMonths, db, [&] { return readMonths(db, since, rows); });
 }
 
 bool prepareMonthTotals(sqlite3* db)
@@ -560,26 +702,50 @@ bool prepareMonthTotals(sqlite3* db)
 bool statisticsFromMonthTotals(
     sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows)
 {
-    // A mend can be undone by another program before the totals are read
-    // again; after a few rounds the jobs themselves answer.
+    return readReady(
+        db, rows, storeCallCounts().totalsStatistics, [&] { return readTotals(db, since, column, rows); });
+}
+
+bool monthsFromMonthTotals(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
+{
+    return readReady(db, rows, storeCallCounts().totalsMonths, [&] { return readMonths(db, since, rows); });
+}
+
+TotalsCheck checkMonthTotalsAgainstJobs(sqlite3* db)
+{
+    // Rows written, deleted or changed by a connection with triggers switched
+    // off pass every check of the stamp: only the jobs themselves tell. One
+    // pass over them, beside the sum of one grouping's entries.
+    const std::string jobs = "SELECT count(*) AS f, count(p) AS j, ifnull(sum(" + plainPages("p")
+        + "), 0) AS g, ifnull(sum(" + oddPages("p") + "), 0) AS o FROM (SELECT " + monthOf("trfecha")
+        + " AS b, trnumpags AS p FROM tbTrabajos) WHERE b IS NOT NULL";
+    const std::string kept = "SELECT ifnull(sum(tmfilas), 0) AS f, ifnull(sum(tmtrabajos), 0) AS j, "
+                             "ifnull(sum(tmpaginas), 0) AS g, ifnull(sum(tmraras), 0) AS o FROM tbTotalesMes "
+                             "WHERE tmgrupo = 1";
     for (int round = 0; round < 3; ++round) {
-        rows.clear();
-        if (!tryRun(db, u"BEGIN;")) return false;
+        if (!tryRun(db, u"BEGIN;")) return TotalsCheck::unavailable;
         std::optional<TotalsState> state = readState(db);
-        if (state == TotalsState::ready) {
-            Reading reading = readTotals(db, since, column, rows);
-            tryRun(db, u"COMMIT;");
-            if (reading != Reading::exact) {
-                rows.clear();
-                return false;
-            }
-            ++storeCallCounts().totalsStatistics;
-            return true;
+        if (state != TotalsState::ready) {
+            tryRun(db, u"ROLLBACK;");
+            if (!state || !mend(db)) return TotalsCheck::unavailable;
+            continue; // mended, perhaps counted afresh: compared all the same
         }
+        Statement compare = tryPrepare(db,
+            wide("SELECT a.f = k.f AND a.j = k.j AND a.g = k.g AND a.o = k.o FROM (" + jobs + ") AS a, ("
+                + kept + ") AS k;"));
+        const bool agree = compare && untilNotBusy([&] { return sqlite3_step(compare.get()); }) == SQLITE_ROW
+            && sqlite3_column_int(compare.get(), 0) == 1;
+        const bool compared = compare != nullptr;
+        compare.reset();
+        tryRun(db, u"COMMIT;");
+        if (!compared) return TotalsCheck::unavailable;
+        if (agree) return TotalsCheck::agreed;
+        if (!tryRun(db, u"BEGIN IMMEDIATE;")) return TotalsCheck::unavailable;
+        if (recount(db) && tryRun(db, u"COMMIT;")) return TotalsCheck::recounted;
         tryRun(db, u"ROLLBACK;");
-        if (!state || !mend(db)) return false;
+        return TotalsCheck::unavailable;
     }
-    return false;
+    return TotalsCheck::unavailable;
 }
 
 } // namespace store

@@ -39,4 +39,17 @@ QuickAnswer statisticsFromReadyTotals(
 // hold them (or the work was interrupted).
 bool prepareMonthTotals(sqlite3* db);
 
+// statisticsFromMonthTotals for pages and jobs per month: exactly what "select
+// strftime('%Y-%m', julianday(trfecha)), sum(trnumpags), count(trnumpags) from
+// tbTrabajos where julianday(trfecha) >= julianday(start) group by 1" gives,
+// in month order.
+bool monthsFromMonthTotals(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows);
+// The same when the totals may be read as they are, as statisticsFromReadyTotals.
+QuickAnswer monthsFromReadyTotals(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows);
+
+// Brings the totals to a state they may be read in, then compares the rows,
+// jobs and pages they hold with those of tbTrabajos, and counts them anew
+// when the two differ.
+TotalsCheck checkMonthTotalsAgainstJobs(sqlite3* db);
+
 } // namespace store

@@ -39,14 +39,22 @@ constexpr int failureRetries = 20;
 
 thread_local StoreCallCounts callCounts;
 
+thread_local const std::atomic<bool>* interruptWhen = nullptr;
+
 // The calling thread's limit on each wait for a busy file, if any.
 thread_local bool busyLimited = false;
 thread_local std::chrono::milliseconds busyLimit{0};
 
 } // namespace
 
+const std::atomic<bool>* interruptFlag()
+{
+    return interruptWhen;
+}
+
 std::chrono::milliseconds busyPause(std::chrono::steady_clock::time_point since)
 {
+    if (interruptWhen && interruptWhen->load()) throw DatabaseBusy();
     if (!busyLimited) return busyWait;
     const auto waited
         = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since);
@@ -149,6 +157,17 @@ std::u16string columnText(sqlite3_stmt* statement, int column)
 }
 
 } // namespace store
+
+InterruptibleBy::InterruptibleBy(const std::atomic<bool>& flag)
+    : outer_(store::interruptWhen)
+{
+    store::interruptWhen = &flag;
+}
+
+InterruptibleBy::~InterruptibleBy()
+{
+    store::interruptWhen = outer_;
+}
 
 BusyLimit::BusyLimit(std::chrono::milliseconds limit)
     : outer_(store::busyLimit)

@@ -37,6 +37,9 @@ inline bool isBusy(int result)
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
 
+// The flag the calling thread's connections are interrupted by, if any.
+const std::atomic<bool>* interruptFlag();
+
 // The pause before a busy call is made again, for a wait that began at
 // `since`: busyWait, or less as the thread's BusyLimit runs out. Throws
 // DatabaseBusy once the wait has lasted the limit.
@@ -51,6 +54,10 @@ template <typename Call> int untilNotBusy(Call&& call)
     for (;;) {
         ++storeCallCounts().waitingCalls;
         int result = call();
+        // Interrupted because the thread was asked to stop: the operation
+        // gives up like one that found the file busy, keeping nothing.
+        if ((result & 0xFF) == SQLITE_INTERRUPT && interruptFlag() && interruptFlag()->load())
+            throw DatabaseBusy();
         if (!isBusy(result)) return result;
         ++storeCallCounts().busyAnswers;
         std::this_thread::sleep_for(busyPause(since));

@@ -521,6 +521,27 @@ void pressKeys(std::initializer_list<WORD> keys)
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
+std::wstring clipboardText()
+{
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = units;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void emptyClipboard()
+{
+    if (!OpenClipboard(nullptr)) return;
+    EmptyClipboard();
+    CloseClipboard();
+}
+
 // ---- screenshots --------------------------------------------------------------------
 
 namespace {

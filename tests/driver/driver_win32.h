@@ -149,6 +149,25 @@ struct RemoteMemory {
     LPARAM at(SIZE_T offset = 0) const { return reinterpret_cast<LPARAM>(address + offset); }
 };
 
+// Sends a message whose lParam points at a record, placed in the program's
+// memory; returns the record as the control left it.
+template <typename T>
+T remoteRecord(const Program& program, HWND control, UINT message, WPARAM wParam, T record)
+{
+    RemoteMemory memory(program, sizeof record);
+    memory.write(record);
+    SendMessageW(control, message, wParam, memory.at());
+    return memory.read<T>();
+}
+
+// An empty record asking for these fields.
+template <typename T> T withMask(UINT mask)
+{
+    T record{};
+    record.mask = mask;
+    return record;
+}
+
 inline constexpr SIZE_T textLimit = 270;
 inline constexpr SIZE_T textOffset = 256; // every record we send fits before it
 
@@ -191,6 +210,10 @@ bool focusedIn(HWND window, HWND field);
 // Keys pressed together and let go in reverse order, e.g. {VK_CONTROL, 'C'}.
 void pressKeys(std::initializer_list<WORD> keys);
 
+// The clipboard's text, and an empty clipboard.
+std::wstring clipboardText();
+void emptyClipboard();
+
 // ---- screenshots --------------------------------------------------------------------
 
 // A picture of the whole desktop, taken by the script from the X server.
@@ -228,21 +251,33 @@ void writeSpoolerScenario(const std::vector<Job>& jobs);
 
 struct StatisticsControls {
     HWND groupBox = nullptr, periodRadio = nullptr, dateRadio = nullptr, periodCombo = nullptr,
-         datePicker = nullptr, statsList = nullptr, groupingTabs = nullptr;
+         datePicker = nullptr, statsList = nullptr, groupingTabs = nullptr, monthChart = nullptr,
+         statusBar = nullptr;
     bool complete() const
     {
-        return groupBox && periodRadio && dateRadio && periodCombo && datePicker && statsList && groupingTabs;
+        return groupBox && periodRadio && dateRadio && periodCombo && datePicker && statsList && groupingTabs
+            && monthChart && statusBar;
     }
 };
 StatisticsControls findStatisticsControls(HWND main);
 
 using Row = std::array<std::wstring, 3>; // group, pages, jobs
 enum Grouping { byPrinter, byUser, byMachine };
+// The list's cells as shown, numbers grouped by the locale.
+std::vector<Row> shownListRows(const Program& program, HWND list);
+// The same with the numbers as plain digits, as the database gives them.
 std::vector<Row> listRows(const Program& program, HWND list);
+// A number as the locale groups it, and a grouped number as plain digits.
+std::wstring groupedDigits(const std::wstring& plain);
+std::wstring plainDigits(const std::wstring& grouped);
 std::vector<Row> expectedRows(const std::vector<Job>& jobs, const SYSTEMTIME& since, Grouping grouping);
 bool sameRows(std::vector<Row> found, std::vector<Row> expected);
 void checkRows(const Program& program, HWND list, const std::vector<Row>& expected, const char* what);
 void choosePeriod(HWND main, const StatisticsControls& view, int entry);
+// A real click in the middle of a column header of the list: the header
+// tells the list, the list tells the main window.
+HWND listHeader(HWND list);
+void clickHeader(const Program& program, HWND list, int column);
 // Picks a day in the date picker as a user would, so that the picker itself
 // tells the main window.
 void pickDate(const Program& program, const StatisticsControls& view, const SYSTEMTIME& day);

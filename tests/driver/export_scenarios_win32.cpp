@@ -16,27 +16,6 @@ const wchar_t* const rowsSql
       L" ('2026-01-06T11:00:00.000', '\u03A0\u03AC\u03C3\u03C7\u03B1', 'PC-1', "
       L"'\u30D7\u30EA\u30F3\u30BF \u0416', 5);";
 
-std::wstring clipboardText()
-{
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = units;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-void emptyClipboard()
-{
-    if (!OpenClipboard(nullptr)) return;
-    EmptyClipboard();
-    CloseClipboard();
-}
-
 std::wstring quotedTab(const std::wstring& cell)
 {
     if (cell.find_first_of(L"\t\r\n\"") == std::wstring::npos) return cell;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <set>
 #include <string>
 
@@ -33,11 +34,50 @@ StatisticsControls findStatisticsControls(HWND main)
             found.statsList = child;
         else if (name == WC_TABCONTROLW)
             found.groupingTabs = child;
+        else if (name == monthChartClass)
+            found.monthChart = child;
+        else if (name == STATUSCLASSNAMEW)
+            found.statusBar = child;
     }
     return found;
 }
 
+std::wstring groupedDigits(const std::wstring& plain)
+{
+    wchar_t separator[8] = L",", grouping[16] = L"3;0";
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8);
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SGROUPING, grouping, 16);
+    // Every locale of the tests groups by threes; the program asks the locale itself.
+    std::wstring grouped;
+    const std::size_t sign = !plain.empty() && plain[0] == L'-' ? 1 : 0;
+    for (std::size_t i = sign; i < plain.size(); ++i) {
+        if (i > sign && (plain.size() - i) % 3 == 0) grouped += separator;
+        grouped += plain[i];
+    }
+    return plain.substr(0, sign) + grouped;
+}
+
+std::wstring plainDigits(const std::wstring& grouped)
+{
+    wchar_t separator[8] = L",";
+    GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8);
+    std::wstring plain = grouped;
+    for (std::size_t at; (at = plain.find(separator)) != std::wstring::npos;)
+        plain.erase(at, std::wcslen(separator));
+    return plain;
+}
+
 std::vector<Row> listRows(const Program& program, HWND list)
+{
+    std::vector<Row> rows = shownListRows(program, list);
+    for (Row& row : rows) {
+        row[1] = plainDigits(row[1]);
+        row[2] = plainDigits(row[2]);
+    }
+    return rows;
+}
+
+std::vector<Row> shownListRows(const Program& program, HWND list)
 {
     RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
     std::vector<Row> rows;
@@ -62,8 +102,7 @@ namespace {
 
 std::vector<std::wstring> headerTexts(const Program& program, HWND list)
 {
-    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
-    return itemTexts<HDITEMW>(program, header, HDM_GETITEMCOUNT, HDM_GETITEMW, HDI_TEXT);
+    return itemTexts<HDITEMW>(program, listHeader(list), HDM_GETITEMCOUNT, HDM_GETITEMW, HDI_TEXT);
 }
 
 std::wstring rowsText(std::vector<Row> rows)
@@ -154,6 +193,19 @@ void choosePeriod(HWND main, const StatisticsControls& view, int entry)
     SendMessageW(main, WM_COMMAND, MAKEWPARAM(0, CBN_SELCHANGE), reinterpret_cast<LPARAM>(view.periodCombo));
 }
 
+HWND listHeader(HWND list)
+{
+    return reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+}
+
+void clickHeader(const Program& program, HWND list, int column)
+{
+    const RECT r = remoteRecord(program, listHeader(list), HDM_GETITEMRECT, column, RECT{});
+    const LPARAM point = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    PostMessageW(listHeader(list), WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(listHeader(list), WM_LBUTTONUP, 0, point);
+}
+
 // Sets the day, then steps the field under a click down and up again with
 // the keyboard: the picker notifies the main window itself, as for a user.
 // (A WM_NOTIFY sent from here would not arrive: Wine does not pass it
@@ -202,8 +254,8 @@ void checkViewControls(const Program& program, const StatisticsControls& view)
             && SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, 2, 0) == 150,
         "the columns are 250, 150 and 150 pixels wide");
     check(tabTexts(program, view.groupingTabs)
-            == std::vector<std::wstring>{texts[1300000], texts[1300001], texts[1300002]},
-        "the tabs are texts 1300000, 1300001, 1300002");
+            == std::vector<std::wstring>{texts[1300000], texts[1300001], texts[1300002], texts[1410001]},
+        "the tabs are texts 1300000, 1300001, 1300002, and the month chart's 1410001");
     check(SendMessageW(view.periodCombo, CB_GETCOUNT, 0, 0) == 4
             && SendMessageW(view.periodCombo, CB_GETCURSEL, 0, 0) == 0,
         "the period list holds the four fixed periods, the first selected");

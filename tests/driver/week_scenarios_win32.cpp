@@ -8,8 +8,9 @@
 // week       the acceptance check; a few screenshots of the whole screen
 // week-quit  the same week quit half-way, with recorders waiting for the lock
 // week-demo  the same week, leaving pictures of the main window on each tab,
-//            the saved-dates window on both tabs and the language window,
-//            each cropped to its window
+//            the users by pages, three years of months in the chart, the
+//            saved-dates window on both tabs and the language window, each
+//            cropped to its window
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -552,6 +553,31 @@ void weekForTheDocumentation()
             program, view.statsList, week.totals.at(L"month").at(groupings[tab]), "this month's totals");
         windowScreenshot(main, shots[tab]);
     }
+    // Who printed most: the users by pages, from high to low.
+    check(chooseTab(program, view, 1), "the user tab is chosen");
+    clickHeader(program, view.statsList, 1);
+    check(waitUntil(
+              [&] {
+                  const std::vector<Row> rows = listRows(program, view.statsList);
+                  return rows.size() > 1 && std::stoll(rows.front()[1]) >= std::stoll(rows.back()[1]);
+              },
+              10000),
+        "a click on the pages header puts who printed most first");
+    windowScreenshot(main, L"main-sorted-by-pages");
+
+    // Three years of the office before the week, as an older installation
+    // left them: the week's rows moved back month by month, some months
+    // busier than others.
+    databaseExec(
+        L"with recursive k(n) as (select 1 union all select n + 1 from k where n < 35) "
+        L"insert into tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
+        L"select strftime('%Y-%m-%dT%H:%M:%f', trfecha, '-' || n || ' months'), trusuario, trmaquina, "
+        L"trimpresora, trnumpags from tbTrabajos, k where (trllapri + n) % (2 + n % 5) = 0;");
+    const long long withHistory = rowCount();
+    choosePeriod(main, view, 0); // everything
+    check(chooseTab(program, view, 3), "the month tab is chosen");
+    check(waitUntil([&] { return IsWindowVisible(view.monthChart) != FALSE; }, 10000), "the chart is shown");
+    windowScreenshot(main, L"main-by-month");
 
     PostMessageW(main, WM_COMMAND, cmdLanguage, 0);
     HWND language = waitForWindow(languageClass, program);
@@ -561,7 +587,7 @@ void weekForTheDocumentation()
         PostMessageW(language, WM_SYSCOMMAND, SC_CLOSE, 0);
         check(waitUntil([&] { return !IsWindow(language) && IsWindowEnabled(main); }), "and closes");
     }
-    quitAndKeepRows(program, main, week.facts.at(L"rows"));
+    quitAndKeepRows(program, main, withHistory);
 }
 
 const bool registered = addScenario(L"week", workingWeek) && addScenario(L"week-quit", quitMidWeek)

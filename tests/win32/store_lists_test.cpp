@@ -58,14 +58,19 @@ TEST_F(StoreWindows, StatisticsReplaceTheListRows)
     recordJob(folder, job, nullptr);
     recordJob(folder, job, nullptr);
 
-    queryStatisticsIntoList(list, folder, {1800, 1, 0, 1}, GroupingColumn::user);
-    queryStatisticsIntoList(list, folder, {1800, 1, 0, 1}, GroupingColumn::machine); // replaces, not adds
+    auto fill = [&](const DateTime& since, GroupingColumn grouping) {
+        std::vector<StatisticsRow> rows;
+        queryStatistics(folder, since, grouping, [&](const StatisticsRow& row) { rows.push_back(row); });
+        fillStatisticsList(list, rows);
+    };
+    fill({1800, 1, 0, 1}, GroupingColumn::user);
+    fill({1800, 1, 0, 1}, GroupingColumn::machine); // replaces, not adds
     ASSERT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 1);
     EXPECT_EQ(itemText(list, 0, 0), u"pc");
     EXPECT_EQ(itemText(list, 0, 1), u"8");
     EXPECT_EQ(itemText(list, 0, 2), u"2");
 
-    queryStatisticsIntoList(list, folder, {2020, 1, 0, 1}, GroupingColumn::user);
+    fill({2020, 1, 0, 1}, GroupingColumn::user);
     EXPECT_EQ(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), 0);
     DestroyWindow(list);
 }

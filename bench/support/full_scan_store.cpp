@@ -1,4 +1,4 @@
-#include "support/design_store.h"
+#include "support/full_scan_store.h"
 
 #include <sqlite3.h>
 
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <thread>
 
-namespace design {
+namespace fullScan {
 
 namespace {
 
@@ -46,7 +46,7 @@ sqlite3_stmt* prepare(sqlite3* db, const std::u16string& text)
             db, text.c_str(), static_cast<int>((text.size() + 1) * 2), &statement, nullptr);
     });
     if (result != SQLITE_OK) {
-        std::fprintf(stderr, "design store: %s\n", sqlite3_errmsg(db));
+        std::fprintf(stderr, "full-scan store: %s\n", sqlite3_errmsg(db));
         std::exit(1);
     }
     return statement;
@@ -128,4 +128,4 @@ std::size_t queryStatistics(const std::u16string& folder, const DateTime& since,
     return groups;
 }
 
-} // namespace design
+} // namespace fullScan

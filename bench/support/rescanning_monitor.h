@@ -1,4 +1,4 @@
-// The printer monitor's following logic as first designed, kept only to be
+// A printer monitor that rescans everything at every pass, kept only to be
 // measured beside ours: the printer table built anew at every pass and its
 // entries matched by name one against all, jobs matched between polls by id
 // one against all, every finished job deep-copied into fixed blocks of 1,004
@@ -14,9 +14,9 @@
 
 #include "monitor/job_tracking.h"
 
-namespace design {
+namespace rescanning {
 
-// A finished job as that design copies it: each text in a block of its own.
+// A finished job as this monitor copies it: each text in a block of its own.
 struct CopiedJob {
     std::vector<std::vector<char16_t>> texts;
     std::vector<unsigned char> devMode;
@@ -45,4 +45,4 @@ Pass runPass(Monitor& monitor, const SpoolerReads& spooler);
 // 100 ms between idle passes on a fixed schedule; none while busy.
 std::uint32_t pauseAfterPass(bool busy, std::uint32_t& mark, std::uint32_t now);
 
-} // namespace design
+} // namespace rescanning

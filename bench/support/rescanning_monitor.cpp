@@ -1,8 +1,8 @@
-#include "support/design_monitor.h"
+#include "support/rescanning_monitor.h"
 
 #include <algorithm>
 
-namespace design {
+namespace rescanning {
 
 namespace {
 
@@ -109,4 +109,4 @@ std::uint32_t pauseAfterPass(bool busy, std::uint32_t& mark, std::uint32_t now)
     return pacePass(mark, now);
 }
 
-} // namespace design
+} // namespace rescanning
