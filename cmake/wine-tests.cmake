@@ -53,11 +53,12 @@ if(TARGET pagewarden)
   endif()
   # The program under load: 3,000 jobs at once, 500 more and clicks while
   # another program holds the file, a quit under that lock and the pending
-  # file it leaves, a damaged pending file. A prefix and a folder of its own,
+  # file it leaves, a damaged pending file, a file of 2,000,000 jobs of an
+  # earlier version prepared while the window answers. A prefix and a folder of its own,
   # so that it runs beside the other suites.
   add_test(NAME shell_wine_load
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
-            load-bursts-and-lock load-quit-under-lock load-damaged-pending)
+            load-bursts-and-lock load-quit-under-lock load-damaged-pending load-old-file)
   set_tests_properties(shell_wine_load PROPERTIES TIMEOUT 600 ENVIRONMENT
     "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-load;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/load-run")
   # Every other run of shell-tests shares one prefix and one run folder.

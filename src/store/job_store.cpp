@@ -539,7 +539,7 @@ TotalsCheck checkMonthTotals(const std::u16string& folder)
 
 bool findSavedDate(const std::u16string& folder, DateTime& date, const std::u16string& memo)
 {
-    Database db = openJobDatabase(folder);
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
     Statement query = prepareSavedDates(db.get(), u"select fefecha from tbFechas where fememo = ?;", u"336");
     bindText(query.get(), 1, memo, u"336");
     int result = stepSavedDates(query.get());
@@ -557,7 +557,7 @@ bool findSavedDate(const std::u16string& folder, DateTime& date, const std::u16s
 
 void addSavedDate(const std::u16string& folder, const DateTime& date, const std::u16string& memo)
 {
-    Database db = openJobDatabase(folder);
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
     Statement insert
         = prepareSavedDates(db.get(), u"insert into tbFechas (fefecha, fememo) values (?, ?);", u"379");
     bindText(insert.get(), 1, formatDateTimeText(date), u"379");
@@ -574,7 +574,7 @@ void listSavedDateNames(const std::u16string& folder, SavedNamesFill fill,
     const char16_t* refusedLine = append ? u"411" : u"444";
     const char16_t* stepLine = append ? u"414" : u"447";
 
-    Database db = openJobDatabase(folder);
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
     Statement query
         = prepareSavedDates(db.get(), u"select fememo from tbFechas order by fememo;", compileLine);
     for (bool delivered = false;; delivered = true) {
@@ -589,7 +589,7 @@ void listSavedDateNames(const std::u16string& folder, SavedNamesFill fill,
 
 void deleteSavedDate(const std::u16string& folder, const std::u16string& memo)
 {
-    Database db = openJobDatabase(folder);
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
     Statement remove = prepareSavedDates(db.get(), u"delete from tbFechas where fememo = ?;", u"463");
     bindText(remove.get(), 1, memo, u"463");
     if (stepSavedDates(remove.get()) != SQLITE_DONE) storeFailure(u"466");

@@ -141,8 +141,13 @@ HWND waitForWindow(const wchar_t* className, const Program& program, DWORD limit
 
 HWND waitForMainWindow(const Program& program)
 {
+    // The window is there during its WM_CREATE; the status bar, its last
+    // control, says the creation is over.
     HWND window = nullptr;
-    waitUntil([&] { return (window = findWindow(mainWindowClass, program.id())) != nullptr; });
+    waitUntil([&] {
+        window = findWindow(mainWindowClass, program.id());
+        return window != nullptr && FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr) != nullptr;
+    });
     return window;
 }
 

@@ -225,7 +225,84 @@ void damagedPendingFile()
     quitFromTheMenu(program, main);
 }
 
+// Every printer's pages and jobs since 1800, as the plain query over the jobs
+// gives them: what the kept totals must agree with.
+std::vector<Row> plainTotalsByPrinter()
+{
+    std::vector<Row> rows;
+    for (const std::wstring& line :
+        databaseRows(L"select trimpresora, sum(trnumpags), count(trnumpags) from "
+                     L"tbTrabajos where julianday(trfecha) >= julianday('1800-01-01') "
+                     L"group by trimpresora;")) {
+        std::size_t first = line.find(L'|'), second = line.find(L'|', first + 1);
+        rows.push_back(
+            {line.substr(0, first), line.substr(first + 1, second - first - 1), line.substr(second + 1)});
+    }
+    return rows;
+}
+
+// A file of an earlier version with 2,000,000 jobs, no index and no kept
+// totals (the script puts it beside the program): the icon comes at once,
+// the window answers throughout and tells how far the preparation got, a
+// quit during it ends at once and loses nothing; the next start prepares
+// the file whole, and its totals are those of the jobs.
+void anOldLargeFile()
+{
+    const long before = rowCount();
+    check(before == 2000000, "the earlier version's file holds 2,000,000 jobs");
+    writeFile(
+        L"spooler-scenario.txt", "pass\nprinter \"P\"\n" + printingJobs(1, 3) + "pass\nprinter \"P\"\n");
+    {
+        const ULONGLONG start = GetTickCount64();
+        Program program;
+        HWND main = waitForMainWindow(program);
+        check(main != nullptr && waitForTrayIcon(main), "the program is up with its icon");
+        const double icon = static_cast<double>(GetTickCount64() - start) / 1000.0;
+        check(icon <= 2.0, "the tray icon is there within 2 s");
+        StatisticsControls view = findStatisticsControls(main);
+        double slowest = 0;
+        bool progressShown = false;
+        for (int click = 0; click < 12; ++click) {
+            slowest = std::max(slowest, timedClick(main));
+            const std::wstring status = windowText(view.statusBar);
+            progressShown |= (status.starts_with(texts[1420002]) || status.starts_with(texts[1420003]))
+                && status.ends_with(L" %");
+            Sleep(250);
+        }
+        check(slowest < 500, "every click is answered within 0.5 s while the file is prepared");
+        check(progressShown, "the status bar says how far the preparation got, with a percentage");
+        std::printf("     icon after %.1f s, slowest click %.0f ms\n", icon, slowest);
+        const ULONGLONG quit = GetTickCount64();
+        PostMessageW(main, WM_COMMAND, cmdQuit, 0);
+        check(program.ends(2000), "a quit during the preparation ends within 2 s");
+        check(program.exitCode() == 0, "with exit code 0");
+        std::printf("     the quit took %.1f s\n", static_cast<double>(GetTickCount64() - quit) / 1000.0);
+    }
+    check(rowCount() + (fileThere(L"pgwarden-pending.txt") ? 3 : 0) == before + 3,
+        "nothing is lost: the jobs counted meanwhile are written or kept");
+
+    writeFile(L"spooler-scenario.txt", "pass\nprinter \"P\"\n");
+    Program program;
+    HWND main = waitForMainWindow(program);
+    StatisticsControls view = findStatisticsControls(main);
+    const ULONGLONG start = GetTickCount64();
+    check(waitUntil(
+              [&] {
+                  trayClick(main);
+                  PostMessageW(main, WM_CLOSE, 0, 0);
+                  return SendMessageW(view.statsList, LVM_GETITEMCOUNT, 0, 0) > 0;
+              },
+              180000),
+        "the next start prepares the file and the list fills");
+    std::printf("     prepared in %.0f s\n", static_cast<double>(GetTickCount64() - start) / 1000.0);
+    check(rowCount() == before + 3, "with the jobs of the quit written once");
+    check(sameRows(listRows(program, view.statsList), plainTotalsByPrinter()),
+        "the totals equal the plain query over the jobs");
+    quitFromTheMenu(program, main);
+}
+
 const bool registered = addScenario(L"load-bursts-and-lock", burstsAndAForeignLock)
+    && addScenario(L"load-old-file", anOldLargeFile)
     && addScenario(L"load-quit-under-lock", quitWhileAnotherProgramHoldsTheFile)
     && addScenario(L"load-damaged-pending", damagedPendingFile);
 
