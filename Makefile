@@ -44,4 +44,4 @@ format:
 	@clang-format -i $$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp')
 
 clean:
-	rm -rf build/native build/win32 build/win64 build/bench build/fuzz build/wine build/demo build/demo-run build/demo-wine dist
+	rm -rf build/native build/win32 build/win64 build/bench build/fuzz build/wine build/wine-template build/demo build/demo-run build/demo-wine dist

@@ -23,14 +23,37 @@ pw_cleanup() {
   pw_started_pids=()
 }
 
+# Every suite's prefix is a copy of one booted prefix: a boot takes a quarter
+# of a minute, a copy a second. The first suite to need it boots it; the
+# others wait on the lock.
+PW_TEMPLATE_PREFIX=$PW_ROOT/build/wine-template/prefix
+
+pw_boot_template() {
+  mkdir -p "$(dirname "$PW_TEMPLATE_PREFIX")"
+  (
+    flock 9
+    if [ ! -f "$PW_TEMPLATE_PREFIX/.pw-ready" ]; then
+      rm -rf "$PW_TEMPLATE_PREFIX"
+      WINEPREFIX=$PW_TEMPLATE_PREFIX WINEDLLOVERRIDES=mscoree,mshtml= "$PW_WINE64" wineboot -i >/dev/null 2>&1 || true
+      WINEPREFIX=$PW_TEMPLATE_PREFIX "$PW_ROOT/scripts/wine-server-wait"
+      touch "$PW_TEMPLATE_PREFIX/.pw-ready"
+    fi
+  ) 9>"$(dirname "$PW_TEMPLATE_PREFIX")/lock"
+}
+
 # Creates the prefix once; later calls find it ready.
 pw_ensure_prefix() {
   mkdir -p "$PW_WINE_DIR"
   if [ ! -f "$WINEPREFIX/.pw-ready" ]; then
-    rm -rf "$WINEPREFIX"
-    "$PW_WINE64" wineboot -i >/dev/null 2>&1 || true
-    "$PW_ROOT/scripts/wine-server-wait"
-    touch "$WINEPREFIX/.pw-ready"
+    pw_boot_template
+    (
+      flock 9
+      if [ ! -f "$WINEPREFIX/.pw-ready" ]; then
+        rm -rf "$WINEPREFIX" "$WINEPREFIX.copying"
+        cp -a --reflink=auto "$PW_TEMPLATE_PREFIX" "$WINEPREFIX.copying"
+        mv "$WINEPREFIX.copying" "$WINEPREFIX"
+      fi
+    ) 9>"$WINEPREFIX.lock"
   fi
 }
 
@@ -46,28 +69,32 @@ pw_wineserver_for_zone() {
   fi
 }
 
-# Starts Xvfb on a free display unless one is set; records its pid.
+# Starts Xvfb unless a display is set; records its pid. Xvfb picks a free
+# display itself and names it, so suites started side by side each get one
+# of their own and never take each other's keyboard focus.
 pw_ensure_display() {
   if [ -n "${DISPLAY:-}" ]; then return 0; fi
-  local n
-  for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      local pid=$!
-      local i
-      for i in $(seq 1 50); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        sleep 0.1
-      done
-      if kill -0 "$pid" 2>/dev/null; then
-        export DISPLAY=":$n"
-        PW_XVFB_PID=$pid
-        pw_started_pids+=("$pid")
-        return 0
-      fi
-    fi
+  local named
+  named=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$named" >/dev/null 2>&1 &
+  local pid=$!
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$named" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
   done
-  echo "wine: no free display for Xvfb" >&2
+  local n
+  n=$(tr -dc 0-9 <"$named")
+  rm -f "$named"
+  if [ -n "$n" ] && kill -0 "$pid" 2>/dev/null; then
+    export DISPLAY=":$n"
+    PW_XVFB_PID=$pid
+    pw_started_pids+=("$pid")
+    return 0
+  fi
+  kill "$pid" 2>/dev/null || true
+  echo "wine: Xvfb did not start" >&2
   return 1
 }
 
