@@ -15,7 +15,10 @@ if(TARGET pwdriver AND TARGET scripted_winspool)
   # counted from UTC's midnight, or a row left in UTC, cannot pass.
   add_test(NAME shell_wine_week_tokyo
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}" week)
-  # The same prefix and run folder as every other run of shell-tests.
-  set_tests_properties(shell_wine_week shell_wine_week_tokyo PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
-  set_tests_properties(shell_wine_week_tokyo PROPERTIES ENVIRONMENT PW_SHELL_TZ=Asia/Tokyo)
+  # A prefix and run folder of their own, shared by the two, so that they
+  # run beside the other suites.
+  set(PW_WEEK_ENV "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-week" "PW_SHELL_RUN=${CMAKE_BINARY_DIR}/week-run")
+  set_tests_properties(shell_wine_week shell_wine_week_tokyo PROPERTIES TIMEOUT 300 COST 50 RESOURCE_LOCK pw_wine_week)
+  set_tests_properties(shell_wine_week PROPERTIES ENVIRONMENT "${PW_WEEK_ENV}")
+  set_tests_properties(shell_wine_week_tokyo PROPERTIES ENVIRONMENT "${PW_WEEK_ENV};PW_SHELL_TZ=Asia/Tokyo")
 endif()

@@ -13,6 +13,7 @@ target_compile_definitions(pwdriver PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 # It reads the program's database as another program would.
 target_link_libraries(pwdriver PRIVATE sqlite3 comctl32 shell32 user32 gdi32 advapi32)
 target_link_options(pwdriver PRIVATE -municode)
+target_compile_options(pwdriver PRIVATE -O0) # test code: built fast, not run fast
 pw_warnings(pwdriver)
 
 if(TARGET pagewarden)
@@ -59,11 +60,11 @@ if(TARGET pagewarden)
   add_test(NAME shell_wine_load
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             load-bursts-and-lock load-quit-under-lock load-damaged-pending load-old-file)
-  set_tests_properties(shell_wine_load PROPERTIES TIMEOUT 600 ENVIRONMENT
+  set_tests_properties(shell_wine_load PROPERTIES TIMEOUT 600 COST 100 ENVIRONMENT
     "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-load;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/load-run")
   # Every other run of shell-tests shares one prefix and one run folder.
   set_tests_properties(shell_wine PROPERTIES TIMEOUT 900 RESOURCE_LOCK pw_wine_shell)
-  set_tests_properties(shell_wine_statistics PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
+  set_tests_properties(shell_wine_statistics PROPERTIES TIMEOUT 300 COST 60 RESOURCE_LOCK pw_wine_shell)
   set_tests_properties(shell_wine_windows PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
 endif()
 

@@ -22,8 +22,21 @@ void fillCombo(HWND combo, const std::u16string& folder, SavedNamesFill fill)
 
 bool systemTimeToLocal(const DateTime& utc, DateTime& local)
 {
+    // A row in UTC among local ones would be counted in the wrong day: a
+    // conversion that fails (Wine's does now and then under load) is asked
+    // again, then with the zone read explicitly.
     SYSTEMTIME universal = toSystemTime(utc), converted;
-    if (!SystemTimeToTzSpecificLocalTime(nullptr, &universal, &converted)) return false;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (SystemTimeToTzSpecificLocalTime(nullptr, &universal, &converted)) {
+            local = fromSystemTime(converted);
+            return true;
+        }
+        Sleep(10);
+    }
+    TIME_ZONE_INFORMATION zone{};
+    if (GetTimeZoneInformation(&zone) == TIME_ZONE_ID_INVALID
+        || !SystemTimeToTzSpecificLocalTime(&zone, &universal, &converted))
+        return false;
     local = fromSystemTime(converted);
     return true;
 }
