@@ -81,7 +81,10 @@ void showWhoCounts(HWND window)
 void onTimer(HWND window)
 {
     onTrayTimer(window);
-    if (balanceMonitor()) showWhoCounts(window);
+    if (!balanceMonitor()) return;
+    showWhoCounts(window);
+    // The service may have stopped with jobs kept for a locked file.
+    if (monitorHolder() == MonitorHolder::thisProgram) requestPreparation();
 }
 
 LRESULT onSize(HWND window, WPARAM wParam, LPARAM lParam)

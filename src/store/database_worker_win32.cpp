@@ -73,9 +73,11 @@ DWORD WINAPI workerThread(void*)
     const std::u16string folder = programFolder();
     // A stop interrupts whatever statement the worker runs.
     InterruptibleBy interruptible(worker.preparation.cancel);
-    applyPendingFile(folder);
     bool first = true;
     for (;;) {
+        // At the start, and whenever the counting comes back from another
+        // process that may have left jobs in the pending file at its stop.
+        applyPendingFile(folder);
         PreparationOutcome outcome = PreparationOutcome::cancelled;
         whenFree([&] { outcome = prepareJobDatabase(folder, worker.preparation); });
         if (outcome == PreparationOutcome::ready) {

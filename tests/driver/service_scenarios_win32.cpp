@@ -64,8 +64,9 @@ void freshFolder()
         waitUntil([] { return !serviceIn(SERVICE_RUNNING) && !serviceIn(SERVICE_STOP_PENDING); });
         DeleteService(service.get());
     }
-    deleteBesideProgram({L"pgwarden.db", L"pgwarden.db-journal", L"scenario-ended", L"go.txt", L"phase3.txt",
-        L"pagewarden-handover.dat", L"pagewarden-service.log"});
+    deleteBesideProgram(
+        {L"pgwarden.db", L"pgwarden.db-journal", L"scenario-ended", L"go.txt", L"held.txt", L"back.txt",
+            L"end.txt", L"pgwarden-pending.txt", L"pagewarden-handover.dat", L"pagewarden-service.log"});
 }
 
 // "/install-service" or "/uninstall-service", with "/quiet": its exit code.
@@ -333,41 +334,61 @@ void trayBesideService()
 
 // The tray program counts; the service starts and takes over; the service
 // stops and the tray program takes the counting back. Each time, jobs are
-// printing, and some leave their queue while neither monitor polls.
+// printing, and some leave their queue while neither monitor polls. Another
+// program holds the file through the service's stop: the service keeps the
+// row it could not write in the pending file, and the tray program that took
+// the counting back writes it once the file is free, without a restart.
 void handOverAndBack()
 {
     freshFolder();
-    // The tray program's scenario: its own passes, then (after phase3.txt)
-    // the world once the service has stopped.
+    // The tray program's scenario: its own passes, then (after back.txt)
+    // the world once the service has stopped, then its end (after end.txt).
     writeFile(L"spooler-scenario.txt",
         "pass\nprinter \"Office\"\njob 1 status=0x10 printed=1 user=ana\njob 2 status=0x10 printed=1 "
         "user=bo\n"
         "job 3 status=0x8 user=cy\n"
         "pass\nprinter \"Office\"\njob 2 status=0x10 printed=2 user=bo\njob 3 status=0x8 user=cy\n"
         "job 4 status=0x10 printed=1 user=di\n"
-        // 4 and 5 left while nobody polled; 6 goes on printing.
-        "pass after=\"phase3.txt\"\nprinter \"Office\"\njob 6 status=0x10 printed=5 user=fay\n"
+        // 4 left while nobody polled; 6 goes on printing.
+        "pass after=\"back.txt\"\nprinter \"Office\"\njob 6 status=0x10 printed=4 user=fay\n"
+        "pass after=\"end.txt\"\nprinter \"Office\"\njob 6 status=0x10 printed=5 user=fay\n"
         "pass\nprinter \"Office\"\nend\n");
     Program tray;
     HWND main = waitForMainWindow(tray);
     check(main != nullptr, "the tray program starts");
     check(rowsAre({L"ana|Office|1"}), "and counts");
 
-    // The service's scenario: 2 left during the change; 4, 5 and 6 are
-    // printing when it stops.
+    // The service's scenario: 2 left during the change; 5 leaves while the
+    // file is held; 4 and 6 are printing when it stops.
     writeFile(L"spooler-scenario.txt",
         "pass\nprinter \"Office\"\njob 3 status=0x10 printed=1 user=cy\njob 4 status=0x10 printed=2 user=di\n"
         "pass\nprinter \"Office\"\njob 4 status=0x10 printed=3 user=di\njob 5 status=0x10 printed=1 "
         "user=eve\n"
-        "job 6 status=0x10 printed=4 user=fay\n");
+        "job 6 status=0x10 printed=4 user=fay\n"
+        "pass after=\"held.txt\"\nprinter \"Office\"\njob 4 status=0x10 printed=3 user=di\n"
+        "job 6 status=0x10 printed=4 user=fay\nend\n");
     check(runSetup(L"/install-service /quiet") == 0, "the service is installed");
     check(rowsAre({L"ana|Office|1", L"bo|Office|2", L"cy|Office|1"}),
         "the service takes over: the job that left meanwhile is counted once, from its last sighting");
     check(!existsBesideProgram(L"pagewarden-handover.dat"), "what the tray program left is taken");
 
-    writeFile(L"phase3.txt", "");
+    sqlite3* db = nullptr;
+    sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db);
+    check(sqlite3_exec(db, "begin exclusive;", nullptr, nullptr, nullptr) == SQLITE_OK,
+        "another program locks the file");
+    writeFile(L"held.txt", "");
+    check(waitUntil([] { return existsBesideProgram(L"scenario-ended"); }), "a job finishes meanwhile");
+    writeFile(L"back.txt", "");
     check(runSetup(L"/uninstall-service /quiet") == 0, "the service is stopped and removed");
-    check(tray.ends(), "the tray program takes the counting back and plays its scenario to the end");
+    check(existsBesideProgram(L"pgwarden-pending.txt"), "its row waits in the pending file");
+    check(waitUntil([] { return trayTooltip() == countedBy(1430002); }),
+        "the tray program takes the counting back");
+    sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    check(waitUntil([] { return !existsBesideProgram(L"pgwarden-pending.txt"); }),
+        "once the file is free it writes the pending row");
+    writeFile(L"end.txt", "");
+    check(tray.ends(), "and plays its scenario to the end");
     check(tray.exitCode() == 0, "then quits with 0");
     check(jobRows()
             == std::vector<std::wstring>{L"ana|Office|1", L"bo|Office|2", L"cy|Office|1", L"di|Office|3",
