@@ -54,6 +54,21 @@ void applyEvent(TimelineSpooler& spooler, const TimelineEvent& event)
     spooler.log.push_back(std::move(logged));
 }
 
+std::size_t logEnd(const TimelineSpooler& spooler)
+{
+    return spooler.logBase + spooler.log.size();
+}
+
+// Entries every open watch has read are dropped: a run of hours keeps only
+// what is still to be read, as the spooler does.
+void forgetReadEntries(TimelineSpooler& spooler)
+{
+    std::size_t oldest = logEnd(spooler);
+    for (const TimelineSpooler::Watch& watch : spooler.watches)
+        if (watch.open) oldest = std::min(oldest, watch.unread);
+    for (; spooler.logBase < oldest; ++spooler.logBase) spooler.log.pop_front();
+}
+
 TimelineSpooler::Watch* findWatch(TimelineSpooler& spooler, std::size_t watch)
 {
     if (watch == 0 || watch > spooler.watches.size() || !spooler.watches[watch - 1].open) return nullptr;
@@ -89,6 +104,7 @@ void advanceTimeline(TimelineSpooler& spooler, std::uint64_t time)
     const auto& events = spooler.timeline->events;
     while (spooler.applied < events.size() && events[spooler.applied].at <= time)
         applyEvent(spooler, events[spooler.applied++]);
+    forgetReadEntries(spooler); // with no watch open, nobody will read them
 }
 
 bool isListed(const TimelineSpooler& spooler, const std::u16string& printer)
@@ -105,13 +121,14 @@ const std::vector<JobRecord>& queueOf(const TimelineSpooler& spooler, const std:
 std::size_t watchTimelinePrinter(TimelineSpooler& spooler, const std::u16string& printer)
 {
     if (!spooler.timeline->notify || !isListed(spooler, printer)) return 0;
-    spooler.watches.push_back({printer, spooler.log.size(), true});
+    spooler.watches.push_back({printer, logEnd(spooler), true});
     return spooler.watches.size();
 }
 
 void unwatchTimelinePrinter(TimelineSpooler& spooler, std::size_t watch)
 {
     if (TimelineSpooler::Watch* found = findWatch(spooler, watch)) found->open = false;
+    forgetReadEntries(spooler);
 }
 
 bool watchHasChanges(const TimelineSpooler& spooler, std::size_t watch)
@@ -119,19 +136,22 @@ bool watchHasChanges(const TimelineSpooler& spooler, std::size_t watch)
     if (watch == 0 || watch > spooler.watches.size()) return false;
     const TimelineSpooler::Watch& found = spooler.watches[watch - 1];
     if (!found.open) return false;
-    for (std::size_t k = found.unread; k < spooler.log.size(); ++k)
-        if (spooler.log[k].printer == found.printer) return true;
+    for (std::size_t k = found.unread; k < logEnd(spooler); ++k)
+        if (spooler.log[k - spooler.logBase].printer == found.printer) return true;
     return false;
 }
 
-bool readTimelineChanges(TimelineSpooler& spooler, std::size_t watch, ChangesRead& read)
+namespace {
+
+bool readChangesOf(TimelineSpooler& spooler, std::size_t watch, ChangesRead& read)
 {
     TimelineSpooler::Watch* found = findWatch(spooler, watch);
     if (!found) return false;
     std::vector<const LoggedChange*> events;
-    for (std::size_t k = found->unread; k < spooler.log.size(); ++k)
-        if (spooler.log[k].printer == found->printer) events.push_back(&spooler.log[k]);
-    found->unread = spooler.log.size();
+    for (std::size_t k = found->unread; k < logEnd(spooler); ++k)
+        if (spooler.log[k - spooler.logBase].printer == found->printer)
+            events.push_back(&spooler.log[k - spooler.logBase]);
+    found->unread = logEnd(spooler);
     const std::optional<std::size_t>& hold = spooler.timeline->hold;
     if (hold && events.size() > *hold) {
         read.discarded = true;
@@ -154,6 +174,15 @@ bool readTimelineChanges(TimelineSpooler& spooler, std::size_t watch, ChangesRea
         read.changes.insert(read.changes.end(), merged.begin(), merged.end());
     }
     return true;
+}
+
+} // namespace
+
+bool readTimelineChanges(TimelineSpooler& spooler, std::size_t watch, ChangesRead& read)
+{
+    const bool result = readChangesOf(spooler, watch, read);
+    forgetReadEntries(spooler);
+    return result;
 }
 
 std::vector<JobChange> refreshTimelineWatch(const TimelineSpooler& spooler, std::size_t watch)

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -62,11 +63,14 @@ struct TimelineSpooler {
     std::size_t applied = 0;                                 // events applied so far
     std::vector<std::u16string> listed;                      // in the order they were listed
     std::map<std::u16string, std::vector<JobRecord>> queues; // every printer ever named
-    std::vector<LoggedChange> log;                           // one entry per job event applied
+    // One entry per job event applied that some open watch has not read;
+    // the first is the logBase-th since the start.
+    std::deque<LoggedChange> log;
+    std::size_t logBase = 0;
 
     struct Watch {
         std::u16string printer;
-        std::size_t unread = 0; // first log entry not read yet
+        std::size_t unread = 0; // the number, since the start, of its first entry not read yet
         bool open = false;
     };
     std::vector<Watch> watches; // a watch's number is its index + 1
