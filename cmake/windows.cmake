@@ -20,6 +20,8 @@ add_library(pwshell STATIC ${PW_SHELL_SOURCES})
 target_link_libraries(pwshell PUBLIC pwcore comctl32 comdlg32 winspool shell32 ole32 user32 gdi32 advapi32 kernel32)
 target_compile_definitions(pwshell PUBLIC UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 _WIN32_IE=0x0600)
 pw_warnings(pwshell)
+# Nearly every file of the shell includes windows.h: parsed once.
+target_precompile_headers(pwshell PRIVATE <windows.h> <string> <vector>)
 
 set(PW_RESOURCES "${PROJECT_SOURCE_DIR}/src/resources/pagewarden.rc")
 # windres does not report the icons it reads; name them so a new drawing rebuilds.

@@ -14,6 +14,7 @@ target_compile_definitions(pwdriver PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN
 target_link_libraries(pwdriver PRIVATE sqlite3 comctl32 shell32 user32 gdi32 advapi32)
 target_link_options(pwdriver PRIVATE -municode)
 target_compile_options(pwdriver PRIVATE -O0) # test code: built fast, not run fast
+target_precompile_headers(pwdriver PRIVATE "${PROJECT_SOURCE_DIR}/tests/driver/driver_win32.h")
 pw_warnings(pwdriver)
 
 if(TARGET pagewarden)

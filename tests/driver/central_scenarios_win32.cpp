@@ -64,20 +64,6 @@ void waitForRows(const Program& program, HWND list, const std::vector<Row>& expe
     checkRows(program, list, expected, what);
 }
 
-std::wstring clipboardText()
-{
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return text;
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = units;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
 void everyComputersCounts()
 {
     Program program;
