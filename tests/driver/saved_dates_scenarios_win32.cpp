@@ -350,7 +350,9 @@ void deletingAndCounting()
     };
     writeSpoolerScenario(jobs);
     // The program makes the file with its tables; the saved dates are put
-    // in by hand, one name twice, before the window lists them.
+    // in by hand, one name twice and one of 300 characters, longer than the
+    // form allows, before the window lists them.
+    const std::wstring zebra = L"Zebra" + std::wstring(295, L'z');
     {
         Program first;
         HWND main = waitForMainWindow(first);
@@ -364,8 +366,8 @@ void deletingAndCounting()
     databaseExec(L"delete from tbFechas; delete from tbTrabajos;"
                  L"insert into tbFechas (fefecha, fememo) values ('2020-01-01T00:00:00.000', 'Audit');"
                  L"insert into tbFechas (fefecha, fememo) values ('"
-        + std::wstring(since)
-        + L"', 'Zebra');"
+        + std::wstring(since) + L"', '" + zebra
+        + L"');"
           L"insert into tbFechas (fefecha, fememo) values ('2021-01-01T00:00:00.000', 'audit');"
           L"insert into tbFechas (fefecha, fememo) values ('2022-01-01T00:00:00.000', 'Audit');"
           L"insert into tbFechas (fefecha, fememo) values ('2023-01-01T00:00:00.000', 'Easter');");
@@ -378,14 +380,14 @@ void deletingAndCounting()
     check(view.complete(), "the statistics view is there");
     const std::vector<std::wstring> fixed = {texts[1100000], texts[1100001], texts[1100002], texts[1100003]};
     std::vector<std::wstring> periods = fixed;
-    for (const wchar_t* name : {L"Audit", L"Audit", L"Easter", L"Zebra", L"audit"}) periods.push_back(name);
+    periods.insert(periods.end(), {L"Audit", L"Audit", L"Easter", zebra, L"audit"});
     check(comboTexts(program, view.periodCombo) == periods,
         "the period list holds the fixed periods, then the saved names in binary order");
 
     SavedDatesWindow dates = openSavedDates(program, main);
     if (!dates.complete) return;
     check(comboTexts(program, dates.savedNamesCombo)
-            == std::vector<std::wstring>{L"Audit", L"Audit", L"Easter", L"Zebra", L"audit"},
+            == std::vector<std::wstring>{L"Audit", L"Audit", L"Easter", zebra, L"audit"},
         "the delete page lists every saved name, sorted by the store");
     check(SendMessageW(dates.savedNamesCombo, CB_GETCURSEL, 0, 0) == 0, "the first name is selected");
     clickTab(program, dates.tabs, 1);
@@ -393,11 +395,11 @@ void deletingAndCounting()
     press(dates.accept);
     check(closedAndMainEnabled(program, main), "accepting deletes at once and closes the window");
     check(databaseRows(L"select fememo from tbFechas order by fememo;")
-            == std::vector<std::wstring>{L"Easter", L"Zebra", L"audit"},
+            == std::vector<std::wstring>{L"Easter", zebra, L"audit"},
         "every row of the deleted name is gone, the others stay");
 
     std::vector<std::wstring> afterDelete = fixed;
-    for (const wchar_t* name : {L"Easter", L"Zebra", L"audit"}) afterDelete.push_back(name);
+    afterDelete.insert(afterDelete.end(), {L"Easter", zebra, L"audit"});
     check(waitUntil([&] { return comboTexts(program, view.periodCombo) == afterDelete; }, 10000),
         "after closing, the period list is rebuilt from the store");
     check(SendMessageW(view.periodCombo, CB_GETCURSEL, 0, 0) == 0, "with its first entry selected");
@@ -409,9 +411,9 @@ void deletingAndCounting()
         return sameRows(listRows(program, view.statsList), all);
     }),
         "the three jobs are recorded");
-    choosePeriod(main, view, 5); // Zebra
+    choosePeriod(main, view, 5); // Zebrazzz…
     checkRows(program, view.statsList, expectedRows(jobs, mark, byPrinter),
-        "a saved name counts from its date and time");
+        "a saved name of 300 characters counts from its own date and time");
     trayClick(main);
     screenshot(main, L"dates-3-counting-from-a-saved-date");
 
