@@ -99,7 +99,8 @@ int main()
                 "notifications\n",
         jobsPerCell);
     std::printf("%-12s", "life");
-    for (std::uint64_t pass : passes) std::printf("   pass of %3llu ms       ", static_cast<unsigned long long>(pass));
+    for (std::uint64_t pass : passes)
+        std::printf("   pass of %3llu ms       ", static_cast<unsigned long long>(pass));
     std::printf("\n");
     for (std::uint64_t life : lives) {
         std::printf("%6llu ms   ", static_cast<unsigned long long>(life));
@@ -107,7 +108,8 @@ int main()
             double polled = shareCounted(life * ms, pass * ms, false);
             double notified = shareCounted(life * ms, pass * ms, true);
             std::printf("   %6.1f %% / %6.1f %%  ", polled, notified);
-            addResult("jobs counted, life " + std::to_string(life) + " ms, pass " + std::to_string(pass) + " ms",
+            addResult(
+                "jobs counted, life " + std::to_string(life) + " ms, pass " + std::to_string(pass) + " ms",
                 std::to_string(jobsPerCell) + " jobs", share(notified), share(polled) + " polls only");
         }
         std::printf("\n");

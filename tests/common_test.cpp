@@ -214,7 +214,8 @@ TEST_F(TextTableFixture, FatalMessageSaysWhatWentWrongLast)
     // A malformed key names its line; an empty table says so.
     takeFailureDetail();
     EXPECT_FATAL(loadTextsFromBytes(utf16File(u"1=a\r\n\r\nx=b\r\n")), u"milibreria", u"286");
-    EXPECT_EQ(takeFailureDetail(), u"Line 3 of the language file does not start with a text number and \"=\".");
+    EXPECT_EQ(
+        takeFailureDetail(), u"Line 3 of the language file does not start with a text number and \"=\".");
     EXPECT_TRUE(takeFailureDetail().empty()); // taken once
     freeTexts();
     EXPECT_FATAL(getText(1), u"milibreria", u"320");

@@ -287,7 +287,8 @@ TEST_P(MonitorScenarioRows, RowsInTheStoreAreThoseOfTheExpectedFile)
 static std::vector<std::string> scenariosWithExpectedRows()
 {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(PW_SOURCE_DIR) + "/tests/scenarios")) {
+    for (const auto& entry :
+        std::filesystem::directory_iterator(std::string(PW_SOURCE_DIR) + "/tests/scenarios")) {
         const std::string file = entry.path().filename().string();
         if (entry.path().extension() != ".expected") continue;
         const std::string name = file.substr(0, file.size() - 9);

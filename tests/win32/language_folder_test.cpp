@@ -5,12 +5,12 @@
 #include <fstream>
 #include <vector>
 
-#include "common/strings.h"
-#include "common/language_texts.h"
 #include "common/fatal_report.h"
-#include "common/wide_text_win32.h"
 #include "common/folders_win32.h"
 #include "common/language_files_win32.h"
+#include "common/language_texts.h"
+#include "common/strings.h"
+#include "common/wide_text_win32.h"
 #include "support/fatal_error.h"
 
 namespace fs = std::filesystem;

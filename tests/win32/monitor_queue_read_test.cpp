@@ -91,7 +91,8 @@ HANDLE spoolFindFirstChange(HANDLE, DWORD, PRINTER_NOTIFY_OPTIONS* options)
     return CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
-BOOL spoolFindNextChange(HANDLE change, DWORD* what, PRINTER_NOTIFY_OPTIONS* options, PRINTER_NOTIFY_INFO** info)
+BOOL spoolFindNextChange(
+    HANDLE change, DWORD* what, PRINTER_NOTIFY_OPTIONS* options, PRINTER_NOTIFY_INFO** info)
 {
     readFlags.push_back(options ? options->Flags : 0);
     if (readsWaiting.empty()) return FALSE;

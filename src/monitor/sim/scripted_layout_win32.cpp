@@ -143,7 +143,8 @@ PRINTER_NOTIFY_INFO* newNotifyInfo(const std::vector<JobChange>& changes, DWORD 
     // Lays out the entries, then what they point to, in one pass that
     // measures and one that writes.
     const std::size_t entries = changes.empty() ? 1 : changes.size();
-    const std::size_t head = offsetof(PRINTER_NOTIFY_INFO, aData) + entries * sizeof(PRINTER_NOTIFY_INFO_DATA);
+    const std::size_t head
+        = offsetof(PRINTER_NOTIFY_INFO, aData) + entries * sizeof(PRINTER_NOTIFY_INFO_DATA);
     auto layout = [&](BYTE* base, PRINTER_NOTIFY_INFO* info) {
         Packer packer;
         packer.base = base;

@@ -36,7 +36,7 @@ struct ChangeHandle {
     std::size_t watch = 0;
 };
 std::map<HANDLE, ChangeHandle> changeHandles; // keyed by the event each is
-int infosOut = 0;                              // notification buffers not freed yet
+int infosOut = 0;                             // notification buffers not freed yet
 
 std::u16string folderOfProgram()
 {
@@ -67,8 +67,8 @@ void loadScenario()
 {
     loaded = true;
     const std::u16string path = folderOfProgram() + u"\\" + utf16(contract::scenarioFile);
-    HANDLE file = CreateFileW(
-        wide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(wide(path.c_str()), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) scenarioUnusable("cannot be read");
     std::string text;
     char chunk[65536];
@@ -96,8 +96,8 @@ void writeMarker()
 {
     if (markerWritten) return;
     const std::u16string path = folderOfProgram() + u"\\" + utf16(contract::scenarioEndedMarker);
-    HANDLE file
-        = CreateFileW(wide(path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(
+        wide(path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     markerWritten = true;
 }
@@ -173,7 +173,8 @@ void signalChanges()
 
 extern "C" {
 
-BOOL WINAPI EnumPrintersW(DWORD, LPWSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned)
+BOOL WINAPI EnumPrintersW(
+    DWORD, LPWSTR, DWORD level, LPBYTE buffer, DWORD size, LPDWORD needed, LPDWORD returned)
 {
     if (!loaded) loadScenario();
     if (level != 4) {
@@ -235,7 +236,8 @@ BOOL WINAPI GetPrinterW(HANDLE printer, DWORD level, LPBYTE buffer, DWORD size, 
         // What a printer deleted, or a server gone, after the opening answers.
         *needed = 0;
         SetLastError(scripted == nullptr ? ERROR_INVALID_HANDLE
-                                         : level != 2 ? ERROR_INVALID_LEVEL : ERROR_INVALID_PRINTER_NAME);
+                : level != 2             ? ERROR_INVALID_LEVEL
+                                         : ERROR_INVALID_PRINTER_NAME);
         return FALSE;
     }
     return writePrinterInfo2(*scripted, buffer, size, needed);
