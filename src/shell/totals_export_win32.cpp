@@ -25,9 +25,13 @@ void warnSaveFailed(HWND owner)
 void copyTotals(HWND owner, const ShownTotals& shown)
 {
     const std::u16string text = totalsAsTabSeparated(shown.headers, shown.rows);
-    // A clipboard that another program holds is not worth a fatal report:
-    // the copy simply does not happen.
-    if (!OpenClipboard(owner)) return;
+    // Clipboard managers and viewers open the clipboard for moments at a
+    // time: it is asked for again for a fifth of a second. One that another
+    // program keeps is not worth a fatal report: the copy does not happen.
+    for (int attempt = 1; !OpenClipboard(owner); ++attempt) {
+        if (attempt == 10) return;
+        Sleep(20);
+    }
     EmptyClipboard();
     const SIZE_T bytes = (text.size() + 1) * sizeof(char16_t);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
