@@ -26,6 +26,22 @@ std::vector<DateTime> edgeStarts()
         {2016, 2, 0, 0}, {10000, 1, 0, 1}, {9999, 12, 0, 31, 12}};
 }
 
+// A file of its own under `folder`, made by the store, holding three jobs of
+// March and February 2016; `before` runs on it next, unless null.
+std::u16string threeJobFile(const std::u16string& folder, int round, const char* before = nullptr)
+{
+    const std::u16string place = folder + u"/" + std::u16string(1, static_cast<char16_t>(u'a' + round));
+    std::filesystem::create_directories(std::filesystem::path(place));
+    closeJobDatabase(openJobDatabase(place));
+    RawDatabase raw(place);
+    raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
+             "('2016-03-05T09:00:00.000','ann','pc1','laser',2), "
+             "('2016-02-07T09:00:00.000','ann','pc1','ink',3), "
+             "('2016-03-06T09:00:00.000','bob','pc2','laser',4);");
+    if (before) raw.exec(before);
+    return place;
+}
+
 // Every start against every grouping; returns the number compared.
 int expectAllFiguresExact(
     const std::u16string& folder, RawDatabase& raw, const std::vector<DateTime>& starts, const char* when)
@@ -410,16 +426,7 @@ TEST_F(StoreMonthTotals, ChangesPastTheTriggersAreCountedAnew)
     int round = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::u16string place = folder + u"/" + std::u16string(1, static_cast<char16_t>(u'a' + round++));
-        std::filesystem::create_directories(std::filesystem::path(place));
-        closeJobDatabase(openJobDatabase(place));
-        {
-            RawDatabase raw(place);
-            raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
-                     "('2016-03-05T09:00:00.000','ann','pc1','laser',2), "
-                     "('2016-02-07T09:00:00.000','ann','pc1','ink',3), "
-                     "('2016-03-06T09:00:00.000','bob','pc2','laser',4);");
-        }
+        const std::u16string place = threeJobFile(folder, round++);
         storeFigures(place, {1800, 1, 0, 1}, GroupingColumn::user); // totals built
         RawDatabase raw(place);
         c.change(raw);
@@ -546,17 +553,7 @@ TEST_F(StoreMonthTotals, WaysPastTheStampAreClosed)
     int round = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::u16string place = folder + u"/" + std::u16string(1, static_cast<char16_t>(u'a' + round++));
-        std::filesystem::create_directories(std::filesystem::path(place));
-        closeJobDatabase(openJobDatabase(place));
-        {
-            RawDatabase raw(place);
-            raw.exec("insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values "
-                     "('2016-03-05T09:00:00.000','ann','pc1','laser',2), "
-                     "('2016-02-07T09:00:00.000','ann','pc1','ink',3), "
-                     "('2016-03-06T09:00:00.000','bob','pc2','laser',4);");
-            if (c.before) raw.exec(c.before);
-        }
+        const std::u16string place = threeJobFile(folder, round++, c.before);
         EXPECT_EQ(checkMonthTotals(place), TotalsCheck::agreed); // the totals built, as they stand
         RawDatabase raw(place);
         c.change(raw, place);

@@ -133,8 +133,3 @@ void stopRecorder(std::chrono::milliseconds limit)
     if (!addToPendingFile(programFolder(), left)) fatalError(unit::monitorThread, u"171");
 }
 
-std::size_t rowsWaiting()
-{
-    std::lock_guard lock(recorder.mutex);
-    return recorder.rows.size();
-}

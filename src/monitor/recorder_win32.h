@@ -25,5 +25,3 @@ void allowRecording();
 // file, and ends the thread.
 void stopRecorder(std::chrono::milliseconds limit);
 
-// Rows waiting now.
-std::size_t rowsWaiting();

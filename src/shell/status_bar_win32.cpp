@@ -74,11 +74,6 @@ void setStatusText(const std::u16string& text)
     if (!progressShown) setPart(0, text);
 }
 
-std::u16string statusText()
-{
-    return totalsText;
-}
-
 void showStatusProgress(int percent, const std::u16string& text)
 {
     if (!progressShown) {

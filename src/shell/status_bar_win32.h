@@ -11,7 +11,6 @@ void createStatusBar(HWND mainWindow, HFONT font);
 int placeStatusBar();
 // The totals of what is shown, kept to come back after a progress.
 void setStatusText(const std::u16string& text);
-std::u16string statusText();
 // A text and a progress bar at `percent` (0 to 100) in place of the totals,
 // e.g. while totals are being counted; hideStatusProgress brings the totals
 // back. Both on the interface thread.

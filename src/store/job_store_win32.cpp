@@ -41,11 +41,6 @@ bool systemTimeToLocal(const DateTime& utc, DateTime& local)
     return true;
 }
 
-void recordJob(const JobRecord& job)
-{
-    recordJob(programFolder(), job, systemTimeToLocal);
-}
-
 void fillStatisticsList(HWND list, const std::vector<StatisticsRow>& rows)
 {
     // Emptied first, so a period without jobs leaves the list empty.

@@ -13,10 +13,6 @@
 // SystemTimeToTzSpecificLocalTime in the machine's active zone.
 bool systemTimeToLocal(const DateTime& utc, DateTime& local);
 
-// Records a finished job in the database beside the program, its submission
-// time turned into the machine's local time.
-void recordJob(const JobRecord& job);
-
 // Replaces the list's rows by these, in their order: the group, its pages,
 // its jobs, each cell as given.
 void fillStatisticsList(HWND list, const std::vector<StatisticsRow>& rows);

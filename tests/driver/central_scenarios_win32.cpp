@@ -68,7 +68,6 @@ void everyComputersCounts()
 {
     Program program;
     HWND main = waitForMainWindow(program);
-    SendMessageW(main, WM_NULL, 0, 0); // its creation, children included, is over
     StatisticsControls view = findStatisticsControls(main);
     SourceChoice choice = findSourceChoice(main);
     check(view.complete() && choice.thisComputer && choice.allComputers,
@@ -113,7 +112,6 @@ void centralOutOfReach()
 {
     Program program;
     HWND main = waitForMainWindow(program);
-    SendMessageW(main, WM_NULL, 0, 0); // its creation, children included, is over
     StatisticsControls view = findStatisticsControls(main);
     SourceChoice choice = findSourceChoice(main);
     check(view.complete() && choice.allComputers != nullptr, "the choice of computers is there");
@@ -162,7 +160,6 @@ void allComputersClickTime()
 {
     Program program;
     HWND main = waitForMainWindow(program);
-    SendMessageW(main, WM_NULL, 0, 0);
     StatisticsControls view = findStatisticsControls(main);
     SourceChoice choice = findSourceChoice(main);
     check(view.complete() && choice.allComputers != nullptr, "the choice of computers is there");

@@ -141,13 +141,15 @@ HWND waitForWindow(const wchar_t* className, const Program& program, DWORD limit
 
 HWND waitForMainWindow(const Program& program)
 {
-    // The window is there during its WM_CREATE; the status bar, its last
-    // control, says the creation is over.
+    // The window is there during its WM_CREATE; its status bar comes near
+    // the end of it, and a message it answers once the creation is over.
     HWND window = nullptr;
     waitUntil([&] {
         window = findWindow(mainWindowClass, program.id());
         return window != nullptr && FindWindowExW(window, nullptr, STATUSCLASSNAMEW, nullptr) != nullptr;
     });
+    DWORD_PTR answer = 0;
+    if (window != nullptr) SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, deadline, &answer);
     return window;
 }
 

@@ -97,7 +97,6 @@ void copyingAndSavingTheTotals()
     databaseExec(rowsSql);
     Program program;
     HWND main = waitForMainWindow(program);
-    SendMessageW(main, WM_NULL, 0, 0);
     StatisticsControls view = findStatisticsControls(main);
     if (!view.complete()) return;
     trayClick(main);

@@ -375,7 +375,6 @@ void deletingAndCounting()
     Program program;
     HWND main = waitForMainWindow(program);
     check(main != nullptr, "the main window exists");
-    SendMessageW(main, WM_NULL, 0, 0);
     StatisticsControls view = findStatisticsControls(main);
     check(view.complete(), "the statistics view is there");
     const std::vector<std::wstring> fixed = {texts[1100000], texts[1100001], texts[1100002], texts[1100003]};
@@ -450,7 +449,6 @@ void aWarningHoldsNobodyUp()
     Program program;
     HWND main = waitForMainWindow(program);
     check(main != nullptr, "the main window exists");
-    SendMessageW(main, WM_NULL, 0, 0);
     databaseExec(L"insert into tbFechas (fefecha, fememo) values ('2026-01-01T00:00:00.000', 'Easter');");
     trayClick(main);
     SavedDatesWindow dates = openSavedDates(program, main);

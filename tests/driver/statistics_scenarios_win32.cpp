@@ -300,7 +300,6 @@ void statisticsFollowTheChoices()
     Program program;
     HWND main = waitForMainWindow(program);
     check(main != nullptr, "the main window exists");
-    SendMessageW(main, WM_NULL, 0, 0); // its creation is over
     StatisticsControls view = findStatisticsControls(main);
     check(view.complete(), "the seven controls are there");
     if (!view.complete()) return;
@@ -386,7 +385,6 @@ void emptyDatabaseShowsHeadersOnly()
     Program program;
     HWND main = waitForMainWindow(program);
     check(main != nullptr, "the main window exists");
-    SendMessageW(main, WM_NULL, 0, 0);
     StatisticsControls view = findStatisticsControls(main);
     check(view.complete(), "the seven controls are there");
     if (!view.complete()) return;
@@ -449,7 +447,6 @@ void trayClickTime()
     Program program;
     HWND main = waitForMainWindow(program);
     check(main != nullptr, "the main window exists");
-    SendMessageW(main, WM_NULL, 0, 0); // the first query at creation is over
     StatisticsControls view = findStatisticsControls(main);
     check(view.complete(), "the seven controls are there");
     if (!view.complete()) return;

@@ -200,7 +200,6 @@ void theViewAsAUserReadsIt()
     databaseExec(historySql);
     Program program;
     HWND main = waitForMainWindow(program);
-    SendMessageW(main, WM_NULL, 0, 0);
     const StatisticsControls view = findStatisticsControls(main);
     check(view.complete(), "the view's controls are there, the month chart and the status bar among them");
     if (!view.complete()) return;

@@ -468,7 +468,6 @@ void quitMidWeek()
     HWND main = waitForMainWindow(program);
     check(main != nullptr, "the main window exists");
     if (main == nullptr) return;
-    SendMessageW(main, WM_NULL, 0, 0); // its creation, which makes the tables, is over
     // Past a quarter of the week, at a moment when a score of recorders
     // wait; should none come, at the end of the week.
     const long long quarter = week.facts.at(L"rows") / 4;
