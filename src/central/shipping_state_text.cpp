@@ -18,10 +18,8 @@ std::u16string readableDateTime(const std::u16string& text)
 
 std::vector<std::u16string> shippingStateLines(const ShippingState& state)
 {
-    const std::string waiting = std::to_string(state.waiting);
     std::vector<std::u16string> lines{
-        getText(textid::shippingWaiting) + std::u16string(u" ")
-            + std::u16string(waiting.begin(), waiting.end()),
+        std::u16string(getText(textid::shippingWaiting)) + u" " + decimalText(state.waiting),
         getText(textid::shippingLast) + std::u16string(u" ")
             + (state.lastShipment.empty() ? getText(textid::shippingNever)
                                           : readableDateTime(state.lastShipment)),

@@ -132,3 +132,9 @@ std::u16string cutText(std::u16string text, std::size_t capacity)
     text.resize(cut);
     return text;
 }
+
+std::u16string decimalText(std::int64_t number)
+{
+    const std::string digits = std::to_string(number);
+    return std::u16string(digits.begin(), digits.end());
+}

@@ -38,3 +38,6 @@ std::u16string extendedLengthPath(const char16_t* path);
 
 // Cuts a text to a capacity, never leaving half of a surrogate pair.
 std::u16string cutText(std::u16string text, std::size_t capacity);
+
+// A whole number in plain decimal digits, a minus sign before a negative one.
+std::u16string decimalText(std::int64_t number);

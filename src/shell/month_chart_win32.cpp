@@ -9,6 +9,7 @@
 
 #include "common/fatal_report.h"
 #include "common/language_texts.h"
+#include "common/strings.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
 #include "shell/locale_format_win32.h"
@@ -22,12 +23,6 @@ HFONT labelFont, uprightFont;
 std::vector<ChartMonth> shown;
 ChartLayout layout;
 
-std::u16string yearText(int year)
-{
-    const std::string text = std::to_string(year);
-    return std::u16string(text.begin(), text.end());
-}
-
 std::u16string abbreviation(const ChartMonth& month)
 {
     return getText(textid::monthAbbreviations[static_cast<std::size_t>(month.month - 1)]);
@@ -38,7 +33,7 @@ std::u16string tipText(const ChartMonth& month)
 {
     const std::u16string counts = getText(textid::singularCounts);
     return getText(textid::monthNames[static_cast<std::size_t>(month.month - 1)]) + std::u16string(u" ")
-        + yearText(month.year) + u": "
+        + decimalText(month.year) + u": "
         + countPhrase(getText(textid::pagesPhrase), counts, month.pages, groupedNumber(month.pages)) + u" "
         + countPhrase(getText(textid::jobsPhrase), counts, month.jobs, groupedNumber(month.jobs));
 }
@@ -60,15 +55,15 @@ ChartMeasures measure(HDC dc)
     measures.lineHeight = metrics.tmHeight;
     for (const ChartMonth& month : shown) {
         measures.monthWidth = std::max(measures.monthWidth, textWidth(dc, abbreviation(month)));
-        measures.monthWidth = std::max(measures.monthWidth, textWidth(dc, yearText(month.year)));
+        measures.monthWidth = std::max(measures.monthWidth, textWidth(dc, decimalText(month.year)));
         measures.monthYearWidth = std::max(
-            measures.monthYearWidth, textWidth(dc, abbreviation(month) + u" " + yearText(month.year)));
+            measures.monthYearWidth, textWidth(dc, abbreviation(month) + u" " + decimalText(month.year)));
     }
     double highest = 0;
     for (const ChartMonth& month : shown) highest = std::max(highest, month.value);
     // No grid line stands higher than one step that spans the highest bar alone.
-    const std::string top = std::to_string(static_cast<long long>(gridStep(highest, 1)));
-    measures.valueWidth = textWidth(dc, groupedNumber(std::u16string(top.begin(), top.end())));
+    measures.valueWidth
+        = textWidth(dc, groupedNumber(decimalText(static_cast<std::int64_t>(gridStep(highest, 1)))));
     SelectObject(dc, old);
     return measures;
 }
@@ -137,8 +132,7 @@ void paintGrid(HDC dc)
         SelectObject(dc, line.value == 0 ? axisPen : gridPen);
         MoveToEx(dc, layout.plot.left - 3, line.y, nullptr);
         LineTo(dc, layout.plot.right, line.y);
-        const std::string value = std::to_string(static_cast<long long>(line.value));
-        drawText(dc, groupedNumber(std::u16string(value.begin(), value.end())),
+        drawText(dc, groupedNumber(decimalText(static_cast<std::int64_t>(line.value))),
             {0, line.y - 10, layout.plot.left - 6, line.y + 10}, DT_RIGHT | DT_VCENTER);
     }
     SelectObject(dc, oldPen);
@@ -161,7 +155,7 @@ void paintMonths(HDC dc)
             // Turned a quarter to the left and ending at the axis: it reads
             // from the bottom up, its end under the bar.
             HGDIOBJ old = SelectObject(dc, uprightFont);
-            const std::u16string text = abbreviation(month) + u" " + yearText(month.year);
+            const std::u16string text = abbreviation(month) + u" " + decimalText(month.year);
             TEXTMETRICW metrics{};
             GetTextMetricsW(dc, &metrics);
             SetTextAlign(dc, TA_RIGHT | TA_TOP);
@@ -175,8 +169,8 @@ void paintMonths(HDC dc)
             drawText(
                 dc, abbreviation(month), {label.left, label.top, label.right, label.top + line}, DT_CENTER);
             if (month.month == 1 || i == 0)
-                drawText(dc, yearText(month.year), {label.left, label.top + line, label.right, label.bottom},
-                    DT_CENTER);
+                drawText(dc, decimalText(month.year),
+                    {label.left, label.top + line, label.right, label.bottom}, DT_CENTER);
         }
     }
 }

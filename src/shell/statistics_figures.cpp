@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "common/strings.h"
+
 SortChoice afterHeaderClick(SortChoice current, int column)
 {
     if (current.column == column) return {column, !current.ascending};
@@ -87,7 +89,7 @@ std::u16string columnSum(const std::vector<StatisticsRow>& rows, std::u16string 
             exact = false;
         }
     }
-    if (exact) return widened(std::to_string(whole));
+    if (exact) return decimalText(whole);
     char text[64];
     std::snprintf(text, sizeof text, "%.15g", real);
     std::string written = text;

@@ -20,6 +20,7 @@
 #include "common/folders_win32.h"
 #include "common/language_texts.h"
 #include "common/scoped_handle_win32.h"
+#include "common/strings.h"
 #include "common/wide_text_win32.h"
 #include "common/window_helpers_win32.h"
 #include "shell/locale_format_win32.h"
@@ -284,19 +285,13 @@ void moveControl(HWND control, const ControlRect& r, const char16_t* failLine)
     if (!MoveWindow(control, r.x, r.y, r.width, r.height, TRUE)) fatalError(unit::shell, failLine);
 }
 
-std::u16string numberText(std::size_t number)
-{
-    const std::string text = std::to_string(number);
-    return std::u16string(text.begin(), text.end());
-}
-
 // "17,915 pages in 1,749 jobs on 10 printers": the sums of what is shown,
 // and how many groups or months it shows.
 std::u16string totalsStatus()
 {
     const ShownSums sums = sumFigures(shownRows);
     const std::u16string counts = getText(textid::singularCounts);
-    const std::u16string shownCount = numberText(shownRows.size());
+    const std::u16string shownCount = decimalText(static_cast<std::int64_t>(shownRows.size()));
     const textid::Id groupsPhrase
         = shownTab == ViewTab::month ? textid::monthsPhrase : textid::groupsPhrases[groupingIndex(shownTab)];
     return countPhrase(getText(textid::pagesPhrase), counts, sums.pages, groupedNumber(sums.pages)) + u" "
