@@ -84,7 +84,7 @@ void onTimer(HWND window)
     if (!balanceMonitor()) return;
     showWhoCounts(window);
     // The service may have stopped with jobs kept for a locked file.
-    if (monitorHolder() == MonitorHolder::thisProgram) requestPreparation();
+    if (monitorHolder() == MonitorHolder::thisProgram) requestPendingRows();
 }
 
 LRESULT onSize(HWND window, WPARAM wParam, LPARAM lParam)

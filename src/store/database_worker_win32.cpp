@@ -21,6 +21,7 @@ struct Worker {
     std::condition_variable changed;
     DatabaseWorkerStatus status;
     bool asked = false;
+    bool pendingAsked = false;
     bool stopping = false;
     Preparation preparation;
     std::function<void()> onChange, onPrepared;
@@ -73,11 +74,9 @@ DWORD WINAPI workerThread(void*)
     const std::u16string folder = programFolder();
     // A stop interrupts whatever statement the worker runs.
     InterruptibleBy interruptible(worker.preparation.cancel);
+    applyPendingFile(folder); // before counting
     bool first = true;
     for (;;) {
-        // At the start, and whenever the counting comes back from another
-        // process that may have left jobs in the pending file at its stop.
-        applyPendingFile(folder);
         PreparationOutcome outcome = PreparationOutcome::cancelled;
         whenFree([&] { outcome = prepareJobDatabase(folder, worker.preparation); });
         if (outcome == PreparationOutcome::ready) {
@@ -103,7 +102,14 @@ DWORD WINAPI workerThread(void*)
             first = false;
         }
         std::unique_lock lock(worker.mutex);
-        worker.changed.wait(lock, [] { return worker.stopping || worker.asked; });
+        for (;;) {
+            worker.changed.wait(lock, [] { return worker.stopping || worker.asked || worker.pendingAsked; });
+            if (worker.stopping || !worker.pendingAsked) break;
+            worker.pendingAsked = false;
+            lock.unlock();
+            applyPendingFile(folder);
+            lock.lock();
+        }
         if (worker.stopping) break;
         worker.asked = false;
         worker.status.prepared = false;
@@ -134,6 +140,15 @@ void requestPreparation()
     {
         std::lock_guard lock(worker.mutex);
         worker.asked = true;
+    }
+    worker.changed.notify_all();
+}
+
+void requestPendingRows()
+{
+    {
+        std::lock_guard lock(worker.mutex);
+        worker.pendingAsked = true;
     }
     worker.changed.notify_all();
 }

@@ -27,6 +27,9 @@ struct DatabaseWorkerStatus {
 void startDatabaseWorker(std::function<void()> onChange, std::function<void()> onPrepared);
 // Asks for the totals to be built or mended again (another program left them in doubt).
 void requestPreparation();
+// Asks for the pending file to be written in, should there be one (another
+// process that counted may have left it).
+void requestPendingRows();
 // Stops the work under way and ends the thread; returns within a second or so.
 void stopDatabaseWorker();
 DatabaseWorkerStatus databaseWorkerStatus();
