@@ -32,12 +32,15 @@ constexpr int smallIconId = 10000;
 HWND datesTabs, nameLabel, nameEdit, timeChoiceGroup, dateTimeRadio, dayPicker, timePicker, dateOnlyRadio,
     acceptDatesButton, closeDatesButton, savedNamesLabel, savedNamesCombo;
 
-// While another program holds the file, the window says so in its caption
-// and tries again on a timer: the list of names until it is read, an add or
-// a delete for about five seconds, after which it warns and writes nothing.
+// While another program holds the file, the window tries again on a timer:
+// the list of names until it is read, an add or a delete for about five
+// seconds, after which it warns and writes nothing. A wait of more than a
+// second is said in the caption; a shorter one, such as the program's own
+// first preparation of a new file, passes unremarked.
 using namespace std::chrono_literals;
 constexpr UINT_PTR retryTimer = 1;
 constexpr UINT retryEvery = 250;
+constexpr ULONGLONG captionAfter = 1000;
 constexpr ULONGLONG actionPatience = 5000;
 constexpr DWORD lockWait = 100;
 constexpr auto fileWait = 100ms;
@@ -47,6 +50,7 @@ struct Waiting {
     bool namesToLoad = false;
     Action action = Action::none;
     ULONGLONG since = 0;
+    bool said = false; // the caption tells of the wait
     DateTime date;
     std::u16string name;
 };
@@ -69,14 +73,22 @@ template <typename Work> bool tryDatabase(Work&& work)
 
 void waitForOtherProgram(HWND window)
 {
-    SetWindowTextW(window, wide(getText(textid::waitingForDatabase)));
+    waiting.since = GetTickCount64();
     SetTimer(window, retryTimer, retryEvery, nullptr);
+}
+
+void sayWaitingOnceLong(HWND window)
+{
+    if (waiting.said || GetTickCount64() - waiting.since < captionAfter) return;
+    SetWindowTextW(window, wide(getText(textid::waitingForDatabase)));
+    waiting.said = true;
 }
 
 void endWaiting(HWND window)
 {
     KillTimer(window, retryTimer);
-    SetWindowTextW(window, wide(getText(textid::savedDatesItem)));
+    if (waiting.said) SetWindowTextW(window, wide(getText(textid::savedDatesItem)));
+    waiting.said = false;
 }
 
 struct ControlSpec {
@@ -279,7 +291,6 @@ void acceptDates(HWND window)
         DestroyWindow(window);
         return;
     }
-    waiting.since = GetTickCount64();
     EnableWindow(acceptDatesButton, FALSE);
     waitForOtherProgram(window);
 }
@@ -308,7 +319,10 @@ void onRetry(HWND window)
             return;
         }
     }
-    if (!waiting.namesToLoad && waiting.action == Action::none) endWaiting(window);
+    if (!waiting.namesToLoad && waiting.action == Action::none)
+        endWaiting(window);
+    else
+        sayWaitingOnceLong(window);
 }
 
 LRESULT onNotify(const NMHDR& header)

@@ -712,3 +712,28 @@ int wmain(int argc, wchar_t** argv)
     if (failures != 0) return 1;
     return scenarioSkipped ? 77 : 0;
 }
+
+ForeignLock::ForeignLock(Kind kind)
+{
+    sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db_);
+    sqlite3_busy_timeout(db_, 10000);
+    const std::string begin = kind == exclusive ? "BEGIN EXCLUSIVE;" : "BEGIN IMMEDIATE;";
+    bool held = sqlite3_exec(db_,
+                    (begin
+                        + " INSERT INTO tbFechas (fefecha, fememo) VALUES "
+                          "('2026-01-01T00:00:00.000', 'unsaved');")
+                        .c_str(),
+                    nullptr, nullptr, nullptr)
+        == SQLITE_OK;
+    check(held,
+        kind == exclusive ? "another program holds pgwarden.db exclusively"
+                          : "another program holds a write transaction on pgwarden.db");
+}
+
+void ForeignLock::release()
+{
+    if (db_ == nullptr) return;
+    sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+}

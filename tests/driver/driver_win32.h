@@ -20,6 +20,8 @@
 
 #include "common/window_contract.h"
 
+struct sqlite3;
+
 // The program's window classes, commands and messages, as it declares them.
 using namespace contract;
 
@@ -226,6 +228,22 @@ void windowScreenshot(HWND window, const wchar_t* name);
 // Every row of a query, its cells joined by "|" (NULL for a null cell).
 std::vector<std::wstring> databaseRows(const std::wstring& sql);
 void databaseExec(const std::wstring& sql);
+
+// Another program's transaction on the database, from its creation to its
+// end: a write transaction as a database browser with unsaved changes holds
+// one, or an exclusive one, as during a commit, which keeps readers out too.
+class ForeignLock {
+public:
+    enum Kind { write, exclusive };
+    explicit ForeignLock(Kind kind = write);
+    ~ForeignLock() { release(); }
+    void release();
+    ForeignLock(const ForeignLock&) = delete;
+    ForeignLock& operator=(const ForeignLock&) = delete;
+
+private:
+    sqlite3* db_ = nullptr;
+};
 
 // ---- jobs with submission times around the day of the test --------------------------
 

@@ -4,7 +4,6 @@
 // by another program beyond what the name field allows.
 #include "driver/driver_win32.h"
 
-#include <sqlite3.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
@@ -12,36 +11,6 @@
 #include <string>
 
 namespace {
-
-// Another program's write transaction on the database, as a database browser
-// with unsaved changes holds one, from its creation to its end.
-class ForeignLock {
-public:
-    ForeignLock()
-    {
-        sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db_);
-        sqlite3_busy_timeout(db_, 10000);
-        bool held = sqlite3_exec(db_,
-                        "BEGIN IMMEDIATE; INSERT INTO tbFechas (fefecha, fememo) VALUES "
-                        "('2026-01-01T00:00:00.000', 'unsaved');",
-                        nullptr, nullptr, nullptr)
-            == SQLITE_OK;
-        check(held, "another program holds a write transaction on pgwarden.db");
-    }
-    ~ForeignLock() { release(); }
-    void release()
-    {
-        if (db_ == nullptr) return;
-        sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
-        sqlite3_close_v2(db_);
-        db_ = nullptr;
-    }
-    ForeignLock(const ForeignLock&) = delete;
-    ForeignLock& operator=(const ForeignLock&) = delete;
-
-private:
-    sqlite3* db_ = nullptr;
-};
 
 int threadCount(const Program& program)
 {

@@ -205,6 +205,7 @@ void theWindowAsBuilt()
     SavedDatesWindow dates = openSavedDates(program, main);
     if (!dates.complete) return;
 
+    // A new file is being made meanwhile: a moment's wait for it is not said.
     check(windowText(dates.window) == texts[1000004], "its title is text 1000004");
     check(
         (styleOf(dates.window) & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX))
@@ -383,8 +384,18 @@ void deletingAndCounting()
     check(comboTexts(program, view.periodCombo) == periods,
         "the period list holds the fixed periods, then the saved names in binary order");
 
+    // Opened while another program keeps everyone out of the file: the
+    // window says so once the wait passes a second, and lists the names
+    // under its own title when the file is free.
+    ForeignLock lock(ForeignLock::exclusive);
     SavedDatesWindow dates = openSavedDates(program, main);
     if (!dates.complete) return;
+    check(waitUntil([&] { return windowText(dates.window) == texts[1420001]; }, 10000),
+        "a wait for another program is said in the caption");
+    check(comboTexts(program, dates.savedNamesCombo).empty(), "the list waits for the file");
+    lock.release();
+    check(waitUntil([&] { return windowText(dates.window) == texts[1000004]; }, 10000),
+        "the title comes back once the file is free");
     check(comboTexts(program, dates.savedNamesCombo)
             == std::vector<std::wstring>{L"Audit", L"Audit", L"Easter", zebra, L"audit"},
         "the delete page lists every saved name, sorted by the store");
