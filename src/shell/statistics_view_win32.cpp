@@ -396,6 +396,29 @@ void waitForOtherProgram()
     SetTimer(mainWindowOfView, refreshRetryTimer, retryEvery, nullptr);
 }
 
+// The saved names follow the fixed periods in the period list. Listing them
+// reads the file while the recorder may be writing to it, so the lock is
+// taken like every other access of the view, briefly. Names the file could
+// not give now (another program holds it, or a large file is being
+// prepared) are asked for again at each refresh until it does.
+bool savedNamesMissing = false;
+
+void appendSavedNamesBriefly()
+{
+    savedNamesMissing = true;
+    DbMutexLock lock(interfaceLockWait);
+    if (!lock.owned()) return;
+    try {
+        BusyLimit limit(interfaceFileWait);
+        appendSavedDateNames(periodCombo);
+        savedNamesMissing = false;
+    } catch (const DatabaseBusy&) {
+        // A list cut short is taken back whole, so no name comes twice.
+        while (SendMessageW(periodCombo, CB_GETCOUNT, 0, 0) > std::ssize(textid::fixedPeriods))
+            SendMessageW(periodCombo, CB_DELETESTRING, textid::fixedPeriods.size(), 0);
+    }
+}
+
 } // namespace
 
 void createStatisticsControls(HWND mainWindow)
@@ -449,17 +472,7 @@ void fillPeriodCombo()
     for (textid::Id id : textid::fixedPeriods)
         if (SendMessageW(periodCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide(getText(id)))) == CB_ERR)
             fatalError(unit::shell, u"420");
-    {
-        // Listing the names reads the file while the recorder may be writing
-        // to it: take the lock like every other access of the view, briefly.
-        // Names that cannot be read now come with the next refill.
-        DbMutexLock lock(interfaceLockWait);
-        try {
-            BusyLimit limit(interfaceFileWait);
-            if (lock.owned()) appendSavedDateNames(periodCombo);
-        } catch (const DatabaseBusy&) {
-        }
-    }
+    appendSavedNamesBriefly();
     if (SendMessageW(periodCombo, CB_SETCURSEL, 0, 0) == CB_ERR) fatalError(unit::shell, u"421");
     refreshStatistics();
 }
@@ -467,7 +480,8 @@ void fillPeriodCombo()
 void refreshStatistics()
 {
     KillTimer(mainWindowOfView, refreshRetryTimer);
-    if (fatalReportBegun()) return; // the view stays as it was
+    if (fatalReportBegun()) return;                   // the view stays as it was
+    if (savedNamesMissing) appendSavedNamesBriefly(); // the choice among the fixed periods stays
     if (!databaseStatus.prepared && !showingAllComputers) {
         showPreparation(databaseStatus); // the figures come when the file is ready
         return;

@@ -373,27 +373,32 @@ void deletingAndCounting()
           L"insert into tbFechas (fefecha, fememo) values ('2022-01-01T00:00:00.000', 'Audit');"
           L"insert into tbFechas (fefecha, fememo) values ('2023-01-01T00:00:00.000', 'Easter');");
 
+    // Started while another program keeps everyone out of the file, the
+    // program lists the saved names once it is free.
+    ForeignLock lock(ForeignLock::exclusive);
     Program program;
     HWND main = waitForMainWindow(program);
     check(main != nullptr, "the main window exists");
     StatisticsControls view = findStatisticsControls(main);
     check(view.complete(), "the statistics view is there");
     const std::vector<std::wstring> fixed = {texts[1100000], texts[1100001], texts[1100002], texts[1100003]};
+    check(comboTexts(program, view.periodCombo) == fixed, "the period list holds the fixed periods");
+    lock.release();
     std::vector<std::wstring> periods = fixed;
     periods.insert(periods.end(), {L"Audit", L"Audit", L"Easter", zebra, L"audit"});
-    check(comboTexts(program, view.periodCombo) == periods,
-        "the period list holds the fixed periods, then the saved names in binary order");
+    check(waitUntil([&] { return comboTexts(program, view.periodCombo) == periods; }, 10000),
+        "then, once the file is free, the saved names in binary order");
 
-    // Opened while another program keeps everyone out of the file: the
-    // window says so once the wait passes a second, and lists the names
-    // under its own title when the file is free.
-    ForeignLock lock(ForeignLock::exclusive);
+    // Opened while another program holds the file again: the window says so
+    // once the wait passes a second, and lists the names under its own title
+    // when the file is free.
+    ForeignLock again(ForeignLock::exclusive);
     SavedDatesWindow dates = openSavedDates(program, main);
     if (!dates.complete) return;
     check(waitUntil([&] { return windowText(dates.window) == texts[1420001]; }, 10000),
         "a wait for another program is said in the caption");
     check(comboTexts(program, dates.savedNamesCombo).empty(), "the list waits for the file");
-    lock.release();
+    again.release();
     check(waitUntil([&] { return windowText(dates.window) == texts[1000004]; }, 10000),
         "the title comes back once the file is free");
     check(comboTexts(program, dates.savedNamesCombo)
