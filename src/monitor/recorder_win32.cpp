@@ -132,4 +132,3 @@ void stopRecorder(std::chrono::milliseconds limit)
     // file for the next start. Losing them silently would be worse than a report.
     if (!addToPendingFile(programFolder(), left)) fatalError(unit::monitorThread, u"171");
 }
-

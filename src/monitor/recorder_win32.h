@@ -24,4 +24,3 @@ void allowRecording();
 // Writes what waits for at most `limit`, then puts the rest in the pending
 // file, and ends the thread.
 void stopRecorder(std::chrono::milliseconds limit);
-
