@@ -713,6 +713,18 @@ int wmain(int argc, wchar_t** argv)
     return scenarioSkipped ? 77 : 0;
 }
 
+void databaseFromAFirstRun(const std::wstring& sql)
+{
+    DeleteFileW((programFolder() + L"\\pgwarden.db").c_str());
+    {
+        Program first;
+        HWND main = waitForMainWindow(first);
+        PostMessageW(main, WM_COMMAND, cmdQuit, 0);
+        check(first.ends(), "a first run makes the database");
+    }
+    databaseExec(sql);
+}
+
 ForeignLock::ForeignLock(Kind kind)
 {
     sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db_);

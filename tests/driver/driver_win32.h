@@ -228,6 +228,9 @@ void windowScreenshot(HWND window, const wchar_t* name);
 // Every row of a query, its cells joined by "|" (NULL for a null cell).
 std::vector<std::wstring> databaseRows(const std::wstring& sql);
 void databaseExec(const std::wstring& sql);
+// A new database made by a first run of the program (its tables and kept
+// totals), then given rows by hand as another program would.
+void databaseFromAFirstRun(const std::wstring& sql);
 
 // Another program's transaction on the database, from its creation to its
 // end: a write transaction as a database browser with unsaved changes holds

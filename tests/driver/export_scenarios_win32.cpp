@@ -87,14 +87,7 @@ std::vector<std::vector<std::wstring>> readCsv(const std::wstring& path)
 
 void copyingAndSavingTheTotals()
 {
-    DeleteFileW((programFolder() + L"\\pgwarden.db").c_str());
-    {
-        Program first;
-        HWND main = waitForMainWindow(first);
-        PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-        check(first.ends(), "a first run makes the database");
-    }
-    databaseExec(rowsSql);
+    databaseFromAFirstRun(rowsSql);
     Program program;
     HWND main = waitForMainWindow(program);
     StatisticsControls view = findStatisticsControls(main);

@@ -350,23 +350,17 @@ void deletingAndCounting()
         {3, "Office", "bo", "\\\\PC-BO", 7, 1, yesterday},
     };
     writeSpoolerScenario(jobs);
-    // The program makes the file with its tables; the saved dates are put
-    // in by hand, one name twice and one of 300 characters, longer than the
-    // form allows, before the window lists them.
+    // A first run makes the file; the saved dates are put in by hand, one name twice and one of 300
+    // characters, longer than the form allows, before the window lists them.
     const std::wstring zebra = L"Zebra" + std::wstring(295, L'z');
-    {
-        Program first;
-        HWND main = waitForMainWindow(first);
-        PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-        check(first.ends(), "a first run makes the database");
-    }
     wchar_t since[40];
     const SYSTEMTIME mark = timeOf(ticksOf(twoDaysAgo) - 3600ull * 10000000); // an hour before job 2
     swprintf(since, 40, L"%04u-%02u-%02uT%02u:%02u:%02u.000", mark.wYear, mark.wMonth, mark.wDay, mark.wHour,
         mark.wMinute, mark.wSecond);
-    databaseExec(L"delete from tbFechas; delete from tbTrabajos;"
-                 L"insert into tbFechas (fefecha, fememo) values ('2020-01-01T00:00:00.000', 'Audit');"
-                 L"insert into tbFechas (fefecha, fememo) values ('"
+    databaseFromAFirstRun(
+        L"delete from tbFechas; delete from tbTrabajos;"
+        L"insert into tbFechas (fefecha, fememo) values ('2020-01-01T00:00:00.000', 'Audit');"
+        L"insert into tbFechas (fefecha, fememo) values ('"
         + std::wstring(since) + L"', '" + zebra
         + L"');"
           L"insert into tbFechas (fefecha, fememo) values ('2021-01-01T00:00:00.000', 'audit');"

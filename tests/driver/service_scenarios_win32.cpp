@@ -4,7 +4,6 @@
 // database without a window. The program plays its scenarios through the
 // scripted winspool.drv beside it, which the service loads as well and which
 // leaves scenario-ended beside the program at the end.
-#include <sqlite3.h>
 
 #include <cstdio>
 #include <memory>
@@ -247,10 +246,7 @@ void stopWhileRecordersWait()
     check(runSetup(L"/install-service /quiet") == 0, "the service is installed");
     check(rowsAre({L"ana|Office|1"}), "its first row is written");
 
-    sqlite3* db = nullptr;
-    sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db);
-    check(sqlite3_exec(db, "begin exclusive;", nullptr, nullptr, nullptr) == SQLITE_OK,
-        "another program locks it");
+    ForeignLock lock(ForeignLock::exclusive);
     writeFile(L"go.txt", "");
     check(waitUntil([] { return existsBesideProgram(L"scenario-ended"); }), "three jobs finish meanwhile");
     ServiceHandle service = openService(SERVICE_STOP | SERVICE_QUERY_STATUS);
@@ -269,8 +265,7 @@ void stopWhileRecordersWait()
         2000);
     check(!pendingAllAlong && lastCheckPoint > firstCheckPoint,
         "it says it is stopping, with a wait hint and a moving check point, while the rows wait");
-    sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    lock.release();
     check(waitUntil([] { return serviceIn(SERVICE_STOPPED); }), "once the file is free it stops");
     auto status = serviceStatus();
     check(status && status->dwWin32ExitCode == NO_ERROR, "cleanly");
@@ -372,10 +367,7 @@ void handOverAndBack()
         "the service takes over: the job that left meanwhile is counted once, from its last sighting");
     check(!existsBesideProgram(L"pagewarden-handover.dat"), "what the tray program left is taken");
 
-    sqlite3* db = nullptr;
-    sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db);
-    check(sqlite3_exec(db, "begin exclusive;", nullptr, nullptr, nullptr) == SQLITE_OK,
-        "another program locks the file");
+    ForeignLock lock(ForeignLock::exclusive);
     writeFile(L"held.txt", "");
     check(waitUntil([] { return existsBesideProgram(L"scenario-ended"); }), "a job finishes meanwhile");
     writeFile(L"back.txt", "");
@@ -383,8 +375,7 @@ void handOverAndBack()
     check(existsBesideProgram(L"pgwarden-pending.txt"), "its row waits in the pending file");
     check(waitUntil([] { return trayTooltip() == countedBy(1430002); }),
         "the tray program takes the counting back");
-    sqlite3_exec(db, "commit;", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
+    lock.release();
     check(waitUntil([] { return !existsBesideProgram(L"pgwarden-pending.txt"); }),
         "once the file is free it writes the pending row");
     writeFile(L"end.txt", "");

@@ -190,14 +190,7 @@ void monthChartAt(
 
 void theViewAsAUserReadsIt()
 {
-    DeleteFileW((programFolder() + L"\\pgwarden.db").c_str());
-    {
-        Program first; // makes the database and its totals
-        HWND main = waitForMainWindow(first);
-        PostMessageW(main, WM_COMMAND, cmdQuit, 0);
-        check(first.ends(), "a first run makes the database");
-    }
-    databaseExec(historySql);
+    databaseFromAFirstRun(historySql);
     Program program;
     HWND main = waitForMainWindow(program);
     const StatisticsControls view = findStatisticsControls(main);
