@@ -6,11 +6,11 @@
 #include "central/central_link_win32.h"
 #include "central/central_setting_win32.h"
 #include "central/shipping_control.h"
-#include "common/database_lock_win32.h"
 #include "common/date_time_win32.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
+#include "store/database_try_win32.h"
 #include "store/job_store.h"
 
 namespace {
@@ -38,17 +38,8 @@ DWORD WINAPI shipperMain(void* parameter)
     // central database is asked: a slow network never holds up a recorder.
     // Like the recorder's, each try waits only moments for the lock and for
     // the file: the lock is never held while another program holds the file.
-    services.underLock = [](const std::function<void()>& work) {
-        DbMutexLock lock(lockTry);
-        if (!lock.owned() || fatalReportBegun()) return false;
-        try {
-            BusyLimit limit(fileTry);
-            work();
-            return true;
-        } catch (const DatabaseBusy&) {
-            return false;
-        }
-    };
+    services.underLock
+        = [](const std::function<void()>& work) { return tryDatabaseBriefly(lockTry, fileTry, work); };
     services.nowText = [] {
         SYSTEMTIME now;
         GetLocalTime(&now);

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "common/database_lock_win32.h"
 #include "common/date_time_win32.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
@@ -18,6 +17,7 @@
 #include "common/window_contract.h"
 #include "common/window_helpers_win32.h"
 #include "dates/saved_date_rules.h"
+#include "store/database_try_win32.h"
 #include "store/job_store.h"
 #include "store/job_store_win32.h"
 
@@ -55,21 +55,6 @@ struct Waiting {
     std::u16string name;
 };
 Waiting waiting;
-
-// One try at the database: the program's lock for a moment, the file for a
-// moment. False when either is held elsewhere; nothing was written then.
-template <typename Work> bool tryDatabase(Work&& work)
-{
-    DbMutexLock lock(lockWait);
-    if (!lock.owned()) return false;
-    try {
-        BusyLimit limit(fileWait);
-        work();
-        return true;
-    } catch (const DatabaseBusy&) {
-        return false;
-    }
-}
 
 void waitForOtherProgram(HWND window)
 {
@@ -187,7 +172,7 @@ void createSavedDatesControls(HWND window)
     // The recorder may be writing meanwhile: the list is read under the lock
     // like every other access of the window.
     waiting = Waiting();
-    if (tryDatabase([] { loadSavedDateNames(savedNamesCombo); }))
+    if (tryDatabaseBriefly(lockWait, fileWait, [] { loadSavedDateNames(savedNamesCombo); }))
         selectFirstSavedName();
     else {
         waiting.namesToLoad = true;
@@ -224,7 +209,7 @@ DateTime pickerValue(HWND picker, const char16_t* failLine)
 bool tryAdd(HWND window, const DateTime& date, const std::u16string& name)
 {
     bool inUse = false;
-    if (!tryDatabase([&] {
+    if (!tryDatabaseBriefly(lockWait, fileWait, [&] {
             DateTime scratch;
             inUse = findSavedDate(programFolder(), scratch, name);
             if (!inUse) addSavedDate(programFolder(), date, name);
@@ -238,7 +223,7 @@ bool tryAdd(HWND window, const DateTime& date, const std::u16string& name)
 
 bool tryRemove(const std::u16string& name)
 {
-    return tryDatabase([&] { deleteSavedDate(programFolder(), name); });
+    return tryDatabaseBriefly(lockWait, fileWait, [&] { deleteSavedDate(programFolder(), name); });
 }
 
 // True when the window may close now; false while the action waits for the file.
@@ -298,7 +283,8 @@ void acceptDates(HWND window)
 // Another try at what waits for the file.
 void onRetry(HWND window)
 {
-    if (waiting.namesToLoad && tryDatabase([] { loadSavedDateNames(savedNamesCombo); })) {
+    if (waiting.namesToLoad
+        && tryDatabaseBriefly(lockWait, fileWait, [] { loadSavedDateNames(savedNamesCombo); })) {
         waiting.namesToLoad = false;
         selectFirstSavedName();
     }

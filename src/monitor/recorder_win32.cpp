@@ -7,10 +7,10 @@
 #include <deque>
 #include <mutex>
 
-#include "common/database_lock_win32.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
+#include "store/database_try_win32.h"
 #include "store/pending_file_win32.h"
 
 namespace {
@@ -40,15 +40,7 @@ Recorder recorder;
 // One try at writing the rows at the front of the queue; true when they are in.
 bool writeOnce(const std::vector<JobRow>& batch)
 {
-    DbMutexLock lock(lockTry);
-    if (!lock.owned()) return false;
-    try {
-        BusyLimit limit(fileTry);
-        recordRows(programFolder(), batch);
-        return true;
-    } catch (const DatabaseBusy&) {
-        return false;
-    }
+    return tryDatabaseBriefly(lockTry, fileTry, [&] { recordRows(programFolder(), batch); });
 }
 
 DWORD WINAPI recorderThread(void*)

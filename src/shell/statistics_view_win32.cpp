@@ -14,7 +14,6 @@
 
 #include "central/central_link_win32.h"
 #include "central/central_setting_win32.h"
-#include "common/database_lock_win32.h"
 #include "common/date_time_win32.h"
 #include "common/fatal_report.h"
 #include "common/folders_win32.h"
@@ -32,6 +31,7 @@
 #include "shell/status_bar_win32.h"
 #include "shell/totals_export_win32.h"
 #include "store/database_preparation.h"
+#include "store/database_try_win32.h"
 #include "store/job_store_win32.h"
 
 namespace {
@@ -405,18 +405,12 @@ bool savedNamesMissing = false;
 
 void appendSavedNamesBriefly()
 {
-    savedNamesMissing = true;
-    DbMutexLock lock(interfaceLockWait);
-    if (!lock.owned()) return;
-    try {
-        BusyLimit limit(interfaceFileWait);
-        appendSavedDateNames(periodCombo);
-        savedNamesMissing = false;
-    } catch (const DatabaseBusy&) {
-        // A list cut short is taken back whole, so no name comes twice.
+    savedNamesMissing = !tryDatabaseBriefly(
+        interfaceLockWait, interfaceFileWait, [] { appendSavedDateNames(periodCombo); });
+    // A list cut short is taken back whole, so no name comes twice.
+    if (savedNamesMissing)
         while (SendMessageW(periodCombo, CB_GETCOUNT, 0, 0) > std::ssize(textid::fixedPeriods))
             SendMessageW(periodCombo, CB_DELETESTRING, textid::fixedPeriods.size(), 0);
-    }
 }
 
 } // namespace
@@ -439,14 +433,8 @@ void createStatisticsControls(HWND mainWindow)
         mainWindow, DATETIMEPICK_CLASSW, u"", WS_CHILD | WS_VISIBLE | DTS_LONGDATEFORMAT, font, u"405");
     // A file a program prepared before is counted from at once, before the
     // window is first shown; a new or an old one once its worker is done.
-    {
-        DbMutexLock lock(interfaceLockWait);
-        try {
-            BusyLimit limit(interfaceFileWait);
-            if (lock.owned()) databaseStatus.prepared = jobDatabasePrepared(programFolder());
-        } catch (const DatabaseBusy&) {
-        }
-    }
+    tryDatabaseBriefly(interfaceLockWait, interfaceFileWait,
+        [] { databaseStatus.prepared = jobDatabasePrepared(programFolder()); });
     centralSetting = readCentralSetting();
     if (centralSetting.enabled()) {
         thisComputerRadio = createControl(mainWindow, L"Button", getText(textid::thisComputer),
@@ -487,22 +475,14 @@ void refreshStatistics()
         return;
     }
     std::optional<std::vector<StatisticsRow>> rows;
-    {
-        DbMutexLock lock(interfaceLockWait);
-        if (!lock.owned()) {
-            waitForOtherProgram();
-            return;
-        }
-        try {
-            BusyLimit limit(interfaceFileWait);
+    if (!tryDatabaseBriefly(interfaceLockWait, interfaceFileWait, [&] {
             shownSince = chosenStart();
             shownTab = chosenTab();
             // Every computer's counts come from the network, never under the lock.
             if (!showingAllComputers) rows = readFigures(shownSince, shownTab);
-        } catch (const DatabaseBusy&) {
-            waitForOtherProgram();
-            return;
-        }
+        })) {
+        waitForOtherProgram();
+        return;
     }
     if (showingAllComputers) {
         askForAllComputers();
