@@ -1,20 +1,11 @@
 #include "central/central_schema.h"
 
+#include "common/strings.h"
 #include "store/civil_days.h"
 
 namespace central {
 
 namespace {
-
-std::u16string wide(const std::string& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
-
-std::u16string number(std::int64_t value)
-{
-    return wide(std::to_string(value));
-}
 
 // The three groupings, as the totals number them.
 int kindOf(GroupingColumn column)
@@ -102,7 +93,7 @@ std::u16string batchStatement(std::size_t rows)
     text += totalsUpsert("pagewarden_month_totals", "month_key", "month_key");
     text += ") ";
     text += totalsUpsert("pagewarden_day_totals", "day_key", "day_key");
-    return wide(text);
+    return asciiText(text);
 }
 
 std::u16string storableText(const std::u16string& text)
@@ -134,12 +125,12 @@ std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& 
     };
     auto integer = [](const std::optional<std::int64_t>& value) -> std::optional<std::u16string> {
         if (!value) return std::nullopt;
-        return number(*value);
+        return decimalText(*value);
     };
     for (const ShippedRow& row : batch.rows) {
         values.push_back(storableText(batch.source));
         values.push_back(batch.fileId);
-        values.push_back(number(row.rowId));
+        values.push_back(decimalText(row.rowId));
         values.push_back(text(row.date));
         values.push_back(text(row.user));
         values.push_back(text(row.machine));
@@ -207,9 +198,9 @@ std::u16string statisticsStatement(GroupingColumn column)
 
 std::vector<std::optional<std::u16string>> statisticsParameters(const PeriodPlan& plan, GroupingColumn column)
 {
-    const std::u16string kind = number(kindOf(column));
-    return {kind, number(plan.fromMonth), kind, number(plan.firstDay), number(plan.lastDay),
-        number(plan.jobsFrom), number(plan.jobsTo)};
+    const std::u16string kind = decimalText(kindOf(column));
+    return {kind, decimalText(plan.fromMonth), kind, decimalText(plan.firstDay), decimalText(plan.lastDay),
+        decimalText(plan.jobsFrom), decimalText(plan.jobsTo)};
 }
 
 } // namespace central

@@ -65,7 +65,7 @@ std::vector<TextEntry> parseLanguageFile(const std::vector<unsigned char>& bytes
         if (id == 0) {
             std::string where = "Line " + std::to_string(lineNumber)
                 + " of the language file does not start with a text number and \"=\".";
-            setFailureDetail(std::u16string(where.begin(), where.end()));
+            setFailureDetail(asciiText(where));
             fatalError(unit::library, u"286");
         }
         entries.push_back({std::u16string(line + equals + 1, line + length), id});

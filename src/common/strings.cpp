@@ -133,8 +133,12 @@ std::u16string cutText(std::u16string text, std::size_t capacity)
     return text;
 }
 
+std::u16string asciiText(const std::string& text)
+{
+    return std::u16string(text.begin(), text.end());
+}
+
 std::u16string decimalText(std::int64_t number)
 {
-    const std::string digits = std::to_string(number);
-    return std::u16string(digits.begin(), digits.end());
+    return asciiText(std::to_string(number));
 }

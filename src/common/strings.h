@@ -39,5 +39,9 @@ std::u16string extendedLengthPath(const char16_t* path);
 // Cuts a text to a capacity, never leaving half of a surrogate pair.
 std::u16string cutText(std::u16string text, std::size_t capacity);
 
+// ASCII text (digits, statements of our own, batch names) as UTF-16, unit
+// for unit.
+std::u16string asciiText(const std::string& text);
+
 // A whole number in plain decimal digits, a minus sign before a negative one.
 std::u16string decimalText(std::int64_t number);

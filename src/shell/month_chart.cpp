@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "common/strings.h"
 #include "shell/statistics_figures.h"
 
 namespace {
@@ -62,7 +63,7 @@ std::vector<StatisticsRow> chartRows(const std::vector<ChartMonth>& months)
         char text[32];
         std::snprintf(text, sizeof text, "%04d-%02d", month.year, month.month);
         const std::string key = text;
-        rows.push_back({std::u16string(key.begin(), key.end()), month.pages, month.jobs});
+        rows.push_back({asciiText(key), month.pages, month.jobs});
     }
     return rows;
 }

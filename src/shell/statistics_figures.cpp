@@ -62,11 +62,6 @@ bool isPlainNumber(const std::u16string& cell, int& decimals)
 
 namespace {
 
-std::u16string widened(const std::string& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
-
 // A column's sum: exact while every cell is a whole number and the sum fits
 // 64 bits, as SQLite's own sum() would be; otherwise the sum of the values
 // written the way SQLite writes a real.
@@ -95,7 +90,7 @@ std::u16string columnSum(const std::vector<StatisticsRow>& rows, std::u16string 
     std::string written = text;
     // SQLite writes a real with a point, so 2.0 is not read as a count.
     if (written.find_first_of(".en") == std::string::npos) written += ".0";
-    return widened(written);
+    return asciiText(written);
 }
 
 } // namespace

@@ -29,6 +29,7 @@
 #include <optional>
 #include <string>
 
+#include "common/strings.h"
 #include "store/civil_days.h"
 #include "store/schema_terms.h"
 #include "store/sqlite_calls.h"
@@ -228,11 +229,6 @@ const std::vector<KeptObject>& keptObjects()
     return objects;
 }
 
-std::u16string wide(const std::string& text)
-{
-    return std::u16string(text.begin(), text.end());
-}
-
 std::string narrow(const std::u16string& text)
 {
     std::string result;
@@ -257,7 +253,7 @@ std::optional<TotalsState> readState(sqlite3* db)
 {
     std::u16string names;
     for (const KeptObject& object : keptObjects())
-        names += (names.empty() ? u"'" : u", '") + wide(object.name) + u"'";
+        names += (names.empty() ? u"'" : u", '") + asciiText(object.name) + u"'";
     Statement schema
         = tryPrepare(db, u"SELECT type, name, sql FROM sqlite_master WHERE name IN (" + names + u");");
     if (!schema) return std::nullopt;
@@ -268,12 +264,12 @@ std::optional<TotalsState> readState(sqlite3* db)
                           name = narrow(columnText(schema.get(), 1));
         const std::u16string sql = columnText(schema.get(), 2);
         for (const KeptObject& object : keptObjects())
-            if (object.name == name && object.type == type && sql == wide(object.sql)) ++matching;
+            if (object.name == name && object.type == type && sql == asciiText(object.sql)) ++matching;
     }
     if (matching != keptObjects().size()) return TotalsState::remake;
 
     Statement stamp = tryPrepare(db,
-        u"SELECT tsformato = " + wide(std::to_string(totalsLayout))
+        u"SELECT tsformato = " + decimalText(totalsLayout)
             + u" AND tsmotor = sqlite_version() AND tsdudosa = 0 AND tsultima = ifnull((SELECT seq FROM "
               u"sqlite_sequence WHERE name = 'tbTrabajos'), 0), EXISTS (SELECT 1 FROM tbTotalesAjenos) FROM "
               u"tbTotalesSello WHERE tsclave = 1;");
@@ -298,7 +294,7 @@ bool recount(sqlite3* db)
         // Columns without a type, so every value keeps its storage class.
         || !tryRun(db, u"CREATE TEMP TABLE tbTotalesCuenta (b, i, u, m, f, j, g, o);")
         || !tryRun(db,
-            wide("INSERT INTO temp.tbTotalesCuenta SELECT b, i, u, m, count(*), count(p), sum("
+            asciiText("INSERT INTO temp.tbTotalesCuenta SELECT b, i, u, m, count(*), count(p), sum("
                 + plainPages("p") + "), sum(" + oddPages("p") + ") FROM (SELECT " + monthOf("trfecha")
                 + " AS b, trimpresora AS i, trusuario AS u, trmaquina AS m, trnumpags AS p FROM tbTrabajos) "
                   "WHERE b IS NOT NULL GROUP BY b, i, u, m;")))
@@ -307,8 +303,8 @@ bool recount(sqlite3* db)
         const int grouping = column[0] == 'i' ? 1 : column[0] == 'u' ? 2 : 3;
         const std::string v = column;
         if (!tryRun(db,
-                wide("INSERT INTO tbTotalesMes (tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, tmtrabajos, "
-                     "tmpaginas, tmraras) SELECT "
+                asciiText("INSERT INTO tbTotalesMes (tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, tmtrabajos, "
+                          "tmpaginas, tmraras) SELECT "
                     + std::to_string(grouping) + ", b, " + v + " IS NULL, ifnull(" + v
                     + ", ''), sum(f), sum(j), sum(g), sum(o) FROM temp.tbTotalesCuenta GROUP BY b, " + v
                     + ";")))
@@ -318,7 +314,7 @@ bool recount(sqlite3* db)
         && tryRun(db,
             u"INSERT OR REPLACE INTO tbTotalesSello (tsclave, tsformato, tsmotor, tsultima, tsdudosa) "
             u"VALUES (1, "
-                + wide(std::to_string(totalsLayout))
+                + decimalText(totalsLayout)
                 + u", sqlite_version(), "
                   u"ifnull((SELECT seq FROM sqlite_sequence WHERE name = 'tbTrabajos'), 0), 0);");
 }
@@ -331,10 +327,10 @@ bool remake(sqlite3* db)
     for (auto object = objects.rbegin(); object != objects.rend(); ++object) {
         const std::string drop = "DROP " + std::string(object->type == "table" ? "TABLE" : "TRIGGER")
             + " IF EXISTS " + object->name + ";";
-        if (!tryRun(db, wide(drop))) return false;
+        if (!tryRun(db, asciiText(drop))) return false;
     }
     for (const KeptObject& object : objects)
-        if (!tryRun(db, wide(object.sql + ";"))) return false;
+        if (!tryRun(db, asciiText(object.sql + ";"))) return false;
     return recount(db);
 }
 
@@ -346,7 +342,7 @@ bool reconcile(sqlite3* db)
 {
     const std::string noted = monthOf("tafecha");
     Statement moves = tryPrepare(db,
-        wide("SELECT tames, " + noted + ", tasigno, tasigno * (tapaginas IS NOT NULL), tasigno * "
+        asciiText("SELECT tames, " + noted + ", tasigno, tasigno * (tapaginas IS NOT NULL), tasigno * "
             + plainPages("tapaginas") + ", tasigno * " + oddPages("tapaginas")
             + ", taimpresora, tausuario, tamaquina FROM tbTotalesAjenos WHERE tames IS NOT " + noted + ";"));
     Statement ensure = tryPrepare(db,
@@ -429,7 +425,7 @@ std::u16string dayText(std::int64_t year, unsigned month, unsigned day)
 {
     char text[32];
     std::snprintf(text, sizeof text, "%.4d-%.2d-%.2d", static_cast<int>(year), month, day);
-    return wide(text);
+    return asciiText(text);
 }
 
 // The start as julianday() reads it, and the moments that bound the period's
@@ -515,8 +511,8 @@ std::u16string partialRows(const std::string& value)
     const std::string inPeriod
         = " AND julianday(trfecha) >= ?6 AND julianday(trfecha) < ?7 AND NOT " + followsClock("trfecha");
     const std::string irregular = narrow(irregularDateTerm);
-    return wide(counted + "trfecha >= ?4 AND trfecha < ?5" + inPeriod + " UNION ALL " + counted + irregular
-        + " AND NOT (trfecha >= ?4 AND trfecha < ?5)" + inPeriod + " UNION ALL " + counted
+    return asciiText(counted + "trfecha >= ?4 AND trfecha < ?5" + inPeriod + " UNION ALL " + counted
+        + irregular + " AND NOT (trfecha >= ?4 AND trfecha < ?5)" + inPeriod + " UNION ALL " + counted
         + "trfecha >= x'' AND NOT " + irregular + inPeriod);
 }
 
@@ -535,7 +531,7 @@ std::u16string periodEntries(
         text.replace(text.find("%V"), 2, value);
         return text;
     };
-    return wide(with(entryValue) + "tmmes >= ?2 UNION ALL " + with(clockValue) + "tmmes = " + nowMonth
+    return asciiText(with(entryValue) + "tmmes >= ?2 UNION ALL " + with(clockValue) + "tmmes = " + nowMonth
                + " AND ?3 UNION ALL ")
         + partialRows(jobValue);
 }
@@ -613,7 +609,7 @@ Reading readMonths(sqlite3* db, const DateTime& since, std::vector<StatisticsRow
     const Reading reading = collectRows(query.get(), rows);
     for (StatisticsRow& row : rows) {
         const std::string key(row.group.begin(), row.group.end());
-        row.group = wide(monthText(std::stoll(key)));
+        row.group = asciiText(monthText(std::stoll(key)));
     }
     return reading;
 }
@@ -731,7 +727,7 @@ TotalsCheck checkMonthTotalsAgainstJobs(sqlite3* db)
             continue; // mended, perhaps counted afresh: compared all the same
         }
         Statement compare = tryPrepare(db,
-            wide("SELECT a.f = k.f AND a.j = k.j AND a.g = k.g AND a.o = k.o FROM (" + jobs + ") AS a, ("
+            asciiText("SELECT a.f = k.f AND a.j = k.j AND a.g = k.g AND a.o = k.o FROM (" + jobs + ") AS a, ("
                 + kept + ") AS k;"));
         const bool agree = compare && untilNotBusy([&] { return sqlite3_step(compare.get()); }) == SQLITE_ROW
             && sqlite3_column_int(compare.get(), 0) == 1;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <random>
 
+#include "common/strings.h"
 #include "store/sqlite_calls.h"
 
 using namespace store;
@@ -261,7 +262,7 @@ std::size_t applyPendingBatches(const std::u16string& folder, const std::vector<
                 db.get(), u"create table if not exists tbPendientes (peid text primary key, pefecha text);"))
             storeFailure(u"166");
         Statement known = prepare(db.get(), u"select 1 from tbPendientes where peid = ?;", u"158");
-        bindText(known.get(), 1, std::u16string(batch.id.begin(), batch.id.end()), u"158");
+        bindText(known.get(), 1, asciiText(batch.id), u"158");
         const bool applied = step(known.get(), u"166") == SQLITE_ROW;
         known.reset();
         if (!applied) {
@@ -270,7 +271,7 @@ std::size_t applyPendingBatches(const std::u16string& folder, const std::vector<
                 u"insert into tbPendientes (peid, pefecha) values (?, strftime('%Y-%m-%dT%H:%M:%f', 'now', "
                 u"'localtime'));",
                 u"158");
-            bindText(note.get(), 1, std::u16string(batch.id.begin(), batch.id.end()), u"158");
+            bindText(note.get(), 1, asciiText(batch.id), u"158");
             if (step(note.get(), u"166") != SQLITE_DONE) storeFailure(u"166");
             note.reset();
             written += batch.rows.size();
