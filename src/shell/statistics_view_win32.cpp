@@ -228,6 +228,7 @@ void setCell(HWND list, int row, int column, const std::u16string& text, const c
 }
 
 void showFigures(std::vector<StatisticsRow> rows);
+void refreshFigures();
 void clearFigures();
 
 // The rows of every computer, shown like this computer's, or lines in the
@@ -470,6 +471,16 @@ void refreshStatistics()
     KillTimer(mainWindowOfView, refreshRetryTimer);
     if (fatalReportBegun()) return;                   // the view stays as it was
     if (savedNamesMissing) appendSavedNamesBriefly(); // the choice among the fixed periods stays
+    refreshFigures();
+    // The figures may come while the names still could not (the recorder
+    // held the lock a moment longer): nothing else would ask again.
+    if (savedNamesMissing) SetTimer(mainWindowOfView, refreshRetryTimer, retryEvery, nullptr);
+}
+
+namespace {
+
+void refreshFigures()
+{
     if (!databaseStatus.prepared && !showingAllComputers) {
         showPreparation(databaseStatus); // the figures come when the file is ready
         return;
@@ -500,6 +511,8 @@ void refreshStatistics()
     hideStatusProgress();
     showFigures(std::move(*rows));
 }
+
+} // namespace
 
 bool handleStatisticsMessage(UINT message, LPARAM lParam)
 {
