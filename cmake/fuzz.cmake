@@ -12,6 +12,7 @@ set(PW_FUZZ_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=undefi
 # catches instead of ending the fuzzer. The rest of the core (the store and
 # SQLite) stays out: it would only dilute the coverage the fuzzer steers by.
 add_library(pwfuzzed STATIC
+  "${PROJECT_SOURCE_DIR}/src/common/failure.cpp"
   "${PROJECT_SOURCE_DIR}/src/common/fatal_report.cpp"
   "${PROJECT_SOURCE_DIR}/src/common/language_texts.cpp"
   "${PROJECT_SOURCE_DIR}/src/common/strings.cpp"

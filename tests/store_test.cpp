@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "store_support.h"
 #include "support/fatal_error.h"
 

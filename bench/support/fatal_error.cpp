@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/strings.h"
 
 void fatalError(const char16_t* unit, const char16_t* line)

@@ -7,7 +7,7 @@
 #include "central/central_setting_win32.h"
 #include "central/shipping_control.h"
 #include "common/date_time_win32.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
 #include "store/database_try_win32.h"

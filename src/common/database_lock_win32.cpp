@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 
 HANDLE dbMutex = nullptr;
 

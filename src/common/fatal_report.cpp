@@ -1,37 +1,7 @@
 #include "common/fatal_report.h"
 
-#include <atomic>
-#include <utility>
-
 #include "common/language_texts.h"
 #include "common/strings.h"
-
-namespace {
-
-std::atomic<bool> fatalReportUnderWay{false};
-thread_local std::u16string failureDetail;
-
-} // namespace
-
-void noteFatalReportBegun()
-{
-    fatalReportUnderWay = true;
-}
-
-bool fatalReportBegun()
-{
-    return fatalReportUnderWay;
-}
-
-void setFailureDetail(std::u16string detail)
-{
-    failureDetail = std::move(detail);
-}
-
-std::u16string takeFailureDetail()
-{
-    return std::exchange(failureDetail, std::u16string());
-}
 
 std::u16string fatalMessage(const char16_t* unit, const char16_t* line, const std::u16string& detail)
 {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/scoped_handle_win32.h"
 #include "common/strings.h"
 #include "common/system_message_win32.h"

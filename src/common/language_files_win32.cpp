@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/language_texts.h"
 #include "common/strings.h"

@@ -1,6 +1,6 @@
 #include "common/language_texts.h"
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/strings.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 
 // ---- memory -------------------------------------------------------------------
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/date_time_win32.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "monitor/monitor_control.h"
 #include "monitor/monitor_thread_win32.h"
 #include "monitor/recorder_win32.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "central/shipping_control.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/database_lock_win32.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"
 #include "monitor/change_watch_win32.h"

@@ -7,7 +7,7 @@
 #include <deque>
 #include <mutex>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
 #include "store/database_try_win32.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "common/database_lock_win32.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/language_files_win32.h"
 #include "common/language_texts.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/database_lock_win32.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"

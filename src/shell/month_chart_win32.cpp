@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/language_texts.h"
 #include "common/strings.h"
 #include "common/wide_text_win32.h"

@@ -15,7 +15,7 @@
 #include "central/central_link_win32.h"
 #include "central/central_setting_win32.h"
 #include "common/date_time_win32.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/language_texts.h"
 #include "common/scoped_handle_win32.h"

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/wide_text_win32.h"
 
 namespace {

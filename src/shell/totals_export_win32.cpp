@@ -3,7 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/language_texts.h"
 #include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"

@@ -12,7 +12,7 @@
 #include "central/central_setting_win32.h"
 #include "central/shipping_state_text.h"
 #include "central/shipping_state_win32.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/language_texts.h"
 #include "common/strings.h"
 #include "common/wide_text_win32.h"

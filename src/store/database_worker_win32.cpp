@@ -6,7 +6,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
 #include "store/job_store.h"

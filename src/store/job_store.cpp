@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/strings.h"
 #include "store/civil_days.h"
 #include "store/month_totals.h"

@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "common/date_time_win32.h"
-#include "common/fatal_report.h"
+#include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/wide_text_win32.h"
 

@@ -1,6 +1,6 @@
 #include "support/fatal_error.h"
 
-#include "common/fatal_report.h"
+#include "common/failure.h"
 
 void fatalError(const char16_t* unit, const char16_t* line)
 {
