@@ -94,6 +94,33 @@ TEST(StringHelpers, AppendAndBackslash)
     EXPECT_EQ(std::u16string(empty), u"\\");
 }
 
+TEST(Utf8Text, EachLengthAndLoneSurrogates)
+{
+    struct Case {
+        std::u16string text;
+        const char* bytes;
+    };
+    const Case cases[] = {
+        {u"", ""}, {u"plain ASCII", "plain ASCII"},
+        {u"\u007F\u0080", "\x7F\xC2\x80"},                     // the edge of one and two bytes
+        {u"\u07FF\u0800", "\xDF\xBF\xE0\xA0\x80"},             // of two and three
+        {u"\uFFFF\U00010000", "\xEF\xBF\xBF\xF0\x90\x80\x80"}, // of three and four
+        {u"\U0010FFFF", "\xF4\x8F\xBF\xBF"},                   // the last code point
+        {u"\uFEFF", "\xEF\xBB\xBF"},                           // a mark is text like any other
+        {std::u16string(1, char16_t(0xDC00)) + u"x",
+            "\xEF\xBF\xBD"
+            "x"},                                                      // a trail alone
+        {u"x" + std::u16string(1, char16_t(0xD800)), "x\xEF\xBF\xBD"}, // a lead at the end
+        {std::u16string{char16_t(0xD800), char16_t(0xD800), char16_t(0xDC00)},
+            "\xEF\xBF\xBD\xF0\x90\x80\x80"}, // a lead before a whole pair
+    };
+    for (const Case& c : cases) EXPECT_EQ(utf8Of(c.text), c.bytes) << c.bytes;
+    std::string out = "x";
+    appendUtf8(out, U'\u00E9');
+    appendUtf8(out, U'\U0010FFFF');
+    EXPECT_EQ(out, "x\xC3\xA9\xF4\x8F\xBF\xBF");
+}
+
 TEST(MemoryHelpers, AllocReallocCopyFree)
 {
     memFree(nullptr);

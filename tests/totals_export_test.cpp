@@ -2,6 +2,7 @@
 // spreadsheets read back cell for cell.
 #include <gtest/gtest.h>
 
+#include "common/strings.h"
 #include "shell/totals_export.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// Memory and zero-terminated UTF-16 string helpers, and path text. Portable:
-// no Windows header here.
+// Memory and zero-terminated UTF-16 string helpers, path text, and UTF-8.
+// Portable: no Windows header here.
 #pragma once
 
 #include <cstddef>
@@ -45,3 +45,10 @@ std::u16string asciiText(const std::string& text);
 
 // A whole number in plain decimal digits, a minus sign before a negative one.
 std::u16string decimalText(std::int64_t number);
+
+// ---- UTF-8 ----------------------------------------------------------------------------
+
+// One code point (at most U+10FFFF) as UTF-8, appended to out.
+void appendUtf8(std::string& out, char32_t code);
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string utf8Of(const std::u16string& text);

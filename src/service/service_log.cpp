@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "shell/totals_export.h"
+#include "common/strings.h"
 
 namespace {
 

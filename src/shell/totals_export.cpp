@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/strings.h"
+
 namespace {
 
 std::u16string quotedWhenNeeded(const std::u16string& cell, const std::u16string& special)
@@ -56,33 +58,4 @@ std::u16string suggestedCsvName(const std::u16string& stem, const DateTime& sinc
         static_cast<unsigned>(since.month), static_cast<unsigned>(since.day));
     for (const char* c = date; *c != 0; ++c) name += static_cast<char16_t>(*c);
     return name;
-}
-
-std::string utf8Of(const std::u16string& text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t code = text[i];
-        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00
-            && text[i + 1] <= 0xDFFF)
-            code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-        else if (code >= 0xD800 && code <= 0xDFFF)
-            code = 0xFFFD;
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
 }

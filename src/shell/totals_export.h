@@ -22,6 +22,3 @@ std::string totalsAsCsv(const TotalsRow& headers, const std::vector<TotalsRow>& 
 // "<stem>-YYYY-MM-DD.csv", e.g. pages-by-user-since-2026-01-01.csv; what
 // Windows forbids in a file name is left out of the stem.
 std::u16string suggestedCsvName(const std::u16string& stem, const DateTime& since);
-
-// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
-std::string utf8Of(const std::u16string& text);

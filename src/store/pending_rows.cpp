@@ -32,25 +32,6 @@ std::uint32_t crc32(std::string_view bytes)
     return crc ^ 0xFFFFFFFFu;
 }
 
-void appendUtf8(std::string& out, std::uint32_t code)
-{
-    if (code < 0x80) {
-        out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
-
 // A name as one field: UTF-8, with what would break the line or the field,
 // and a surrogate without its partner, written as an escape.
 std::string escaped(const std::u16string& text)
