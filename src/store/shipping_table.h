@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "central/central_schema.h"
+#include "store/shipping_batch.h"
 
 struct ShippingState {
     bool started = false; // a shipment was tried at least once
