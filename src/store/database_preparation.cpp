@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "store/job_schema.h"
 #include "store/job_store.h"
 #include "store/month_totals.h"
 #include "store/sqlite_calls.h"

@@ -3,11 +3,13 @@
 // runs its statement with bound values and closes the connection again, so
 // no connection ever crosses threads. Portable: no Windows header here; the
 // list view and combo box fills live in job_store_win32.h.
+//
+// What the operations share with the store's own SQLite calls is declared
+// below them: the waits for a busy file (busy_waits.h), the call counts
+// (store_call_counts.h), the date-time text (date_time_text.h), the row a
+// job gives (job_row.h) and the statistics' rows (statistics_rows.h).
 #pragma once
 
-#include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,48 +17,15 @@
 
 #include "common/date_time.h"
 #include "common/job_record.h"
+#include "store/busy_waits.h"
+#include "store/date_time_text.h"
+#include "store/job_row.h"
+#include "store/statistics_rows.h"
+#include "store/store_call_counts.h"
 
 struct sqlite3;
 
 inline constexpr char16_t databaseFileName[] = u"pgwarden.db";
-
-// ---- waiting for another program ----------------------------------------------------
-
-// Thrown by a store operation that found the file held by another connection
-// for longer than the calling thread allows (BusyLimit). Every statement and
-// connection of the operation is released on the way out, and nothing it
-// began is kept: the caller may try the whole operation again later.
-struct DatabaseBusy { };
-
-// For its scope, each time one of the calling thread's store operations finds
-// the file held by another connection, it waits at most this long for it,
-// then throws DatabaseBusy. Without one it waits as long as it takes. A limit
-// inside another keeps the shorter of the two.
-class BusyLimit {
-public:
-    explicit BusyLimit(std::chrono::milliseconds limit);
-    ~BusyLimit();
-    BusyLimit(const BusyLimit&) = delete;
-    BusyLimit& operator=(const BusyLimit&) = delete;
-
-private:
-    std::chrono::milliseconds outer_;
-    bool hadOuter_;
-};
-
-// For its scope, every connection the calling thread's store operations open
-// is interrupted once `flag` is set: a long count or check stops within
-// moments, rolled back, and the operation ends in DatabaseBusy.
-class InterruptibleBy {
-public:
-    explicit InterruptibleBy(const std::atomic<bool>& flag);
-    ~InterruptibleBy();
-    InterruptibleBy(const InterruptibleBy&) = delete;
-    InterruptibleBy& operator=(const InterruptibleBy&) = delete;
-
-private:
-    const std::atomic<bool>* outer_;
-};
 
 // ---- connection -----------------------------------------------------------------
 
@@ -83,37 +52,7 @@ void closeJobDatabase(Database db);
 // The file's path: the folder, one separator and "pgwarden.db".
 std::u16string jobDatabasePath(const std::u16string& folder);
 
-// ---- date-time text -------------------------------------------------------------
-
-// Longest date-time text that is read, terminator not counted.
-inline constexpr std::size_t dateTimeTextCapacity = 100;
-
-// "2016-03-05T09:07:02.045": zero-padded to 4, 2, 2, 2, 2, 2 and 3 digits.
-std::u16string formatDateTimeText(const DateTime& time);
-// Reads "%d-%d-%dT%d:%d:%d.%d" from at most the first 100 units into the seven
-// fields from year to milliseconds, each taking the number's low 16 bits.
-// Fields that the text does not reach become 0; dayOfWeek is left alone.
-void parseDateTimeText(const char16_t* text, DateTime& time);
-
 // ---- recording a finished job ---------------------------------------------------------
-
-// Turns the job's UTC submission time into local time; false when it cannot,
-// and the row then carries the UTC time unchanged.
-using LocalTimeConverter = bool (*)(const DateTime& utc, DateTime& local);
-
-// PagesPrinted, or TotalPages when that is 0, times the device mode's copies
-// when it carries them (fewer than one copy counts as one).
-std::int64_t jobPageCount(const JobRecord& job);
-
-// The row a finished job gives: all a job waiting to be written needs.
-struct JobRow {
-    DateTime submitted; // local time
-    std::u16string user, machine, printer;
-    std::int64_t pages = 0;
-
-    friend bool operator==(const JobRow&, const JobRow&) = default;
-};
-JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal);
 
 // Inserts the rows into tbTrabajos in one transaction, in their order: all of
 // them or, when the file stays busy past the thread's BusyLimit, none.
@@ -124,14 +63,6 @@ void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConv
 
 // ---- statistics ---------------------------------------------------------------------
 
-enum class GroupingColumn { printer, user, machine };
-// "trimpresora", "trusuario" or "trmaquina".
-const char16_t* groupingColumnName(GroupingColumn column);
-
-// Each cell as SQLite gives it as text: the group's value, its page sum, its job count.
-struct StatisticsRow {
-    std::u16string group, pages, jobs;
-};
 // One row per group of the jobs submitted at or after `since`, in the order
 // SQLite delivers the groups: exactly the rows of "select column,
 // sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >=
@@ -160,12 +91,6 @@ std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, 
 bool quickMonthlyStatistics(const std::u16string& folder, const DateTime& since,
     const std::function<void(const StatisticsRow&)>& onRow);
 
-// What checkMonthTotals found.
-enum class TotalsCheck {
-    agreed,     // the totals hold exactly the rows, jobs and pages of the jobs
-    recounted,  // they did not, and were counted anew from the jobs
-    unavailable // the file cannot hold totals (read-only, tables of another shape)
-};
 // Once per start, on a thread that may take its time (a full pass over the
 // jobs): a program that deletes or changes rows with its triggers switched
 // off leaves no other trace. Built or mended first where needed, the totals
@@ -188,19 +113,3 @@ void listSavedDateNames(const std::u16string& folder, SavedNamesFill fill,
     const std::function<bool(const std::u16string&)>& onName);
 // Removes every row saved under the memo; an unknown memo removes nothing.
 void deleteSavedDate(const std::u16string& folder, const std::u16string& memo);
-
-// ---- what an operation did, for tests and measurements --------------------------------------
-
-struct StoreCallCounts {
-    std::uint64_t waitingCalls = 0;       // openings, compiles and steps made under the busy wait
-    std::uint64_t busyAnswers = 0;        // of those, the ones that found the file busy
-    std::uint64_t schemaStatements = 0;   // table and index creations and drops run while opening
-    std::uint64_t narrowedStatistics = 0; // statistics that read only the rows near their period
-    std::uint64_t totalsStatistics = 0;   // statistics read from the kept month totals
-    std::uint64_t totalsMonths = 0;       // pages per month read from the kept month totals
-    std::uint64_t totalsCounted = 0;      // times the month totals were counted from every job
-    std::uint64_t totalsMoved = 0;        // rows another SQLite version had put in another month
-    std::uint64_t totalsReadSteps = 0;    // virtual machine steps of the reads of the totals
-};
-// The counts of the calling thread.
-StoreCallCounts& storeCallCounts();

@@ -7,12 +7,16 @@
 // take away each row written, deleted or changed by any program, old SQLite
 // versions included. A file whose totals are missing, of another layout,
 // or in doubt (see month_totals.cpp) gets them built anew before they are
-// read. Portable: no Windows header here.
+// read. Their tables and triggers are in month_totals_schema, the checks and
+// the mending in month_totals.cpp, the reads in month_totals_statistics.cpp.
+// Portable: no Windows header here.
 #pragma once
 
+#include <optional>
 #include <vector>
 
-#include "store/job_store.h"
+#include "common/date_time.h"
+#include "store/statistics_rows.h"
 
 struct sqlite3;
 
@@ -51,5 +55,24 @@ QuickAnswer monthsFromReadyTotals(sqlite3* db, const DateTime& since, std::vecto
 // jobs and pages they hold with those of tbTrabajos, and counts them anew
 // when the two differ.
 TotalsCheck checkMonthTotalsAgainstJobs(sqlite3* db);
+
+// ---- the state the totals are in, for the reads of month_totals_statistics.cpp ----------------
+
+enum class TotalsState {
+    ready,     // the totals may be read as they are
+    reconcile, // another SQLite version changed rows: move them to our months
+    recount,   // the objects are sound, their figures are not
+    remake,    // an object is missing or not ours: everything anew
+};
+
+// Read inside the transaction that goes on to read the totals, so nothing
+// can change between the check and the figures. Empty when the file cannot
+// even be asked.
+std::optional<TotalsState> readState(sqlite3* db);
+
+// Brings the totals to `ready` in a transaction of its own. False when the
+// file cannot hold them; whatever was begun is rolled back, so the file is
+// never left with half of the objects.
+bool mend(sqlite3* db);
 
 } // namespace store

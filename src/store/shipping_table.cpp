@@ -2,6 +2,7 @@
 
 #include <random>
 
+#include "store/job_store.h"
 #include "store/sqlite_calls.h"
 
 using namespace store;

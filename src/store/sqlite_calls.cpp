@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/failure.h"
+#include "store/date_time_text.h"
 
 namespace store {
 

@@ -5,13 +5,16 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "store/job_store.h"
+#include "store/busy_waits.h"
+#include "store/job_row.h"
+#include "store/store_call_counts.h"
 
 namespace store {
 
@@ -81,12 +84,6 @@ int step(sqlite3_stmt* statement, const char16_t* failLine, bool restartable = t
 bool tryRun(sqlite3* db, const std::u16string& text);
 
 void bindText(sqlite3_stmt* statement, int index, const std::u16string& text, const char16_t* failLine);
-
-// The indexes of the jobs table, built where they are missing and rebuilt
-// where an earlier version made them on an expression; and how many of them
-// are missing now.
-void ensureIndexes(sqlite3* db);
-int missingIndexes(sqlite3* db);
 
 // A write transaction of the operation's own, begun and committed waiting as
 // the thread's BusyLimit allows. A commit that finds the file busy leaves the

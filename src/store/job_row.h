@@ -1,0 +1,26 @@
+// The row a finished job gives in tbTrabajos. Portable: no Windows header here.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "common/date_time.h"
+#include "common/job_record.h"
+
+// Turns the job's UTC submission time into local time; false when it cannot,
+// and the row then carries the UTC time unchanged.
+using LocalTimeConverter = bool (*)(const DateTime& utc, DateTime& local);
+
+// PagesPrinted, or TotalPages when that is 0, times the device mode's copies
+// when it carries them (fewer than one copy counts as one).
+std::int64_t jobPageCount(const JobRecord& job);
+
+// The row a finished job gives: all a job waiting to be written needs.
+struct JobRow {
+    DateTime submitted; // local time
+    std::u16string user, machine, printer;
+    std::int64_t pages = 0;
+
+    friend bool operator==(const JobRow&, const JobRow&) = default;
+};
+JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal);

@@ -1,0 +1,196 @@
+// The statistics of a period: from the kept month totals where they can
+// answer, from the jobs themselves where they cannot.
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "store/civil_days.h"
+#include "store/job_store.h"
+#include "store/month_totals.h"
+#include "store/schema_terms.h"
+#include "store/sqlite_calls.h"
+
+using namespace store;
+
+namespace {
+
+// Every trfecha that begins with four digits and a dash and that julianday()
+// can read at all is a date "YYYY-MM-DD", perhaps a time behind it and a zone
+// behind that. Its value lies below its date plus 1 day 16 hours (a time up
+// to 24:59:59.999, a zone as far as -14:59) and its day may run up to the
+// 31st of any month, three days into the next. So a text below the day five
+// days before the start can never reach the start, and the statistics leave
+// out by text order alone every such text below this bound. Empty (no text
+// is below it) when the start is no date julianday() reads, or too early.
+std::u16string narrowingBound(const DateTime& since)
+{
+    constexpr int marginDays = 5;
+    if (since.year > 9999 || since.month < 1 || since.month > 12 || since.day < 1 || since.day > 31)
+        return {};
+    CivilDate bound = civilFromDays(daysFromCivil(since.year, since.month, since.day) - marginDays);
+    if (bound.year < 0) return {};
+    char text[32];
+    int length = std::snprintf(
+        text, sizeof text, "%.4d-%.2d-%.2d", static_cast<int>(bound.year), bound.month, bound.day);
+    return std::u16string(text, text + std::clamp(length, 0, static_cast<int>(sizeof text) - 1));
+}
+
+// When the month totals cannot answer, which way a period is summed fastest.
+// The rows are written in time order, so the share of row numbers at or
+// above the first one in the period estimates the share of rows the
+// narrowed query would read one by one; past about a third, one pass over
+// the whole table is cheaper. Only the speed depends on this guess, never
+// the figures.
+bool periodIsShort(sqlite3* db, const std::u16string& bound)
+{
+    Statement probe = prepare(db,
+        u"select (select min(trllapri) from tbTrabajos), (select max(trllapri) from tbTrabajos), "
+        u"(select trllapri from tbTrabajos where trfecha >= ? order by trfecha limit 1);",
+        u"74");
+    bindText(probe.get(), 1, bound, u"74");
+    if (step(probe.get(), u"74") != SQLITE_ROW) return true;
+    if (sqlite3_column_type(probe.get(), 2) == SQLITE_NULL) return true; // nothing at or after the bound
+    const sqlite3_int64 first = sqlite3_column_int64(probe.get(), 0);
+    const sqlite3_int64 last = sqlite3_column_int64(probe.get(), 1);
+    const sqlite3_int64 from = std::clamp<sqlite3_int64>(sqlite3_column_int64(probe.get(), 2), first, last);
+    return (last - from) * 3 < last - first;
+}
+
+// The whole comparison as the figures are defined: every row whose trfecha
+// julianday() reads at or after the start.
+std::u16string wholeStatisticsText(const std::u16string& column)
+{
+    return u"select " + column
+        + u", sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >= julianday(?1) "
+          u"group by "
+        + column + u";";
+}
+
+// The same figures from fewer rows: the rows at or above the bound in text
+// order, and below it only those of the irregular index (the term is the
+// index's own). The two halves never share a row, and each keeps the exact
+// julianday() comparison.
+std::u16string narrowedStatisticsText(const std::u16string& column)
+{
+    std::u16string text = u"select " + column + u", sum(p), count(p) from (select " + column
+        + u", trnumpags as p from tbTrabajos where trfecha >= ?2 and julianday(trfecha) >= julianday(?1) "
+          u"union all select "
+        + column + u", trnumpags from tbTrabajos where trfecha < ?2 and ";
+    text += irregularDateTerm;
+    text += u" and julianday(trfecha) >= julianday(?1)) group by " + column + u";";
+    return text;
+}
+
+// Every row's group from the jobs themselves, where the totals cannot answer:
+// the narrowed query for a short period, the whole one for a long one.
+void statisticsFromJobs(sqlite3* db, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    const std::u16string bound = narrowingBound(since);
+    const std::u16string name = groupingColumnName(column);
+    const bool narrowed = periodIsShort(db, bound);
+    if (narrowed) ++storeCallCounts().narrowedStatistics;
+    Statement query = prepare(db, narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name), u"74");
+    bindText(query.get(), 1, formatDateTimeText(since), u"74");
+    if (narrowed) bindText(query.get(), 2, bound, u"74");
+    bool delivered = false;
+    while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
+        delivered = true;
+        onRow(StatisticsRow{
+            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+    }
+}
+
+// Every row's month from the jobs themselves.
+void monthsFromJobs(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
+{
+    Statement query = prepare(db,
+        u"select strftime('%Y-%m', julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos "
+        u"where julianday(trfecha) >= julianday(?1) group by 1;",
+        u"74");
+    bindText(query.get(), 1, formatDateTimeText(since), u"74");
+    bool delivered = false;
+    while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
+        delivered = true;
+        rows.push_back(StatisticsRow{
+            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+    }
+}
+
+// In month order; the years before 0 carry a sign, so that text order is not it.
+void sortByMonth(std::vector<StatisticsRow>& rows)
+{
+    auto key = [](const std::u16string& month) {
+        const std::string text(month.begin(), month.end());
+        long long year = 0, number = 0;
+        std::sscanf(text.c_str(), "%lld-%lld", &year, &number);
+        return year * 12 + number;
+    };
+    std::stable_sort(rows.begin(), rows.end(),
+        [&](const StatisticsRow& a, const StatisticsRow& b) { return key(a.group) < key(b.group); });
+}
+
+} // namespace
+
+bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    std::vector<StatisticsRow> kept;
+    const QuickAnswer answer = statisticsFromReadyTotals(db.get(), since, column, kept);
+    if (answer == QuickAnswer::notReady) return false;
+    // Page counts only the jobs add up exactly stay in the file whatever is
+    // prepared: they are read from the jobs, or the view would wait for ever.
+    if (answer == QuickAnswer::needsJobs)
+        statisticsFromJobs(db.get(), since, column, [&](const StatisticsRow& row) { kept.push_back(row); });
+    closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
+    for (const StatisticsRow& row : kept) onRow(row);
+    return true;
+}
+
+void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    Database db = openJobDatabase(folder);
+    std::vector<StatisticsRow> kept;
+    if (statisticsFromMonthTotals(db.get(), since, column, kept)) {
+        closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
+        for (const StatisticsRow& row : kept) onRow(row);
+        return;
+    }
+    statisticsFromJobs(db.get(), since, column, onRow);
+    closeJobDatabase(std::move(db));
+}
+
+std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, const DateTime& since)
+{
+    Database db = openJobDatabase(folder);
+    std::vector<StatisticsRow> rows;
+    if (!monthsFromMonthTotals(db.get(), since, rows)) monthsFromJobs(db.get(), since, rows);
+    closeJobDatabase(std::move(db));
+    sortByMonth(rows);
+    return rows;
+}
+
+bool quickMonthlyStatistics(const std::u16string& folder, const DateTime& since,
+    const std::function<void(const StatisticsRow&)>& onRow)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    std::vector<StatisticsRow> rows;
+    const QuickAnswer answer = monthsFromReadyTotals(db.get(), since, rows);
+    if (answer == QuickAnswer::notReady) return false;
+    if (answer == QuickAnswer::needsJobs) monthsFromJobs(db.get(), since, rows);
+    closeJobDatabase(std::move(db));
+    sortByMonth(rows);
+    for (const StatisticsRow& row : rows) onRow(row);
+    return true;
+}
+
+TotalsCheck checkMonthTotals(const std::u16string& folder)
+{
+    Database db = openJobDatabase(folder);
+    const TotalsCheck found = checkMonthTotalsAgainstJobs(db.get());
+    closeJobDatabase(std::move(db));
+    return found;
+}

@@ -1,0 +1,22 @@
+// What the statistics read from the job store: the column a period is grouped
+// by, the rows it gives, and what a check of the kept month totals found.
+// Portable: no Windows header here.
+#pragma once
+
+#include <string>
+
+enum class GroupingColumn { printer, user, machine };
+// "trimpresora", "trusuario" or "trmaquina".
+const char16_t* groupingColumnName(GroupingColumn column);
+
+// Each cell as SQLite gives it as text: the group's value, its page sum, its job count.
+struct StatisticsRow {
+    std::u16string group, pages, jobs;
+};
+
+// What checkMonthTotals found.
+enum class TotalsCheck {
+    agreed,     // the totals hold exactly the rows, jobs and pages of the jobs
+    recounted,  // they did not, and were counted anew from the jobs
+    unavailable // the file cannot hold totals (read-only, tables of another shape)
+};
