@@ -74,64 +74,83 @@ ShippingState readShippingState(const std::u16string& folder)
     return state;
 }
 
-ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
-    const std::u16string& newIdentity, std::size_t limit, bool countWaiting)
+namespace {
+
+// The file's identity and the last row shipped, made first when the file has
+// none; returns the count of rows waiting as the last attempt left it. Read
+// first: an idle look every few seconds writes nothing.
+std::int64_t readShippingMark(sqlite3* db, const std::u16string& newIdentity, ShippingWork& work)
 {
-    ShippingWork work;
-    work.batch.source = source;
-    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
-    // Read first: an idle look every few seconds writes nothing.
     std::int64_t storedWaiting = -1;
     for (int attempt = 0; attempt < 2 && work.batch.fileId.empty(); ++attempt) {
-        if (attempt > 0 || !shippingTableExists(db.get())) ensureShippingRow(db.get(), newIdentity);
-        if (!shippingTableExists(db.get())) continue;
-        Statement state = prepare(db.get(),
-            u"SELECT ecarchivo, ecultima, ecpendientes FROM tbEnvioCentral WHERE ecclave = 1;", u"812");
+        if (attempt > 0 || !shippingTableExists(db)) ensureShippingRow(db, newIdentity);
+        if (!shippingTableExists(db)) continue;
+        Statement state = prepare(
+            db, u"SELECT ecarchivo, ecultima, ecpendientes FROM tbEnvioCentral WHERE ecclave = 1;", u"812");
         if (step(state.get(), u"813") != SQLITE_ROW) continue;
         work.batch.fileId = columnText(state.get(), 0);
         work.lastShipped = sqlite3_column_int64(state.get(), 1);
         storedWaiting = sqlite3_column_int64(state.get(), 2);
     }
     if (work.batch.fileId.empty()) storeFailure(u"814");
-    {
-        // The day and the moment julianday() gives, read in one statement
-        // so that both agree; the moment as its whole milliseconds.
-        Statement rows = prepare(db.get(),
-            u"SELECT trllapri, trfecha, trusuario, trmaquina, trimpresora, CASE WHEN typeof(trnumpags) = "
-            u"'integer' THEN trnumpags END, CAST(round(j * 86400000.0) AS INTEGER), CAST(strftime('%Y%m%d', "
-            u"j) "
-            u"AS INTEGER) FROM (SELECT *, julianday(trfecha) AS j FROM tbTrabajos WHERE trllapri > ?1 ORDER "
-            u"BY "
-            u"trllapri LIMIT ?2);",
-            u"815");
-        if (sqlite3_bind_int64(rows.get(), 1, work.lastShipped) != SQLITE_OK
-            || sqlite3_bind_int64(rows.get(), 2, static_cast<sqlite3_int64>(limit)) != SQLITE_OK)
-            storeFailure(u"816");
-        for (bool delivered = false; step(rows.get(), u"817", !delivered) == SQLITE_ROW; delivered = true) {
-            ShippedRow row;
-            row.rowId = sqlite3_column_int64(rows.get(), 0);
-            row.date = optionalText(rows.get(), 1);
-            row.user = optionalText(rows.get(), 2);
-            row.machine = optionalText(rows.get(), 3);
-            row.printer = optionalText(rows.get(), 4);
-            row.pages = optionalInteger(rows.get(), 5);
-            row.julianMs = optionalInteger(rows.get(), 6);
-            row.dayKey = optionalInteger(rows.get(), 7);
-            work.batch.rows.push_back(std::move(row));
-        }
+    return storedWaiting;
+}
+
+// The rows after the last shipped, at most `limit`, into the batch.
+void readRowsToShip(sqlite3* db, std::size_t limit, ShippingWork& work)
+{
+    // The day and the moment julianday() gives, read in one statement
+    // so that both agree; the moment as its whole milliseconds.
+    Statement rows = prepare(db,
+        u"SELECT trllapri, trfecha, trusuario, trmaquina, trimpresora, CASE WHEN typeof(trnumpags) = "
+        u"'integer' THEN trnumpags END, CAST(round(j * 86400000.0) AS INTEGER), CAST(strftime('%Y%m%d', j) "
+        u"AS INTEGER) FROM (SELECT *, julianday(trfecha) AS j FROM tbTrabajos WHERE trllapri > ?1 ORDER BY "
+        u"trllapri LIMIT ?2);",
+        u"815");
+    if (sqlite3_bind_int64(rows.get(), 1, work.lastShipped) != SQLITE_OK
+        || sqlite3_bind_int64(rows.get(), 2, static_cast<sqlite3_int64>(limit)) != SQLITE_OK)
+        storeFailure(u"816");
+    for (bool delivered = false; step(rows.get(), u"817", !delivered) == SQLITE_ROW; delivered = true) {
+        ShippedRow row;
+        row.rowId = sqlite3_column_int64(rows.get(), 0);
+        row.date = optionalText(rows.get(), 1);
+        row.user = optionalText(rows.get(), 2);
+        row.machine = optionalText(rows.get(), 3);
+        row.printer = optionalText(rows.get(), 4);
+        row.pages = optionalInteger(rows.get(), 5);
+        row.julianMs = optionalInteger(rows.get(), 6);
+        row.dayKey = optionalInteger(rows.get(), 7);
+        work.batch.rows.push_back(std::move(row));
     }
-    if (countWaiting) {
-        Statement count = prepare(db.get(), u"SELECT count(*) FROM tbTrabajos WHERE trllapri > ?1;", u"818");
-        if (sqlite3_bind_int64(count.get(), 1, work.lastShipped) != SQLITE_OK) storeFailure(u"819");
-        if (step(count.get(), u"820") != SQLITE_ROW) storeFailure(u"821");
-        work.waiting = sqlite3_column_int64(count.get(), 0);
-        if (work.waiting != storedWaiting) {
-            Statement note = prepare(
-                db.get(), u"UPDATE tbEnvioCentral SET ecpendientes = ?1 WHERE ecclave = 1;", u"822");
-            if (sqlite3_bind_int64(note.get(), 1, work.waiting) != SQLITE_OK) storeFailure(u"823");
-            if (step(note.get(), u"824") != SQLITE_DONE) storeFailure(u"825");
-        }
+}
+
+// Every row after the last shipped, counted, and the count kept in the file
+// when it changed since the last attempt.
+void countWaitingRows(sqlite3* db, std::int64_t storedWaiting, ShippingWork& work)
+{
+    Statement count = prepare(db, u"SELECT count(*) FROM tbTrabajos WHERE trllapri > ?1;", u"818");
+    if (sqlite3_bind_int64(count.get(), 1, work.lastShipped) != SQLITE_OK) storeFailure(u"819");
+    if (step(count.get(), u"820") != SQLITE_ROW) storeFailure(u"821");
+    work.waiting = sqlite3_column_int64(count.get(), 0);
+    if (work.waiting != storedWaiting) {
+        Statement note
+            = prepare(db, u"UPDATE tbEnvioCentral SET ecpendientes = ?1 WHERE ecclave = 1;", u"822");
+        if (sqlite3_bind_int64(note.get(), 1, work.waiting) != SQLITE_OK) storeFailure(u"823");
+        if (step(note.get(), u"824") != SQLITE_DONE) storeFailure(u"825");
     }
+}
+
+} // namespace
+
+ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
+    const std::u16string& newIdentity, std::size_t limit, bool countWaiting)
+{
+    ShippingWork work;
+    work.batch.source = source;
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    const std::int64_t storedWaiting = readShippingMark(db.get(), newIdentity, work);
+    readRowsToShip(db.get(), limit, work);
+    if (countWaiting) countWaitingRows(db.get(), storedWaiting, work);
     closeJobDatabase(std::move(db));
     return work;
 }
