@@ -14,12 +14,12 @@
 #include "common/window_contract.h"
 #include "shell/locale_format_win32.h"
 #include "shell/statistics_figures.h"
-#include "shell/statistics_view_win32.h"
 
 namespace {
 
 HWND chart, tooltip;
 HFONT labelFont, uprightFont;
+ChartCopy copyShown;
 std::vector<ChartMonth> shown;
 ChartLayout layout;
 
@@ -218,7 +218,7 @@ LRESULT CALLBACK chartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
         return 0;
     case WM_KEYDOWN:
         if (wParam == 'C' && controlHeld()) {
-            copyShownTotals(GetParent(window));
+            if (copyShown) copyShown(GetParent(window));
             return 0;
         }
         break;
@@ -230,8 +230,9 @@ LRESULT CALLBACK chartProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 } // namespace
 
-HWND createMonthChart(HWND mainWindow, HFONT font)
+HWND createMonthChart(HWND mainWindow, HFONT font, ChartCopy onCopy)
 {
+    copyShown = onCopy;
     WNDCLASSEXW record{};
     record.cbSize = sizeof record;
     record.lpfnWndProc = chartProc;

@@ -8,8 +8,10 @@
 
 #include "shell/month_chart.h"
 
+// What Ctrl+C in the chart does: the view copies what it shows.
+using ChartCopy = void (*)(HWND mainWindow);
 // Registers the chart's class and creates it hidden, a child of the main
 // window, drawn above the tab control like the list.
-HWND createMonthChart(HWND mainWindow, HFONT font);
+HWND createMonthChart(HWND mainWindow, HFONT font, ChartCopy onCopy);
 // Shows these months (none: a line saying no page was printed).
 void showChartMonths(const std::vector<ChartMonth>& months);

@@ -24,5 +24,3 @@ bool handleStatisticsMessage(UINT message, LPARAM lParam);
 // The right-click menu of the list and of the month chart (WM_CONTEXTMENU):
 // true when it was theirs.
 bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam);
-// Puts what the view shows on the clipboard (Ctrl+C in the list or the chart).
-void copyShownTotals(HWND mainWindow);
