@@ -125,6 +125,74 @@ std::u16string diagnostics(SQLSMALLINT type, SQLHANDLE handle)
     return words;
 }
 
+// Each value bound as SQL_C_WCHAR text, a null as SQL_NULL_DATA; `lengths`
+// holds one length a value, read by the driver when the statement runs.
+bool bindParameters(SQLHANDLE statement, const OdbcParameters& parameters, std::vector<SQLLEN>& lengths)
+{
+    static SQLWCHAR empty[1] = {0};
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        const auto& value = parameters[i];
+        SQLPOINTER data = empty;
+        SQLULEN size = 1;
+        if (!value) {
+            lengths[i] = SQL_NULL_DATA;
+        } else {
+            lengths[i] = static_cast<SQLLEN>(value->size() * sizeof(char16_t));
+            if (!value->empty()) data = const_cast<char16_t*>(value->data());
+            size = std::max<SQLULEN>(value->size(), 1);
+        }
+        if (!succeeded(odbcApi().bindParameter(statement, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
+                SQL_C_WCHAR, SQL_WVARCHAR, size, 0, data, lengths[i] > 0 ? lengths[i] : 0, &lengths[i])))
+            return false;
+    }
+    return true;
+}
+
+// One cell of the row fetched last, absent for a null. Read in pieces: a
+// name may be longer than any one buffer. False when a piece cannot be read.
+bool readCell(SQLHANDLE statement, SQLSMALLINT column, std::optional<std::u16string>& value)
+{
+    std::u16string cell;
+    bool isNull = false;
+    for (;;) {
+        SQLWCHAR piece[1024];
+        SQLLEN got = 0;
+        SQLRETURN result = odbcApi().getData(
+            statement, static_cast<SQLUSMALLINT>(column + 1), SQL_C_WCHAR, piece, sizeof piece, &got);
+        if (result == SQL_NO_DATA) break;
+        if (!succeeded(result)) return false;
+        if (got == SQL_NULL_DATA) {
+            isNull = true;
+            break;
+        }
+        const std::size_t room = sizeof piece / sizeof piece[0] - 1;
+        const std::size_t units = got == SQL_NO_TOTAL || static_cast<std::size_t>(got) / 2 > room
+            ? room
+            : static_cast<std::size_t>(got) / 2;
+        cell.append(utf16(reinterpret_cast<wchar_t*>(piece)), units);
+        if (result == SQL_SUCCESS) break;
+    }
+    value = isNull ? std::nullopt : std::optional<std::u16string>(cell);
+    return true;
+}
+
+// Every row of the statement's result, each handed to onRow; false when a
+// row or a cell cannot be read.
+bool fetchRows(SQLHANDLE statement, const std::function<void(const OdbcRow&)>& onRow)
+{
+    SQLSMALLINT columns = 0;
+    if (!succeeded(odbcApi().numResultCols(statement, &columns))) return false;
+    OdbcRow row(static_cast<std::size_t>(columns));
+    for (;;) {
+        SQLRETURN result = odbcApi().fetch(statement);
+        if (result == SQL_NO_DATA) return true;
+        if (!succeeded(result)) return false;
+        for (SQLSMALLINT column = 0; column < columns; ++column)
+            if (!readCell(statement, column, row[static_cast<std::size_t>(column)])) return false;
+        onRow(row);
+    }
+}
+
 } // namespace
 
 struct OdbcConnection::Handles {
@@ -224,60 +292,12 @@ bool OdbcConnection::execute(const std::u16string& statement, const OdbcParamete
         raw, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(timeoutSeconds)), 0);
     // The values and their lengths stay where they are until the statement ran.
     std::vector<SQLLEN> lengths(parameters.size());
-    static SQLWCHAR empty[1] = {0};
-    for (std::size_t i = 0; i < parameters.size(); ++i) {
-        const auto& value = parameters[i];
-        SQLPOINTER data = empty;
-        SQLULEN size = 1;
-        if (!value) {
-            lengths[i] = SQL_NULL_DATA;
-        } else {
-            lengths[i] = static_cast<SQLLEN>(value->size() * sizeof(char16_t));
-            if (!value->empty()) data = const_cast<char16_t*>(value->data());
-            size = std::max<SQLULEN>(value->size(), 1);
-        }
-        if (!succeeded(api.bindParameter(raw, static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT, SQL_C_WCHAR,
-                SQL_WVARCHAR, size, 0, data, lengths[i] > 0 ? lengths[i] : 0, &lengths[i])))
-            return fail();
-    }
+    if (!bindParameters(raw, parameters, lengths)) return fail();
     std::u16string text = statement;
     SQLRETURN result = api.execDirect(raw, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
     if (!succeeded(result) && result != SQL_NO_DATA) return fail();
     if (!onRow) return true;
-    SQLSMALLINT columns = 0;
-    if (!succeeded(api.numResultCols(raw, &columns))) return fail();
-    OdbcRow row(static_cast<std::size_t>(columns));
-    for (;;) {
-        result = api.fetch(raw);
-        if (result == SQL_NO_DATA) break;
-        if (!succeeded(result)) return fail();
-        for (SQLSMALLINT column = 0; column < columns; ++column) {
-            // Read in pieces: a name may be longer than any one buffer.
-            std::u16string cell;
-            bool isNull = false;
-            for (;;) {
-                SQLWCHAR piece[1024];
-                SQLLEN got = 0;
-                result = api.getData(
-                    raw, static_cast<SQLUSMALLINT>(column + 1), SQL_C_WCHAR, piece, sizeof piece, &got);
-                if (result == SQL_NO_DATA) break;
-                if (!succeeded(result)) return fail();
-                if (got == SQL_NULL_DATA) {
-                    isNull = true;
-                    break;
-                }
-                const std::size_t room = sizeof piece / sizeof piece[0] - 1;
-                const std::size_t units = got == SQL_NO_TOTAL || static_cast<std::size_t>(got) / 2 > room
-                    ? room
-                    : static_cast<std::size_t>(got) / 2;
-                cell.append(utf16(reinterpret_cast<wchar_t*>(piece)), units);
-                if (result == SQL_SUCCESS) break;
-            }
-            row[static_cast<std::size_t>(column)]
-                = isNull ? std::nullopt : std::optional<std::u16string>(cell);
-        }
-        onRow(row);
-    }
+    if (!fetchRows(raw, onRow)) return fail();
     return true;
 }
 

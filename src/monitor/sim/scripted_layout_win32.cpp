@@ -138,6 +138,73 @@ BOOL writeJobInfo2(const ScriptedPrinter& printer, DWORD firstJob, DWORD count, 
     return ok;
 }
 
+namespace {
+
+// What one entry of a notification carries: a number, or data placed
+// behind the entries (null while measuring) and its size.
+struct NotifyValue {
+    void* data = nullptr;
+    DWORD bytes = 0;
+    std::uint32_t number = 0;
+};
+
+DEVMODEW* placeDevMode(Packer& packer, const JobChange& change)
+{
+    auto* devMode = static_cast<DEVMODEW*>(packer.place(sizeof(DEVMODEW), alignof(DEVMODEW)));
+    if (devMode) {
+        std::memset(devMode, 0, sizeof(DEVMODEW));
+        devMode->dmSize = sizeof(DEVMODEW);
+        devMode->dmSpecVersion = DM_SPECVERSION;
+        devMode->dmFields = change.dmFields;
+        devMode->dmCopies = change.dmCopies;
+    }
+    return devMode;
+}
+
+NotifyValue placeValue(Packer& packer, const JobChange& change)
+{
+    NotifyValue value;
+    switch (kindOf(change.field)) {
+    case FieldKind::text:
+        if (change.text) {
+            value.data = packer.text(*change.text);
+            value.bytes = static_cast<DWORD>((change.text->size() + 1) * sizeof(wchar_t));
+        }
+        break;
+    case FieldKind::time: {
+        auto* time = static_cast<SYSTEMTIME*>(packer.place(sizeof(SYSTEMTIME), alignof(SYSTEMTIME)));
+        if (time) *time = toSystemTime(change.time);
+        value.data = time;
+        value.bytes = sizeof(SYSTEMTIME);
+        break;
+    }
+    case FieldKind::devMode:
+        if (change.hasDevMode) {
+            value.data = placeDevMode(packer, change);
+            value.bytes = sizeof(DEVMODEW);
+        }
+        break;
+    case FieldKind::number: value.number = change.number; break;
+    case FieldKind::other: break;
+    }
+    return value;
+}
+
+void fillEntry(PRINTER_NOTIFY_INFO_DATA& entry, const JobChange& change, const NotifyValue& value)
+{
+    entry.Type = JOB_NOTIFY_TYPE;
+    entry.Field = static_cast<WORD>(change.field);
+    entry.Id = change.jobId;
+    if (kindOf(change.field) == FieldKind::number) {
+        entry.NotifyData.adwData[0] = value.number;
+    } else {
+        entry.NotifyData.Data.cbBuf = value.bytes;
+        entry.NotifyData.Data.pBuf = value.data;
+    }
+}
+
+} // namespace
+
 PRINTER_NOTIFY_INFO* newNotifyInfo(const std::vector<JobChange>& changes, DWORD flags)
 {
     // Lays out the entries, then what they point to, in one pass that
@@ -150,52 +217,8 @@ PRINTER_NOTIFY_INFO* newNotifyInfo(const std::vector<JobChange>& changes, DWORD 
         packer.base = base;
         packer.offset = head;
         for (std::size_t i = 0; i < changes.size(); ++i) {
-            const JobChange& change = changes[i];
-            void* data = nullptr;
-            DWORD bytes = 0;
-            std::uint32_t number = 0;
-            switch (kindOf(change.field)) {
-            case FieldKind::text:
-                if (change.text) {
-                    data = packer.text(*change.text);
-                    bytes = static_cast<DWORD>((change.text->size() + 1) * sizeof(wchar_t));
-                }
-                break;
-            case FieldKind::time: {
-                auto* time = static_cast<SYSTEMTIME*>(packer.place(sizeof(SYSTEMTIME), alignof(SYSTEMTIME)));
-                if (time) *time = toSystemTime(change.time);
-                data = time;
-                bytes = sizeof(SYSTEMTIME);
-                break;
-            }
-            case FieldKind::devMode:
-                if (change.hasDevMode) {
-                    auto* devMode = static_cast<DEVMODEW*>(packer.place(sizeof(DEVMODEW), alignof(DEVMODEW)));
-                    if (devMode) {
-                        std::memset(devMode, 0, sizeof(DEVMODEW));
-                        devMode->dmSize = sizeof(DEVMODEW);
-                        devMode->dmSpecVersion = DM_SPECVERSION;
-                        devMode->dmFields = change.dmFields;
-                        devMode->dmCopies = change.dmCopies;
-                    }
-                    data = devMode;
-                    bytes = sizeof(DEVMODEW);
-                }
-                break;
-            case FieldKind::number: number = change.number; break;
-            case FieldKind::other: break;
-            }
-            if (!info) continue;
-            PRINTER_NOTIFY_INFO_DATA& entry = info->aData[i];
-            entry.Type = JOB_NOTIFY_TYPE;
-            entry.Field = static_cast<WORD>(change.field);
-            entry.Id = change.jobId;
-            if (kindOf(change.field) == FieldKind::number) {
-                entry.NotifyData.adwData[0] = number;
-            } else {
-                entry.NotifyData.Data.cbBuf = bytes;
-                entry.NotifyData.Data.pBuf = data;
-            }
+            const NotifyValue value = placeValue(packer, changes[i]);
+            if (info) fillEntry(info->aData[i], changes[i], value);
         }
         return packer.offset;
     };
