@@ -19,6 +19,7 @@ add_library(pwfuzzed STATIC
   "${PROJECT_SOURCE_DIR}/src/monitor/job_changes.cpp"
   "${PROJECT_SOURCE_DIR}/src/monitor/job_tracking.cpp"
   "${PROJECT_SOURCE_DIR}/src/monitor/recorded_jobs.cpp"
+  "${PROJECT_SOURCE_DIR}/src/monitor/sim/scenario_reader.cpp"
   "${PROJECT_SOURCE_DIR}/src/monitor/sim/scripted_spooler.cpp"
   "${PROJECT_SOURCE_DIR}/src/monitor/sim/scripted_timeline.cpp"
   "${PROJECT_SOURCE_DIR}/tests/support/fatal_error.cpp"
