@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/strings.h"
 #include "monitor/job_tracking.h"
 #include "monitor/sim/scripted_spooler.h"
 #include "store_support.h"
@@ -193,21 +194,7 @@ std::string utf8(const std::u16string& text)
         std::uint32_t code = text[i];
         if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size())
             code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (code < 0x80)
-            result.push_back(static_cast<char>(code));
-        else if (code < 0x800) {
-            result.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            result.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            result.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            result.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        }
+        appendUtf8(result, code);
     }
     return result;
 }
