@@ -150,6 +150,66 @@ TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndA
     EXPECT_EQ(restarted.cycle(), CycleResult::idle);
 }
 
+TEST_F(CentralShipping, EachRowGoesAsTheFileHoldsItWithNullsWhereItHoldsNone)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    struct Row {
+        const char* values; // trfecha, trusuario, trmaquina, trimpresora, trnumpags
+        std::optional<std::u16string> date, user, printer;
+        std::optional<std::int64_t> pages, dayKey;
+    };
+    const Row rows[] = {
+        {"'2026-05-01T08:00:00.000', 'ann', 'PC', 'Laser', 2", u"2026-05-01T08:00:00.000", u"ann", u"Laser",
+            2, 20260501},
+        {"NULL, NULL, NULL, NULL, NULL", {}, {}, {}, {}, {}},
+        {"'not a date', 'bea', 'PC', 'Ink', 2.5", u"not a date", u"bea", u"Ink", {},
+            {}},                                                                       // a fraction: a null
+        {"'2026-05-02', '', 'PC', '', 'many'", u"2026-05-02", u"", u"", {}, 20260502}, // text: a null
+        {"'2026-05-03T23:59:59.999', 'cy', 'PC', 'Laser', '7'", u"2026-05-03T23:59:59.999", u"cy", u"Laser",
+            7, 20260503}, // '7' is stored as the integer 7
+    };
+    {
+        RawDatabase raw(folder);
+        for (const Row& row : rows)
+            raw.exec(
+                std::string("INSERT INTO tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
+                            "VALUES (")
+                + row.values + ");");
+    }
+
+    // At most `limit` rows, in row order, under the identity made for the file.
+    ShippingWork work = takeShippingWork(folder, u"SRV", u"first identity", 4, false);
+    EXPECT_EQ(work.batch.source, u"SRV");
+    EXPECT_EQ(work.batch.fileId, u"first identity");
+    EXPECT_EQ(work.lastShipped, 0);
+    EXPECT_EQ(work.waiting, -1); // not counted
+    ASSERT_EQ(work.batch.rows.size(), 4u);
+    for (std::size_t i = 0; i < work.batch.rows.size(); ++i) {
+        const ShippedRow& shipped = work.batch.rows[i];
+        EXPECT_EQ(shipped.rowId, static_cast<std::int64_t>(i + 1));
+        EXPECT_EQ(shipped.date, rows[i].date) << rows[i].values;
+        EXPECT_EQ(shipped.user, rows[i].user) << rows[i].values;
+        EXPECT_EQ(shipped.printer, rows[i].printer) << rows[i].values;
+        EXPECT_EQ(shipped.pages, rows[i].pages) << rows[i].values;
+        EXPECT_EQ(shipped.dayKey, rows[i].dayKey) << rows[i].values;
+        EXPECT_EQ(shipped.julianMs.has_value(), rows[i].dayKey.has_value()) << rows[i].values;
+    }
+    EXPECT_EQ(work.batch.rows[0].julianMs, central::julianMs({2026, 5, 0, 1, 8}));
+
+    // After a shipment: the rest, the identity kept, every waiting row counted
+    // and the count kept in the file.
+    markShipped(folder, work.batch.fileId, 4, 0, u"2026-05-04T10:00:00.000");
+    EXPECT_EQ(readShippingState(folder).waiting, 0);
+    work = takeShippingWork(folder, u"SRV", u"second identity", 4, true);
+    EXPECT_EQ(work.batch.fileId, u"first identity");
+    EXPECT_EQ(work.lastShipped, 4);
+    ASSERT_EQ(work.batch.rows.size(), 1u);
+    EXPECT_EQ(work.batch.rows[0].rowId, 5);
+    EXPECT_EQ(work.batch.rows[0].pages, 7);
+    EXPECT_EQ(work.waiting, 1);
+    EXPECT_EQ(readShippingState(folder).waiting, 1);
+}
+
 TEST(CentralShippingRetry, QuickForHalfAMinuteThenDoublingUpToFiveMinutes)
 {
     std::vector<std::uint32_t> waits;
