@@ -20,5 +20,13 @@ else()
   target_link_libraries(sqlite3 PUBLIC ${CMAKE_DL_LIBS})
 endif()
 target_compile_definitions(sqlite3 PRIVATE ${PW_SQLITE_DEFINITIONS})
-target_compile_options(sqlite3 PRIVATE -w -O2)
+# The native tree builds the unit tests only, in Debug: there the library is
+# built lightly optimised and without debug information, in a third of the
+# time. The Windows trees (the package, the Wine tests and benchmarks) and
+# the benchmarks' own tree get -O2.
+if(NOT WIN32 AND NOT PW_BENCH)
+  target_compile_options(sqlite3 PRIVATE -w -O1 -g0)
+else()
+  target_compile_options(sqlite3 PRIVATE -w -O2)
+endif()
 target_include_directories(sqlite3 SYSTEM PUBLIC "${PW_SQLITE_DIR}")

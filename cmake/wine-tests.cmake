@@ -55,7 +55,7 @@ if(TARGET pagewarden)
   endif()
   # The program under load: 3,000 jobs at once, 500 more and clicks while
   # another program holds the file, a quit under that lock and the pending
-  # file it leaves, a damaged pending file, a file of 2,000,000 jobs of an
+  # file it leaves, a damaged pending file, a file of 600,000 jobs of an
   # earlier version prepared while the window answers. A prefix and a folder of its own,
   # so that it runs beside the other suites.
   add_test(NAME shell_wine_load

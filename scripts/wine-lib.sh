@@ -12,6 +12,21 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 pw_started_pids=()
 
+# What runs outside the script's process group (the Wine server, PostgreSQL)
+# is noted in a list that scripts/end-leftovers ends: at the end of the
+# script that began the list, or, should that script be killed outright (as
+# CTest does at a suite's time limit), when a watcher in a session of its
+# own sees it gone. Scripts this one starts add to the same list.
+pw_leave_behind() { # kind value: prefix DIR | postgres DIR | folder DIR
+  if [ -z "${PW_LEFTOVERS:-}" ] || [ ! -f "$PW_LEFTOVERS" ]; then
+    PW_LEFTOVERS=$(mktemp "${TMPDIR:-/tmp}/pw-leftovers.XXXXXX")
+    export PW_LEFTOVERS
+    PW_LEFTOVERS_OWNER=$$
+    setsid "$PW_ROOT/scripts/end-leftovers" watch $$ "$PW_LEFTOVERS" </dev/null >/dev/null 2>&1 &
+  fi
+  grep -qxF "$1 $2" "$PW_LEFTOVERS" 2>/dev/null || printf '%s %s\n' "$1" "$2" >>"$PW_LEFTOVERS"
+}
+
 pw_cleanup() {
   local pid
   for pid in "${pw_started_pids[@]}"; do
@@ -21,6 +36,9 @@ pw_cleanup() {
     wait "$pid" 2>/dev/null || true
   done
   pw_started_pids=()
+  if [ "${PW_LEFTOVERS_OWNER:-}" = "$$" ]; then
+    "$PW_ROOT/scripts/end-leftovers" now "$PW_LEFTOVERS"
+  fi
 }
 
 # Every suite's prefix is a copy of one booted prefix: a boot takes a quarter
@@ -41,9 +59,11 @@ pw_boot_template() {
   ) 9>"$(dirname "$PW_TEMPLATE_PREFIX")/lock"
 }
 
-# Creates the prefix once; later calls find it ready.
+# Creates the prefix once; later calls find it ready. Its Wine server ends
+# with the script.
 pw_ensure_prefix() {
   mkdir -p "$PW_WINE_DIR"
+  pw_leave_behind prefix "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/.pw-ready" ]; then
     pw_boot_template
     (

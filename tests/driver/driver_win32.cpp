@@ -83,10 +83,17 @@ Program::Program(const std::wstring& path, const std::wstring& arguments)
     }
 }
 
+Program::Program(HWND window)
+    : owned(false)
+{
+    GetWindowThreadProcessId(window, &process.dwProcessId);
+    process.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, process.dwProcessId);
+}
+
 Program::~Program()
 {
     // Whatever a failed check left running is ended here, and only that.
-    if (running()) {
+    if (owned && running()) {
         TerminateProcess(process.hProcess, 99);
         WaitForSingleObject(process.hProcess, deadline);
     }
@@ -377,6 +384,11 @@ std::vector<std::wstring> folderNames(const std::wstring& folder)
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+bool fileThere(const std::wstring& name)
+{
+    return GetFileAttributesW((programFolder() + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void writeFile(const std::wstring& name, const std::string& content)

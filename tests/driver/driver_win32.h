@@ -53,9 +53,13 @@ std::wstring programFolder();
 struct Program {
     PROCESS_INFORMATION process{};
 
+    bool owned = true; // started here, so ended here should a check fail
+
     Program(); // starts programPath in its own folder
     explicit Program(const std::wstring& path, const std::wstring& arguments = L"");
-    ~Program(); // ends whatever a failed check left running
+    // A program somebody else started, found by its window; left running.
+    explicit Program(HWND window);
+    ~Program(); // ends whatever a failed check left running, of a program started here
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -118,6 +122,8 @@ std::vector<std::wstring> folderNames(const std::wstring& folder);
 // Writes a file beside the program (the scripted spooler's scenario, a file
 // a scenario waits for, a damaged database).
 void writeFile(const std::wstring& name, const std::string& content);
+// Whether a file of that name lies beside the program.
+bool fileThere(const std::wstring& name);
 // A fresh copy of the program, its SQLite and its language files in a folder
 // of that name beside it, for a scenario that changes files; the program's
 // path in it.

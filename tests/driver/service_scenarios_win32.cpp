@@ -48,11 +48,6 @@ void deleteBesideProgram(std::initializer_list<const wchar_t*> names)
     for (const wchar_t* name : names) DeleteFileW((programFolder() + L"\\" + name).c_str());
 }
 
-bool existsBesideProgram(const wchar_t* name)
-{
-    return GetFileAttributesW((programFolder() + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // A service left by a run that failed half-way is stopped and removed, and
 // the folder starts without a database or the files of a former run.
 void freshFolder()
@@ -79,7 +74,7 @@ DWORD runSetup(const wchar_t* arguments)
 // The service has made pgwarden.db and its tables.
 bool prepared()
 {
-    return existsBesideProgram(L"pgwarden.db")
+    return fileThere(L"pgwarden.db")
         && databaseRows(L"select count(*) from sqlite_master where name = 'tbTrabajos';")
         == std::vector<std::wstring>{L"1"};
 }
@@ -201,8 +196,7 @@ void installCountRemove()
     // Installing again restarts it with the same state: nothing counted twice.
     deleteBesideProgram({L"scenario-ended"});
     check(runSetup(L"/install-service /quiet") == 0, "installing again succeeds quietly");
-    check(waitUntil([] { return existsBesideProgram(L"scenario-ended"); }),
-        "the new service plays the scenario");
+    check(waitUntil([] { return fileThere(L"scenario-ended"); }), "the new service plays the scenario");
     Sleep(1000); // time for any recorder of its last passes
     check(serviceIn(SERVICE_RUNNING) && jobRows().size() == 3, "and counts none of its jobs again");
 
@@ -248,7 +242,7 @@ void stopWhileRecordersWait()
 
     ForeignLock lock(ForeignLock::exclusive);
     writeFile(L"go.txt", "");
-    check(waitUntil([] { return existsBesideProgram(L"scenario-ended"); }), "three jobs finish meanwhile");
+    check(waitUntil([] { return fileThere(L"scenario-ended"); }), "three jobs finish meanwhile");
     ServiceHandle service = openService(SERVICE_STOP | SERVICE_QUERY_STATUS);
     SERVICE_STATUS control{};
     check(service && ControlService(service.get(), SERVICE_CONTROL_STOP, &control), "the service is stopped");
@@ -365,18 +359,18 @@ void handOverAndBack()
     check(runSetup(L"/install-service /quiet") == 0, "the service is installed");
     check(rowsAre({L"ana|Office|1", L"bo|Office|2", L"cy|Office|1"}),
         "the service takes over: the job that left meanwhile is counted once, from its last sighting");
-    check(!existsBesideProgram(L"pagewarden-handover.dat"), "what the tray program left is taken");
+    check(!fileThere(L"pagewarden-handover.dat"), "what the tray program left is taken");
 
     ForeignLock lock(ForeignLock::exclusive);
     writeFile(L"held.txt", "");
-    check(waitUntil([] { return existsBesideProgram(L"scenario-ended"); }), "a job finishes meanwhile");
+    check(waitUntil([] { return fileThere(L"scenario-ended"); }), "a job finishes meanwhile");
     writeFile(L"back.txt", "");
     check(runSetup(L"/uninstall-service /quiet") == 0, "the service is stopped and removed");
-    check(existsBesideProgram(L"pgwarden-pending.txt"), "its row waits in the pending file");
+    check(fileThere(L"pgwarden-pending.txt"), "its row waits in the pending file");
     check(waitUntil([] { return trayTooltip() == countedBy(1430002); }),
         "the tray program takes the counting back");
     lock.release();
-    check(waitUntil([] { return !existsBesideProgram(L"pgwarden-pending.txt"); }),
+    check(waitUntil([] { return !fileThere(L"pgwarden-pending.txt"); }),
         "once the file is free it writes the pending row");
     writeFile(L"end.txt", "");
     check(tray.ends(), "and plays its scenario to the end");
