@@ -12,6 +12,14 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 pw_started_pids=()
 
+# A pause that starts no process: `sleep` forks and execs, which at twenty
+# times a second in each of four suites costs a good part of a core. A read
+# that times out on a pipe nobody writes to waits as long, for nothing.
+exec {PW_PAUSE_FD}<> <(:)
+pw_pause() { # seconds
+  read -r -t "$1" -u "$PW_PAUSE_FD" _ 2>/dev/null || true
+}
+
 # What runs outside the script's process group (the Wine server, PostgreSQL)
 # is noted in a list that scripts/end-leftovers ends: at the end of the
 # script that began the list, or, should that script be killed outright (as
@@ -102,7 +110,7 @@ pw_ensure_display() {
   for i in $(seq 1 100); do
     [ -s "$named" ] && break
     kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
+    pw_pause 0.1
   done
   local n
   n=$(tr -dc 0-9 <"$named")
@@ -132,7 +140,7 @@ pw_run_limited() {
       wait "$pid" 2>/dev/null || true
       return 124
     fi
-    sleep 0.1
+    pw_pause 0.1
     waited=$((waited + 1))
   done
   local rc=0

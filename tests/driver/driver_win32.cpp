@@ -34,13 +34,19 @@ void check(bool condition, const char* what)
     if (!condition) ++failures;
 }
 
+// The condition is asked again after a pause that doubles up to 64 ms: a
+// change that comes at once is seen at once, and a long wait costs a few
+// looks a second, not two hundred (each may read the database or send the
+// program a message, which on a loaded machine slows everyone down).
 bool waitUntil(const std::function<bool()>& condition, DWORD limit)
 {
     DWORD start = GetTickCount();
+    DWORD pause = 4;
     for (;;) {
         if (condition()) return true;
         if (GetTickCount() - start >= limit) return false;
-        Sleep(5);
+        Sleep(pause);
+        pause = std::min<DWORD>(pause * 2, 64);
     }
 }
 
