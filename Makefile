@@ -1,9 +1,12 @@
 # Front door for developers and CI. Every target installs what is missing first.
 SHELL := /bin/bash
 JOBS ?= 2
-MAKEFLAGS += --no-print-directory
+# The trees build side by side in one pool of JOBS jobs (each build joins
+# make's job server), so that no tree's configuration or last link leaves a
+# core idle; `make test` also boots the Wine prefix of the tests meanwhile.
+MAKEFLAGS += --no-print-directory -j$(JOBS)
 
-.PHONY: all deps native win32 win64 test run demo dist bench fuzz format clean
+.PHONY: all deps native win32 win64 wine-template test run demo dist bench fuzz format clean
 
 all: native win32 win64
 
@@ -12,9 +15,13 @@ deps:
 
 native win32 win64: deps
 	@cmake --preset $@ --log-level=WARNING >/dev/null
-	@cmake --build --preset $@ -j$(JOBS)
+	+@cmake --build --preset $@
 
-test: all
+# The booted prefix every Wine suite copies its own from.
+wine-template: deps
+	@scripts/boot-wine-template
+
+test: all wine-template
 	@scripts/test-all
 
 # SPOOLER=wine runs the program against Wine's spooler instead of a live scenario.
@@ -29,7 +36,7 @@ dist: win32
 
 bench: deps win64
 	@cmake --preset bench --log-level=WARNING >/dev/null
-	@cmake --build --preset bench -j$(JOBS)
+	+@cmake --build --preset bench
 	@scripts/run-bench
 
 # Not part of test or CI: each libFuzzer target runs FUZZ_SECONDS (60 by default).
@@ -37,7 +44,7 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/install-deps fuzz
 	@cmake --preset fuzz --log-level=WARNING >/dev/null
-	@cmake --build --preset fuzz -j$(JOBS)
+	+@cmake --build --preset fuzz
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzz
 
 format:

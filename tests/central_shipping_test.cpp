@@ -18,7 +18,7 @@
 
 namespace {
 
-std::string narrow(const std::u16string& text)
+std::string bytesOf(const std::u16string& text)
 {
     return std::string(text.begin(), text.end());
 }
@@ -78,7 +78,7 @@ struct CentralShipping : StoreFolder {
         for (int i = 0; i < count; ++i)
             raw.exec("INSERT INTO tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) VALUES "
                      "('2026-05-0"
-                + std::to_string(1 + i % 3) + "T08:00:00.000', '" + narrow(user) + "', 'PC', 'Laser', 2);");
+                + std::to_string(1 + i % 3) + "T08:00:00.000', '" + bytesOf(user) + "', 'PC', 'Laser', 2);");
         raw.exec("COMMIT;");
     }
 };
@@ -234,7 +234,7 @@ TEST(CentralPeriods, APeriodReadsWholeMonthsItsFirstMonthsDaysAndItsFirstDaysJob
     };
     for (const Case& c : cases) {
         const central::PeriodPlan plan = central::periodPlan(c.since);
-        SCOPED_TRACE(narrow(formatDateTimeText(c.since)));
+        SCOPED_TRACE(bytesOf(formatDateTimeText(c.since)));
         EXPECT_EQ(plan.fromMonth, c.fromMonth);
         EXPECT_EQ(plan.firstDay, c.firstDay);
         EXPECT_EQ(plan.lastDay, c.lastDay);
@@ -256,7 +256,7 @@ TEST(CentralPeriods, StartMomentsAgreeWithSqliteJulianday)
     for (const DateTime& time : {DateTime{1800, 1, 0, 1}, DateTime{2016, 2, 0, 29, 23, 59, 59, 999},
              DateTime{2026, 3, 0, 15, 14, 30, 0, 1}, DateTime{9999, 12, 0, 31, 12}}) {
         sqlite3_stmt* query = nullptr;
-        const std::string sql = "SELECT CAST(round(julianday('" + narrow(formatDateTimeText(time))
+        const std::string sql = "SELECT CAST(round(julianday('" + bytesOf(formatDateTimeText(time))
             + "') * 86400000.0) AS INTEGER);";
         ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &query, nullptr), SQLITE_OK);
         ASSERT_EQ(sqlite3_step(query), SQLITE_ROW);

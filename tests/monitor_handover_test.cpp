@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr std::uint64_t minute = 60ull * 10'000'000; // of the wall clock, in 100 ns units
+constexpr std::uint64_t oneMinute = 60ull * 10'000'000; // of the wall clock, in 100 ns units
 constexpr std::uint64_t leftAt = 134'000'000'000'000'000ull;
 
 // Passes as the monitor thread runs them, until the scenario's end.
@@ -26,7 +26,7 @@ std::vector<JobRecord> play(MonitorState& state, const std::string& text, std::u
     return recorded;
 }
 
-std::string rowsOf(const std::vector<JobRecord>& jobs)
+std::string handedRows(const std::vector<JobRecord>& jobs)
 {
     std::string rows;
     for (const JobRecord& job : jobs) {
@@ -55,12 +55,12 @@ TEST(MonitorHandover, JobsInFlightAreCountedOnceByOneOfTheTwo)
         "printed=1\n"
         "end\n",
         now);
-    EXPECT_EQ(rowsOf(first), "Lab:9/4 Office:1/1 ");
+    EXPECT_EQ(handedRows(first), "Lab:9/4 Office:1/1 ");
 
     // The tray program stops for the service: what it followed goes along.
     MonitorState service;
     ASSERT_TRUE(
-        decodeMonitorState(encodeMonitorState(tray, now, leftAt), now + 2000, leftAt + minute, service));
+        decodeMonitorState(encodeMonitorState(tray, now, leftAt), now + 2000, leftAt + oneMinute, service));
     ASSERT_EQ(service.printers.size(), 1u);
     EXPECT_EQ(service.printers[0].jobs.size(), 3u);
     now += 2000;
@@ -74,16 +74,16 @@ TEST(MonitorHandover, JobsInFlightAreCountedOnceByOneOfTheTwo)
         "printer \"Lab\"\n"
         "end\n",
         now);
-    EXPECT_EQ(rowsOf(second), "Office:2/2 Office:3/1 ");
+    EXPECT_EQ(handedRows(second), "Office:2/2 Office:3/1 ");
 
     // The service stops; the tray program goes on from its state, four
     // minutes later: 4 and 5 left meanwhile, 4 the last time it was seen.
     MonitorState back;
-    ASSERT_TRUE(decodeMonitorState(
-        encodeMonitorState(service, now, leftAt + 2 * minute), now + 240000, leftAt + 6 * minute, back));
+    ASSERT_TRUE(decodeMonitorState(encodeMonitorState(service, now, leftAt + 2 * oneMinute), now + 240000,
+        leftAt + 6 * oneMinute, back));
     now += 240000;
     std::vector<JobRecord> third = play(back, "pass\nprinter \"Office\"\nprinter \"Lab\"\nend\n", now);
-    EXPECT_EQ(rowsOf(third), "Office:4/3 Office:5/1 ");
+    EXPECT_EQ(handedRows(third), "Office:4/3 Office:5/1 ");
     ASSERT_EQ(third.size(), 2u);
     EXPECT_EQ(third[1].userName, u"\U0001F5A8"); // the whole record went along
     EXPECT_EQ(third[1].submitted, (DateTime{2026, 1, 4, 1, 0, 0, 0, 0}));
@@ -106,8 +106,8 @@ TEST(MonitorHandover, OnlyAWholeFreshStateIsTaken)
         bool taken;
     };
     std::vector<Case> cases = {
-        {"whole", bytes, leftAt + 5 * minute, true},
-        {"older than five minutes", bytes, leftAt + 5 * minute + 1, false},
+        {"whole", bytes, leftAt + 5 * oneMinute, true},
+        {"older than five minutes", bytes, leftAt + 5 * oneMinute + 1, false},
         {"from the future (a clock set back)", bytes, leftAt - 1, false},
         {"with a byte more", bytes + '\0', leftAt, false},
         {"of another version", bytes.substr(0, 4) + '\2' + bytes.substr(5), leftAt, false},

@@ -237,12 +237,6 @@ TEST(MonitorScenarioRun, MixedScenarioRecordsTheGeneratedExpectation)
 
 namespace {
 
-bool keepUtc(const DateTime& utc, DateTime& local)
-{
-    local = utc;
-    return true;
-}
-
 class MonitorScenarioRows : public StoreFolder, public ::testing::WithParamInterface<std::string> { };
 
 } // namespace

@@ -208,7 +208,7 @@ SpoolerReads fakeReads(FakeSpooler& fake)
     return reads;
 }
 
-constexpr std::uint64_t hour = 60 * 60 * 1000;
+constexpr std::uint64_t oneHour = 60 * 60 * 1000;
 
 } // namespace
 
@@ -317,7 +317,7 @@ TEST(MonitorPass, AJobIsRecordedOnceWhileItIsRemembered)
     struct Case {
         std::uint64_t returnAfter;
         std::size_t rows;
-    } cases[] = {{hour, 1}, {23 * hour, 1}, {25 * hour, 2}};
+    } cases[] = {{oneHour, 1}, {23 * oneHour, 1}, {25 * oneHour, 2}};
     for (const Case& c : cases) {
         FakeSpooler fake;
         fake.queues[u"A"] = {job(5, 0x10, 1)};
@@ -354,7 +354,7 @@ TEST(MonitorRecordedJobs, RemembersEachIdentityForADay)
     EXPECT_EQ(recorded.size(), 4u);
     EXPECT_TRUE(recorded.admit(otherId, 3000 + recordedJobsLifetime)); // a day after it, too
     EXPECT_EQ(recorded.size(), 2u);                                    // the other two went with it
-    EXPECT_EQ(recordedJobsLifetime, 24 * hour);
+    EXPECT_EQ(recordedJobsLifetime, 24 * oneHour);
 }
 
 TEST(MonitorRecordedJobs, ForgetsTheOldestBeyondItsCapacity)

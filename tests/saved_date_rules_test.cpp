@@ -5,9 +5,9 @@
 
 namespace {
 
-const PeriodTexts periods = {u"Everything", u"Today", u"This month", u"This year"};
+const PeriodTexts fixedPeriodTexts = {u"Everything", u"Today", u"This month", u"This year"};
 
-DateTime at(int year, int month, int day, int hour, int minute, int second, int ms)
+DateTime momentAt(int year, int month, int day, int hour, int minute, int second, int ms)
 {
     return DateTime{static_cast<std::uint16_t>(year), static_cast<std::uint16_t>(month), 3,
         static_cast<std::uint16_t>(day), static_cast<std::uint16_t>(hour), static_cast<std::uint16_t>(minute),
@@ -41,7 +41,7 @@ TEST(SavedDateNames, TypedNamesAreJudgedAfterTrimming)
     for (const Case& c : cases) {
         std::u16string name = trimmedDateName(c.typed);
         EXPECT_EQ(name, c.name);
-        EXPECT_EQ(checkDateName(name, periods), c.verdict) << std::string(name.begin(), name.end());
+        EXPECT_EQ(checkDateName(name, fixedPeriodTexts), c.verdict) << std::string(name.begin(), name.end());
     }
 }
 
@@ -59,9 +59,9 @@ TEST(SavedDateNames, EveryFixedPeriodIsRefusedWhateverTheLanguage)
 
 TEST(SavedDateMoment, DateAndTimeOrMidnightAlwaysInWholeSeconds)
 {
-    const DateTime day = at(2016, 3, 5, 9, 41, 27, 512);   // the day picker: its own time is not used
-    const DateTime time = at(2026, 12, 7, 14, 20, 5, 873); // the time picker: its own date is not used
-    EXPECT_EQ(savedDateFrom(day, time, true), at(2016, 3, 5, 14, 20, 5, 0));
-    EXPECT_EQ(savedDateFrom(day, time, false), at(2016, 3, 5, 0, 0, 0, 0));
+    const DateTime day = momentAt(2016, 3, 5, 9, 41, 27, 512);   // the day picker: its own time is not used
+    const DateTime time = momentAt(2026, 12, 7, 14, 20, 5, 873); // the time picker: its own date is not used
+    EXPECT_EQ(savedDateFrom(day, time, true), momentAt(2016, 3, 5, 14, 20, 5, 0));
+    EXPECT_EQ(savedDateFrom(day, time, false), momentAt(2016, 3, 5, 0, 0, 0, 0));
     EXPECT_EQ(savedDateFrom(day, time, true).dayOfWeek, day.dayOfWeek);
 }

@@ -6,10 +6,10 @@
 
 namespace {
 
-const PeriodTexts periods = {u"Everything", u"Today", u"This month", u"This year"};
-const TabTexts tabs = {u"By printer", u"By user", u"By computer"};
+const PeriodTexts viewPeriods = {u"Everything", u"Today", u"This month", u"This year"};
+const TabTexts viewTabs = {u"By printer", u"By user", u"By computer"};
 
-DateTime at(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0)
+DateTime dayAt(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int ms = 0)
 {
     DateTime t;
     t.year = static_cast<std::uint16_t>(year);
@@ -27,27 +27,28 @@ DateTime at(int year, int month, int day, int hour = 0, int minute = 0, int seco
 
 TEST(StatisticsPeriods, FixedPeriodsStartAtMidnight)
 {
-    const DateTime now = at(2026, 12, 7, 14, 35, 12, 250);
+    const DateTime now = dayAt(2026, 12, 7, 14, 35, 12, 250);
     struct Case {
         const char16_t* name;
         DateTime expected;
     } cases[] = {
-        {u"Everything", at(1800, 1, 1)}, {u"Today", at(2026, 12, 7)}, {u"This month", at(2026, 12, 1)},
-        {u"This year", at(2026, 1, 1)}, {u"Unknown", now}, // no match: the start stays at this moment
-        {u"today", now},                                   // matching is exact, case included
+        {u"Everything", dayAt(1800, 1, 1)}, {u"Today", dayAt(2026, 12, 7)},
+        {u"This month", dayAt(2026, 12, 1)}, {u"This year", dayAt(2026, 1, 1)},
+        {u"Unknown", now}, // no match: the start stays at this moment
+        {u"today", now},   // matching is exact, case included
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(periodStart(now, c.name, std::nullopt, periods), c.expected)
+        EXPECT_EQ(periodStart(now, c.name, std::nullopt, viewPeriods), c.expected)
             << std::string(c.name, c.name + std::char_traits<char16_t>::length(c.name));
     }
 }
 
 TEST(StatisticsPeriods, SavedNameWinsOverFixedText)
 {
-    const DateTime now = at(2026, 12, 7, 9, 0);
-    const DateTime saved = at(2016, 3, 5, 14, 20);
-    EXPECT_EQ(periodStart(now, u"Today", saved, periods), saved);
-    EXPECT_EQ(periodStart(now, u"Audit", saved, periods), saved);
+    const DateTime now = dayAt(2026, 12, 7, 9, 0);
+    const DateTime saved = dayAt(2016, 3, 5, 14, 20);
+    EXPECT_EQ(periodStart(now, u"Today", saved, viewPeriods), saved);
+    EXPECT_EQ(periodStart(now, u"Audit", saved, viewPeriods), saved);
 }
 
 TEST(StatisticsPeriods, MissingTextsMeanEverything)
@@ -55,20 +56,20 @@ TEST(StatisticsPeriods, MissingTextsMeanEverything)
     // A language file without the period texts shows "none" four times; the
     // first match is "everything".
     const PeriodTexts none = {u"none", u"none", u"none", u"none"};
-    EXPECT_EQ(periodStart(at(2026, 6, 1, 8), u"none", std::nullopt, none), at(1800, 1, 1));
+    EXPECT_EQ(periodStart(dayAt(2026, 6, 1, 8), u"none", std::nullopt, none), dayAt(1800, 1, 1));
 }
 
 TEST(StatisticsPeriods, PickedDayStartsAtMidnight)
 {
-    EXPECT_EQ(startOfDay(at(2025, 2, 28, 23, 59, 59, 999)), at(2025, 2, 28));
+    EXPECT_EQ(startOfDay(dayAt(2025, 2, 28, 23, 59, 59, 999)), dayAt(2025, 2, 28));
 }
 
 TEST(StatisticsGrouping, TabTextSelectsColumn)
 {
-    EXPECT_EQ(groupingForTab(u"By printer", tabs), GroupingColumn::printer);
-    EXPECT_EQ(groupingForTab(u"By user", tabs), GroupingColumn::user);
-    EXPECT_EQ(groupingForTab(u"By computer", tabs), GroupingColumn::machine);
-    EXPECT_EQ(groupingForTab(u"", tabs), GroupingColumn::printer); // no tab focused
+    EXPECT_EQ(groupingForTab(u"By printer", viewTabs), GroupingColumn::printer);
+    EXPECT_EQ(groupingForTab(u"By user", viewTabs), GroupingColumn::user);
+    EXPECT_EQ(groupingForTab(u"By computer", viewTabs), GroupingColumn::machine);
+    EXPECT_EQ(groupingForTab(u"", viewTabs), GroupingColumn::printer); // no tab focused
     const TabTexts none = {u"none", u"none", u"none"};
     EXPECT_EQ(groupingForTab(u"none", none), GroupingColumn::printer);
 }
@@ -83,7 +84,7 @@ TEST(StatisticsLayout, MarginsFollowTheClientSize)
     EXPECT_EQ(a.datePicker, (ControlRect{240, 80, 354, 20}));
     EXPECT_EQ(a.groupingTabs, (ControlRect{20, 140, 594, 121}));
 
-    // Growing the window widens everything but the radios; only the tabs grow
+    // Growing the window widens everything but the radios; only the viewTabs grow
     // in height.
     StatisticsLayout b = layoutStatistics(1000, 700);
     EXPECT_EQ(b.periodCombo.x + b.periodCombo.width, 1000 - 40);

@@ -14,6 +14,13 @@
 
 #include "store/job_store.h"
 
+// A zone of UTC: the local time of a job is its spooler time.
+inline bool keepUtc(const DateTime& utc, DateTime& local)
+{
+    local = utc;
+    return true;
+}
+
 struct StoreFolder : ::testing::Test {
     std::filesystem::path path;
     std::u16string folder;

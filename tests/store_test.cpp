@@ -35,12 +35,6 @@ JobRecord job(const char16_t* user, const char16_t* machine, const char16_t* pri
     return record;
 }
 
-bool keepUtc(const DateTime& utc, DateTime& local)
-{
-    local = utc;
-    return true;
-}
-
 bool oneHourEast(const DateTime& utc, DateTime& local)
 {
     local = {2017, 1, 0, 1, 0, 30, 0, 0}; // 2016-12-31 23:30 UTC at UTC+1
