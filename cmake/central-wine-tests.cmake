@@ -6,4 +6,4 @@ if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" OR NOT TARGET pagewarden OR NOT 
   return()
 endif()
 add_test(NAME central_wine COMMAND "${PROJECT_SOURCE_DIR}/tests/central/central-tests" "${CMAKE_BINARY_DIR}")
-set_tests_properties(central_wine PROPERTIES TIMEOUT 400 COST 100) # the longest suites start first
+set_tests_properties(central_wine PROPERTIES TIMEOUT 400 COST 160) # the longest suites start first

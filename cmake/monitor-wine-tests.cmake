@@ -31,7 +31,7 @@ if(TARGET scripted_winspool AND TARGET pagewarden)
   # crossing both daylight-saving changes of the year.
   add_test(NAME monitor_scenarios_zones
     COMMAND bash -c "TZ=Etc/GMT-1 '${PW_SCENARIOS}/check-scenarios' tz-dst@tz-dst.gmt-minus-1 && TZ=America/New_York '${PW_SCENARIOS}/check-scenarios' tz-dst@tz-dst.new-york")
-  set_tests_properties(monitor_scenarios_utc PROPERTIES ENVIRONMENT "${PW_SCENARIO_ENV};TZ=UTC")
+  set_tests_properties(monitor_scenarios_utc PROPERTIES ENVIRONMENT "${PW_SCENARIO_ENV};TZ=UTC" COST 65)
   set_tests_properties(monitor_scenarios_zones PROPERTIES ENVIRONMENT "${PW_SCENARIO_ENV}")
   set_tests_properties(monitor_scenarios_utc monitor_scenarios_zones PROPERTIES
     TIMEOUT 600 RESOURCE_LOCK pw_wine_scenarios)
@@ -43,5 +43,5 @@ if(TARGET scripted_winspool AND TARGET pagewarden)
     COMMAND bash -c "'${PW_SCENARIOS}/check-scenarios' --service worked-example mixed-200 fast-jobs printer-returns && TZ=America/New_York '${PW_SCENARIOS}/check-scenarios' --service tz-dst@tz-dst.new-york")
   set_tests_properties(monitor_scenarios_service PROPERTIES
     ENVIRONMENT "PW_BUILD_DIR=${CMAKE_BINARY_DIR};PW_WINE_DIR=${CMAKE_BINARY_DIR}/wine-service-scenarios;TZ=UTC"
-    TIMEOUT 300 RESOURCE_LOCK pw_wine_service_scenarios)
+    TIMEOUT 300 COST 35 RESOURCE_LOCK pw_wine_service_scenarios)
 endif()

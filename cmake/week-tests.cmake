@@ -15,10 +15,10 @@ if(TARGET pwdriver AND TARGET scripted_winspool)
   # counted from UTC's midnight, or a row left in UTC, cannot pass.
   add_test(NAME shell_wine_week_tokyo
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}" week)
-  # A prefix and run folder of their own, shared by the two, so that they
-  # run beside the other suites.
-  set(PW_WEEK_ENV "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-week" "PW_SHELL_RUN=${CMAKE_BINARY_DIR}/week-run")
-  set_tests_properties(shell_wine_week shell_wine_week_tokyo PROPERTIES TIMEOUT 300 COST 50 RESOURCE_LOCK pw_wine_week)
-  set_tests_properties(shell_wine_week PROPERTIES ENVIRONMENT "${PW_WEEK_ENV}")
-  set_tests_properties(shell_wine_week_tokyo PROPERTIES ENVIRONMENT "${PW_WEEK_ENV};PW_SHELL_TZ=Asia/Tokyo")
+  # Each in a prefix and run folder of its own, so that they run beside
+  # each other and the other suites.
+  set_tests_properties(shell_wine_week PROPERTIES TIMEOUT 300 COST 75 ENVIRONMENT
+    "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-week;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/week-run")
+  set_tests_properties(shell_wine_week_tokyo PROPERTIES TIMEOUT 300 COST 65 ENVIRONMENT
+    "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-week-tokyo;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/week-tokyo-run;PW_SHELL_TZ=Asia/Tokyo")
 endif()

@@ -50,7 +50,7 @@ if(TARGET pagewarden)
       COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
               service-install service-stop-while-writing service-beside-tray service-handover
               service-damaged-database)
-    set_tests_properties(shell_wine_service PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_service
+    set_tests_properties(shell_wine_service PROPERTIES TIMEOUT 300 COST 55 RESOURCE_LOCK pw_wine_service
       ENVIRONMENT "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-service;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/service-tests-run")
   endif()
   # The program under load: 3,000 jobs at once, 500 more and clicks while
@@ -61,12 +61,16 @@ if(TARGET pagewarden)
   add_test(NAME shell_wine_load
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             load-bursts-and-lock load-quit-under-lock load-damaged-pending load-old-file)
-  set_tests_properties(shell_wine_load PROPERTIES TIMEOUT 600 COST 100 ENVIRONMENT
+  set_tests_properties(shell_wine_load PROPERTIES TIMEOUT 600 COST 110 ENVIRONMENT
     "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-load;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/load-run")
-  # Every other run of shell-tests shares one prefix and one run folder.
-  set_tests_properties(shell_wine PROPERTIES TIMEOUT 900 RESOURCE_LOCK pw_wine_shell)
-  set_tests_properties(shell_wine_statistics PROPERTIES TIMEOUT 300 COST 60 RESOURCE_LOCK pw_wine_shell)
-  set_tests_properties(shell_wine_windows PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
+  # The statistics and the secondary windows each in a prefix and a run
+  # folder of their own, beside the others; the rest of shell-tests shares
+  # one. COST: about the seconds each takes, so the longest start first.
+  set_tests_properties(shell_wine PROPERTIES TIMEOUT 900 COST 40 RESOURCE_LOCK pw_wine_shell)
+  set_tests_properties(shell_wine_statistics PROPERTIES TIMEOUT 300 COST 65 ENVIRONMENT
+    "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-statistics;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/statistics-run")
+  set_tests_properties(shell_wine_windows PROPERTIES TIMEOUT 300 COST 50 ENVIRONMENT
+    "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-windows;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/windows-run")
 endif()
 
 # Startfold, worked by the same driver in the same prefix: the Startup folder
@@ -76,5 +80,5 @@ if(TARGET Startfold)
   add_dependencies(pwdriver Startfold)
   add_test(NAME startfold_wine
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}" startfold-opens startfold-failure)
-  set_tests_properties(startfold_wine PROPERTIES TIMEOUT 300 RESOURCE_LOCK pw_wine_shell)
+  set_tests_properties(startfold_wine PROPERTIES TIMEOUT 300 COST 8 RESOURCE_LOCK pw_wine_shell)
 endif()

@@ -322,11 +322,11 @@ TEST_F(StoreMonthTotals, TotalsFollowEveryChangeOfOtherPrograms)
 
     storeCallCounts() = {};
     std::uint64_t compared = 0;
-    for (int batch = 0; batch < 45; ++batch) {
+    for (int batch = 0; batch < 24; ++batch) {
         const bool byForeign = batch % 3 == 2;
         // Odd page counts come for a while, and go again.
-        writer.batch(byForeign ? foreign.handle() : raw.handle(), batch >= 20 && batch < 25);
-        if (batch == 30)
+        writer.batch(byForeign ? foreign.handle() : raw.handle(), batch >= 10 && batch < 14);
+        if (batch == 16)
             writer.run(
                 raw.handle(), "delete from tbTrabajos where typeof(trnumpags) not in ('integer', 'null');");
         std::vector<DateTime> starts = edgeStarts();
