@@ -129,17 +129,19 @@ TEST(MonthChart, MonthsFromTheStartToThePresent)
     auto shown = [&](const std::vector<StatisticsRow>& rows, DateTime since) {
         std::u16string text;
         for (const StatisticsRow& row : chartRows(chartMonths(rows, since, now)))
-            text += (text.empty() ? u"" : u" ") + row.group + u"=" + row.pages + u"/" + row.jobs;
+            text += (text.empty() ? u"" : u" ") + row.group + u"=" + row.pages + u"/" + row.jobs
+                + (row.unknownPages > 0 ? u"?" + std::u16string(row.unknownPages, u'u') : u"");
         return text;
     };
+    // A month's jobs of unknown pages go with it to the tooltip, copy and CSV.
     const std::vector<StatisticsRow> rows
-        = {{u"2026-09", u"120", u"12"}, {u"2026-11", u"", u"2"}, {u"2026-12", u"7", u"1"}};
-    EXPECT_EQ(shown(rows, {2026, 9, 0, 15}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2 2026-12=7/1");
+        = {{u"2026-09", u"120", u"12"}, {u"2026-11", u"", u"2", 2}, {u"2026-12", u"7", u"1"}};
+    EXPECT_EQ(shown(rows, {2026, 9, 0, 15}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2?uu 2026-12=7/1");
     EXPECT_EQ(shown({{u"2026-12", u"7", u"1"}}, {2026, 12, 0, 1}), u"2026-12=7/1");
     EXPECT_EQ(shown({}, {2026, 12, 0, 7}), u"2026-12=0/0");
     EXPECT_EQ(shown({}, {2027, 1, 0, 1}), u""); // a start after the present month
     EXPECT_EQ(shown({{u"2027-02", u"5", u"1"}}, {2026, 12, 0, 1}), u"2026-12=0/0 2027-01=0/0 2027-02=5/1");
-    EXPECT_EQ(shown(rows, {2016, 0, 0, 5}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2 2026-12=7/1");
+    EXPECT_EQ(shown(rows, {2016, 0, 0, 5}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2?uu 2026-12=7/1");
 
     const std::vector<ChartMonth> everything = chartMonths(rows, {1800, 1, 0, 1}, now);
     ASSERT_EQ(everything.size(), 36u);
