@@ -57,8 +57,7 @@ void applyPendingFile(const std::u16string& folder)
     if (pending.setAside > 0) {
         {
             std::lock_guard lock(worker.mutex);
-            worker.status.pendingSetAsideAs
-                = pending.setAsideAs.empty() ? std::u16string(pendingFileName) : pending.setAsideAs;
+            worker.status.pendingSetAsideAs = pending.setAsideAs;
             worker.status.pendingWhy = pending.why;
         }
         tell();

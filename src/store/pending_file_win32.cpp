@@ -57,7 +57,7 @@ void setAside(const std::u16string& folder, const std::u16string& name, std::str
 {
     ++files.setAside;
     files.why = std::move(why);
-    files.setAsideAs.clear(); // still under its own name: it will be set aside next time
+    files.setAsideAs = name; // still under its own name, should no rename succeed: tried again next time
     for (int attempt = 0; attempt < 10; ++attempt) {
         const std::u16string aside = damagedName(attempt);
         if (MoveFileExW(wide(pathIn(folder, name).c_str()), wide(pathIn(folder, aside).c_str()),

@@ -19,8 +19,8 @@ struct PendingFiles {
     std::vector<PendingBatch> batches;
     // Files that were not whole (or too large, or repeating a batch of
     // another file), each renamed "pgwarden-pending-damaged-YYYYMMDD-HHMMSS.txt":
-    // none of them is used. The last one's name now (empty when it could not
-    // be renamed) and what is wrong with it.
+    // none of them is used. The last one's name now (its own when it could
+    // not be renamed) and what is wrong with it.
     int setAside = 0;
     std::u16string setAsideAs;
     std::string why;

@@ -205,9 +205,9 @@ std::string batchText(const PendingBatch& batch)
 
 std::vector<PendingBatch> pendingBatchesOf(const std::vector<JobRow>& rows)
 {
-    // The heading, the batch's two lines and room to spare; a row's line is
-    // a few kilobytes at most (names are cut to the spooler's lengths), but
-    // a row is never refused whatever its size.
+    // The heading, the batch's two lines and room to spare. A row's line is
+    // a few kilobytes (names as the spooler keeps them); one of megabytes
+    // still gets a batch, and only a file of its own is too large to read.
     constexpr std::size_t frame = 256;
     std::vector<PendingBatch> batches;
     std::size_t size = 0;
