@@ -85,8 +85,9 @@ std::vector<Operation> operations(
     const int scale = rows >= 10000000 ? 4 : rows >= 1000000 ? 2 : 1;
     std::vector<Operation> list;
     auto fullScanOnly = [&](std::function<void()> run) { return fullScanFolder.empty() ? nullptr : run; };
-    list.push_back({"record a job", 21 / scale, [folder] { recordJob(folder, sampleJob(), keepTime); },
-        fullScanOnly([fullScanFolder] { fullScan::recordJob(fullScanFolder, sampleJob()); })});
+    list.push_back(
+        {"record a job", 21 / scale, [folder] { recordJob(folder, sampleJob(), keepTime, todayLocal()); },
+            fullScanOnly([fullScanFolder] { fullScan::recordJob(fullScanFolder, sampleJob()); })});
     for (const Period& period : periods()) {
         DateTime since = period.since;
         list.push_back({std::string("statistics ") + period.name + ", by user", 11 / scale,

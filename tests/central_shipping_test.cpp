@@ -286,6 +286,41 @@ TEST(CentralTexts, PasswordsNeverReachAMessageAndTextsTheServerRefusesAreReplace
     EXPECT_EQ(central::storableText(u"\U0001F5A8 \xD800x \xDC00"), u"\U0001F5A8 \uFFFDx \uFFFD");
 }
 
+// Braces read as the driver reads them, libpq's options inside pqopt, and
+// a password cut where a message was cut: no part of one is ever shown.
+TEST(CentralTexts, NoPartOfAnyPasswordReachesAMessage)
+{
+    const std::u16string longPassword = std::u16string(2100, u'k') + u"tail";
+    struct Case {
+        std::u16string connection, message, expected;
+    };
+    const Case cases[] = {
+        // An unterminated brace does not swallow the password after it.
+        {u"Database={pw;Server=db;Pwd=hunter22", u"bad hunter22 here", u"bad *** here"},
+        {u"Database={pw;Server=db;Pwd=hunter22", u"x {pw y", u"x {pw y"},
+        // A closing brace inside the value, doubled, and blanks before the next key.
+        {u"Pwd={a}}b;c} ;Uid=u", u"seen a}b;c and {a}}b;c}", u"seen *** and ***"},
+        // A brace closed by something else than ';' does not end the value.
+        {u"Pwd={ab}cd};Uid=u", u"got ab}cd", u"got ***"},
+        {u"Server=db;pqopt={password=s3cr3t sslmode=require}", u"password s3cr3t refused",
+            u"password *** refused"},
+        {u"Server=db;PQOPT={sslmode=require  password = 'two words\\' x'}", u"pw two words' x!", u"pw ***!"},
+        {u"Server=db;pqopt={passfile=x password=ab\\ cd}", u"[ab cd]", u"[***]"},
+        // Cut at the end of the message, or before the mark of a cut.
+        {u"Pwd=hunter22", u"failed for hunt", u"failed for ***"},
+        {u"Pwd=hunter22", u"failed for hunt\u2026 (28P01)", u"failed for ***\u2026 (28P01)"},
+        {u"Pwd=" + longPassword, u"x " + longPassword.substr(0, 2046), u"x ***"},
+        {u"Pwd=" + longPassword, longPassword.substr(0, 10) + u" (08001)", u"*** (08001)"},
+        // Short starts that stand in the middle of words stay.
+        {u"Pwd=hunter22", u"the hunt is on (08001)", u"the hunt is on (08001)"},
+    };
+    for (const Case& c : cases) {
+        const std::u16string shown = withoutSecrets(c.message, c.connection);
+        EXPECT_EQ(shown, c.expected) << std::string(
+            c.message.begin(), c.message.begin() + std::min<std::size_t>(40, c.message.size()));
+    }
+}
+
 TEST(CentralTexts, AReasonReadsDownTheListInLinesOfWholeWords)
 {
     struct Case {

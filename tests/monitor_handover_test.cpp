@@ -99,31 +99,48 @@ TEST(MonitorHandover, OnlyAWholeFreshStateIsTaken)
         now);
     const std::string bytes = encodeMonitorState(left, now + 100, leftAt);
 
+    // A printer, or a job of one printer, listed twice: the second would be
+    // merged away with its jobs.
+    MonitorState twice = left;
+    twice.printers.push_back(left.printers[0]);
+    MonitorState jobTwice = left;
+    PrinterEntry& doubled = jobTwice.printers[0];
+    doubled.jobs.push_back(doubled.jobs[0]);
+    doubled.marks.push_back(doubled.marks[0]);
+    doubled.flags.push_back(doubled.flags[0]);
+    doubled.dated.push_back(doubled.dated[0]);
+
     struct Case {
         const char* what;
         std::string bytes;
         std::uint64_t wallClock;
-        bool taken;
+        bool taken, damaged;
     };
     std::vector<Case> cases = {
-        {"whole", bytes, leftAt + 5 * oneMinute, true},
-        {"older than five minutes", bytes, leftAt + 5 * oneMinute + 1, false},
-        {"from the future (a clock set back)", bytes, leftAt - 1, false},
-        {"with a byte more", bytes + '\0', leftAt, false},
-        {"of another version", bytes.substr(0, 4) + '\2' + bytes.substr(5), leftAt, false},
-        {"not ours", "PWMX" + bytes.substr(4), leftAt, false},
+        {"whole", bytes, leftAt + 5 * oneMinute, true, false},
+        {"older than five minutes", bytes, leftAt + 5 * oneMinute + 1, false, false},
+        {"from the future (a clock set back)", bytes, leftAt - 1, false, false},
+        {"with a byte more", bytes + '\0', leftAt, false, true},
+        {"of another version", bytes.substr(0, 4) + '\2' + bytes.substr(5), leftAt, false, true},
+        {"not ours", "PWMX" + bytes.substr(4), leftAt, false, true},
         {"a count far beyond the bytes", bytes.substr(0, 16) + "\xFF\xFF\xFF\x7F" + bytes.substr(20), leftAt,
-            false},
+            false, true},
+        {"a printer twice", encodeMonitorState(twice, now + 100, leftAt), leftAt, false, true},
+        {"a job twice", encodeMonitorState(jobTwice, now + 100, leftAt), leftAt, false, true},
+        {"over the size limit", bytes + std::string(handoverFileLimit - bytes.size() + 1, '\0'), leftAt,
+            false, true},
     };
     // Cut anywhere: a writer that ended half-way.
     for (std::size_t length = 0; length < bytes.size(); ++length)
-        cases.push_back({"cut", bytes.substr(0, length), leftAt, false});
+        cases.push_back({"cut", bytes.substr(0, length), leftAt, false, true});
 
     for (const Case& c : cases) {
         MonitorState state;
         state.printers.emplace_back().name = u"untouched";
-        EXPECT_EQ(decodeMonitorState(c.bytes, 5000, c.wallClock, state), c.taken)
+        std::string damage = "stale";
+        EXPECT_EQ(decodeMonitorState(c.bytes, 5000, c.wallClock, state, &damage), c.taken)
             << c.what << " " << c.bytes.size();
+        EXPECT_EQ(!damage.empty(), c.damaged) << c.what << ": " << damage;
         if (!c.taken) {
             EXPECT_EQ(state.printers.size(), 1u);
             EXPECT_EQ(state.printers[0].name, u"untouched");

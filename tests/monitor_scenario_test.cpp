@@ -250,7 +250,7 @@ TEST_P(MonitorScenarioRows, RowsInTheStoreAreThoseOfTheExpectedFile)
     ScenarioRun run;
     playText(run, readScenarioFile(name + ".txt"));
     closeJobDatabase(openJobDatabase(folder));
-    for (const JobRecord& job : run.recorded) recordJob(folder, job, keepUtc);
+    for (const JobRecord& job : run.recorded) recordJob(folder, job, keepUtc, leftQueueAt);
     RawDatabase raw(folder);
     std::vector<std::string> rows = raw.rows(
         "select trfecha||'|'||trusuario||'|'||trmaquina||'|'||trimpresora||'|'||trnumpags from tbTrabajos;");

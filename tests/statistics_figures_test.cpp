@@ -3,6 +3,9 @@
 // months and geometry.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "shell/month_chart.h"
 #include "shell/statistics_figures.h"
 
@@ -80,8 +83,11 @@ TEST(StatisticsFigures, PlainNumbersAndTheirSums)
     struct Case {
         std::vector<StatisticsRow> rows;
         const char16_t *pages, *jobs;
+        std::int64_t unknownPages = 0;
     } cases[] = {
         {{}, u"0", u"0"},
+        // Jobs of unknown pages add to the jobs, not to the pages.
+        {{{u"a", u"3", u"2", 1}, {u"b", u"0", u"1", 1}, {u"c", u"4", u"4"}}, u"7", u"7", 2},
         {{{u"a", u"17000", u"1700"}, {u"b", u"915", u"49"}, {u"c", u"", u"0"}}, u"17915", u"1749"},
         {{{u"a", u"2.5", u"1"}, {u"b", u"3", u"1"}}, u"5.5", u"2"},
         {{{u"a", u"9223372036854775807", u"1"}, {u"b", u"1", u"1"}}, u"9.22337203685478e+18", u"2"},
@@ -91,6 +97,7 @@ TEST(StatisticsFigures, PlainNumbersAndTheirSums)
         const ShownSums sums = sumFigures(c.rows);
         EXPECT_EQ(sums.pages, c.pages);
         EXPECT_EQ(sums.jobs, c.jobs);
+        EXPECT_EQ(sums.unknownPages, c.unknownPages);
     }
 }
 
@@ -122,17 +129,19 @@ TEST(MonthChart, MonthsFromTheStartToThePresent)
     auto shown = [&](const std::vector<StatisticsRow>& rows, DateTime since) {
         std::u16string text;
         for (const StatisticsRow& row : chartRows(chartMonths(rows, since, now)))
-            text += (text.empty() ? u"" : u" ") + row.group + u"=" + row.pages + u"/" + row.jobs;
+            text += (text.empty() ? u"" : u" ") + row.group + u"=" + row.pages + u"/" + row.jobs
+                + (row.unknownPages > 0 ? u"?" + std::u16string(row.unknownPages, u'u') : u"");
         return text;
     };
+    // A month's jobs of unknown pages go with it to the tooltip, copy and CSV.
     const std::vector<StatisticsRow> rows
-        = {{u"2026-09", u"120", u"12"}, {u"2026-11", u"", u"2"}, {u"2026-12", u"7", u"1"}};
-    EXPECT_EQ(shown(rows, {2026, 9, 0, 15}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2 2026-12=7/1");
+        = {{u"2026-09", u"120", u"12"}, {u"2026-11", u"", u"2", 2}, {u"2026-12", u"7", u"1"}};
+    EXPECT_EQ(shown(rows, {2026, 9, 0, 15}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2?uu 2026-12=7/1");
     EXPECT_EQ(shown({{u"2026-12", u"7", u"1"}}, {2026, 12, 0, 1}), u"2026-12=7/1");
     EXPECT_EQ(shown({}, {2026, 12, 0, 7}), u"2026-12=0/0");
     EXPECT_EQ(shown({}, {2027, 1, 0, 1}), u""); // a start after the present month
     EXPECT_EQ(shown({{u"2027-02", u"5", u"1"}}, {2026, 12, 0, 1}), u"2026-12=0/0 2027-01=0/0 2027-02=5/1");
-    EXPECT_EQ(shown(rows, {2016, 0, 0, 5}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2 2026-12=7/1");
+    EXPECT_EQ(shown(rows, {2016, 0, 0, 5}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2?uu 2026-12=7/1");
 
     const std::vector<ChartMonth> everything = chartMonths(rows, {1800, 1, 0, 1}, now);
     ASSERT_EQ(everything.size(), 36u);
@@ -178,4 +187,47 @@ TEST(MonthChart, LayoutOfBarsLabelsAndColumns)
 
     const ChartLayout one = layoutChart(600, 300, {months.front()}, measures);
     EXPECT_LE(one.bars[0].right - one.bars[0].left, 3 * measures.lineHeight); // no slab
+}
+
+// Whatever another program wrote: a bar stands within the plot, infinity as
+// high as it, nothing that is no number, and the grid keeps a few lines.
+TEST(MonthChart, AnyValueIsLaidOutWithinThePlot)
+{
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::nan("");
+    const double max = std::numeric_limits<double>::max();
+    struct Case {
+        std::vector<double> values;
+        std::vector<int> heightInPercent; // of the plot; -1: any within it
+    } cases[] = {
+        {{1e308, 5e307}, {100, 50}},
+        {{inf, 100}, {100, 100}},
+        {{inf, inf}, {100, 100}},
+        {{nan, 100}, {0, 100}},
+        {{nan, inf}, {0, 100}},
+        {{max, max / 2}, {100, 50}},
+        {{-5, 200}, {0, 100}},
+        {{4.9e-324, 0}, {-1, 0}},
+    };
+    const ChartMeasures measures{20, 50, 30, 13};
+    for (const Case& c : cases) {
+        std::vector<ChartMonth> months;
+        for (double value : c.values) months.push_back({2026, 1, u"", u"", value});
+        const ChartLayout layout = layoutChart(600, 300, months, measures);
+        const int plot = layout.plot.bottom - layout.plot.top;
+        ASSERT_EQ(layout.bars.size(), c.values.size());
+        EXPECT_GE(layout.grid.size(), 2u) << c.values[0];
+        EXPECT_LE(layout.grid.size(), 6u) << c.values[0];
+        for (const ChartGrid& line : layout.grid) {
+            EXPECT_TRUE(std::isfinite(line.value)) << c.values[0];
+            EXPECT_GE(line.y, layout.plot.top);
+        }
+        for (std::size_t i = 0; i < c.values.size(); ++i) {
+            const int height = layout.bars[i].bottom - layout.bars[i].top;
+            EXPECT_GE(height, 0);
+            EXPECT_LE(height, plot);
+            if (c.heightInPercent[i] >= 0) {
+                EXPECT_NEAR(height, plot * c.heightInPercent[i] / 100.0, plot * 0.11) << c.values[i];
+            }
+        }
+    }
 }

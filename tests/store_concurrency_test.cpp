@@ -48,7 +48,7 @@ TEST_F(StoreConcurrency, OperationWaitsForAnotherWriterAndItsRowLands)
             if (c.savedDate)
                 addSavedDate(folder, {2016, 3, 0, 5}, memo);
             else
-                recordJob(folder, jobOf(memo), nullptr);
+                recordJob(folder, jobOf(memo), nullptr, leftQueueAt);
             busyAnswers = storeCallCounts().busyAnswers;
             done = true;
         });
@@ -78,7 +78,7 @@ TEST_F(StoreConcurrency, RecordersOnSeveralThreadsEachLandExactlyOneRow)
         recorders.emplace_back([this, i] {
             std::u16string user = u"user";
             user += static_cast<char16_t>(u'A' + i);
-            recordJob(folder, jobOf(user), nullptr);
+            recordJob(folder, jobOf(user), nullptr, leftQueueAt);
         });
     }
     for (int i = 0; i < 20; ++i) {

@@ -76,7 +76,7 @@ TEST_F(StoreOldReader, FileWrittenByTheStoreIsReadAndWrittenBySqlite385)
     job.printerName = u"Laser";
     job.pagesPrinted = 3;
     job.submitted = {2016, 3, 0, 5, 9, 7, 2, 45};
-    recordJob(folder, job, nullptr);
+    recordJob(folder, job, nullptr, leftQueueAt);
     addSavedDate(folder, {2016, 3, 0, 1}, u"March");
     ASSERT_EQ(byUser(folder, {2016, 3, 0, 1}), std::vector<std::string>{"ann|3|1"});
     // A shipment to a central database leaves its state in a table of its own.

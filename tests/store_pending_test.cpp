@@ -5,12 +5,14 @@
 
 #include <chrono>
 
+#include "common/strings.h"
 #include "store/pending_rows.h"
 #include "store_support.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 JobRow row(const std::u16string& user, std::int64_t pages, std::uint16_t second = 0)
 {
@@ -83,7 +85,8 @@ TEST(StorePendingFile, AnyDamageRefusesTheWholeFile)
         changed(firstRow, 1, "x"),                // not a date
         changed(firstRow + 24, 0, "\\q"),         // an escape nobody writes
         good + "batch 123 0\n",                   // a batch without a proper identity
-        good + good.substr(good.find("batch")),   // fine: two whole batches
+        good + good.substr(good.find("batch")),   // one batch twice: only the first would go in
+        good + formatPendingFile({{newBatchId(), {row(u"cai", 3)}}}).substr(good.find("batch")), // fine
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         std::vector<PendingBatch> batches;
@@ -107,4 +110,94 @@ TEST_F(StorePending, EachBatchIsWrittenOnceHoweverOftenItIsApplied)
     EXPECT_EQ(applyPendingBatches(folder, batches), 1u);
     EXPECT_EQ(applyPendingBatches(folder, batches), 0u);
     EXPECT_EQ(jobRows(folder).size(), 3u);
+}
+
+// Rows far beyond the size of one file go into several, each within the
+// limit and each read back whole; a file over the limit is refused whatever
+// it holds.
+TEST(StorePendingFile, RowsAreCutIntoFilesWithinTheLimit)
+{
+    const std::u16string longName(30000, u'n');
+    std::vector<JobRow> rows;
+    for (int i = 0; i < 700; ++i) rows.push_back(row(longName + asciiText(std::to_string(i)), i));
+    std::vector<PendingBatch> read, all;
+    std::string why;
+    const std::string whole = formatPendingFile({{newBatchId(), rows}});
+    ASSERT_GT(whole.size(), pendingFileLimit);
+    EXPECT_FALSE(parsePendingFile(whole, read, why));
+    EXPECT_NE(why.find("larger than 16 MB"), std::string::npos) << why;
+
+    const std::vector<PendingBatch> batches = pendingBatchesOf(rows);
+    EXPECT_GE(batches.size(), 2u);
+    std::vector<JobRow> back;
+    for (const PendingBatch& batch : batches) {
+        const std::string text = formatPendingFile({batch});
+        EXPECT_LE(text.size(), pendingFileLimit);
+        ASSERT_TRUE(parsePendingFile(text, read, why)) << why;
+        back.insert(back.end(), read[0].rows.begin(), read[0].rows.end());
+    }
+    EXPECT_EQ(back, rows);
+    EXPECT_TRUE(pendingBatchesOf({}).empty());
+}
+
+TEST(StorePendingFile, NamesOfPendingFiles)
+{
+    const std::string id = newBatchId();
+    EXPECT_TRUE(isPendingFileName(pendingBatchFileName(id)));
+    EXPECT_TRUE(isPendingFileName(u"pgwarden-pending.txt")); // of an earlier version
+    for (const std::u16string& name : {u"pgwarden-pending-damaged-20260101-101010.txt"s,
+             pendingBatchFileName(id) + u".new", u"pgwarden-pending-" + asciiText(id.substr(1)) + u".txt",
+             u"pgwarden-pending-" + asciiText("G" + id.substr(1)) + u".txt", u"pgwarden-pending.txt.new"s})
+        EXPECT_FALSE(isPendingFileName(name)) << std::string(name.begin(), name.end());
+}
+
+// A submission time that gives no date a row can hold is replaced by the
+// moment the job left its queue; the other rows keep their own, and a
+// pending file of an earlier version holding such a date spoils nothing.
+TEST_F(StorePending, AJobWhoseDateNoRowCanHoldIsRecordedWhenItLeftItsQueue)
+{
+    struct Case {
+        DateTime local;
+        bool writable;
+    } cases[] = {
+        {{10000, 1, 0, 1, 0, 30, 0, 0}, false}, // 9999-12-31 23:30 UTC, an hour east
+        {{2025, 13, 0, 1}, false},
+        {{2025, 4, 0, 31}, false},
+        {{2025, 2, 0, 29}, false},
+        {{2024, 2, 0, 29, 23, 59, 59, 999}, true},
+        {{2100, 2, 0, 29}, false},
+        {{2000, 2, 0, 29}, true},
+        {{2026, 1, 0, 0}, false},
+        {{2026, 1, 0, 1, 24}, false},
+        {{2026, 1, 0, 1, 0, 60}, false},
+        {{2026, 1, 0, 1, 0, 0, 60}, false},
+        {{2026, 1, 0, 1, 0, 0, 0, 1000}, false},
+        {{0, 1, 0, 1}, true},
+        {{9999, 12, 0, 31, 23, 59, 59, 999}, true},
+    };
+    static DateTime converted;
+    const LocalTimeConverter toLocal = [](const DateTime&, DateTime& local) {
+        local = converted;
+        return true;
+    };
+    JobRecord job;
+    job.userName = u"ana";
+    job.pagesPrinted = 1;
+    for (const Case& c : cases) {
+        converted = c.local;
+        const JobRow made = jobRowOf(job, toLocal, leftQueueAt);
+        EXPECT_EQ(made.submitted, c.writable ? c.local : leftQueueAt) << formatDateTimeText(c.local).size();
+        EXPECT_EQ(isWritableDateTime(c.local), c.writable);
+    }
+
+    JobRow far = row(u"far", 1);
+    far.submitted = cases[0].local;
+    const std::string earlier = formatPendingFile({{newBatchId(), {row(u"ana", 2), far, row(u"ben", 3)}}});
+    std::vector<PendingBatch> read;
+    std::string why;
+    ASSERT_TRUE(parsePendingFile(earlier, read, why)) << why;
+    EXPECT_EQ(applyPendingBatches(folder, read), 3u);
+    EXPECT_EQ(jobRows(folder),
+        (std::vector<std::string>{"2026-03-04T05:06:00.789|ana|2", "10000-01-01T00:30:00.000|far|1",
+            "2026-03-04T05:06:00.789|ben|3"}));
 }

@@ -166,14 +166,34 @@ inline void bindCell(sqlite3_stmt* statement, int index, const Cell& cell)
     }
 }
 
+// "group|pages|jobs|jobs of unknown pages".
+inline std::u16string figureLine(const StatisticsRow& row)
+{
+    const std::string unknown = std::to_string(row.unknownPages);
+    return row.group + u"|" + row.pages + u"|" + row.jobs + u"|"
+        + std::u16string(unknown.begin(), unknown.end());
+}
+
 // The store's figures, in the order it gives them.
 inline std::vector<std::u16string> storeFigures(
     const std::u16string& folder, const DateTime& since, GroupingColumn column)
 {
     std::vector<std::u16string> rows;
-    queryStatistics(folder, since, column,
-        [&](const StatisticsRow& row) { rows.push_back(row.group + u"|" + row.pages + u"|" + row.jobs); });
+    queryStatistics(
+        folder, since, column, [&](const StatisticsRow& row) { rows.push_back(figureLine(row)); });
     return rows;
+}
+
+// A group's pages, jobs and jobs of unknown pages as the figures define
+// them: a page count that is not an integer within 2^40 either way adds a
+// job of unknown pages and no pages; a null one is no job.
+inline std::string ruleFigures()
+{
+    const std::string whole = "(typeof(trnumpags) = 'integer' and trnumpags between -1099511627776 and "
+                              "1099511627776)";
+    return ", case when count(trnumpags) = 0 then null else sum(case when " + whole
+        + " then trnumpags else 0 end) end, count(trnumpags), sum(trnumpags is not null and not " + whole
+        + ")";
 }
 
 // What the plain query over the whole table gives, in its order.
@@ -183,17 +203,15 @@ inline std::vector<std::u16string> plainFigures(
     std::u16string name = groupingColumnName(column);
     std::u16string start = formatDateTimeText(since);
     std::string n(name.begin(), name.end()), s(start.begin(), start.end());
-    return raw.rows16("select " + n
-        + ", sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >= " + "julianday('"
-        + s + "') group by " + n + ";");
+    return raw.rows16("select " + n + ruleFigures()
+        + " from tbTrabajos where julianday(trfecha) >= " + "julianday('" + s + "') group by " + n + ";");
 }
 
 // The store's months, "YYYY-MM|pages|jobs", in its order.
 inline std::vector<std::u16string> storeMonths(const std::u16string& folder, const DateTime& since)
 {
     std::vector<std::u16string> rows;
-    for (const StatisticsRow& row : queryMonthlyStatistics(folder, since))
-        rows.push_back(row.group + u"|" + row.pages + u"|" + row.jobs);
+    for (const StatisticsRow& row : queryMonthlyStatistics(folder, since)) rows.push_back(figureLine(row));
     return rows;
 }
 
@@ -201,9 +219,9 @@ inline std::vector<std::u16string> storeMonths(const std::u16string& folder, con
 inline std::vector<std::u16string> plainMonths(RawDatabase& raw, const DateTime& since)
 {
     std::u16string start = formatDateTimeText(since);
-    return raw.rows16("select strftime('%Y-%m', julianday(trfecha)) as m, sum(trnumpags), count(trnumpags) "
-                      "from tbTrabajos where julianday(trfecha) >= julianday('"
-        + std::string(start.begin(), start.end()) + "') group by m order by m;");
+    return raw.rows16("select strftime('%Y-%m', julianday(trfecha)) as m" + ruleFigures()
+        + " from tbTrabajos where julianday(trfecha) >= julianday('" + std::string(start.begin(), start.end())
+        + "') group by m order by m;");
 }
 
 } // namespace storeRows

@@ -21,6 +21,9 @@ inline bool keepUtc(const DateTime& utc, DateTime& local)
     return true;
 }
 
+// When the jobs of a test left their queue, for dates no row can hold.
+inline constexpr DateTime leftQueueAt{2026, 7, 3, 15, 10, 20, 30, 400};
+
 struct StoreFolder : ::testing::Test {
     std::filesystem::path path;
     std::u16string folder;

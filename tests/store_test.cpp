@@ -240,17 +240,17 @@ TEST_F(StoreRecording, RowHoldsLocalTimeNamesAndPagesExactly)
     east.dmFields = deviceModeCopies;
     east.dmCopies = 2;
     east.submitted = {2016, 12, 6, 31, 23, 30, 0, 0};
-    recordJob(folder, east, oneHourEast);
+    recordJob(folder, east, oneHourEast, leftQueueAt);
 
     JobRecord quoted = job(u"O'Neil", u"x'); drop table tbTrabajos; --", u"Bob's Laser", 200);
     quoted.hasDevMode = true;
     quoted.dmFields = deviceModeCopies;
     quoted.dmCopies = 200;
-    recordJob(folder, quoted, conversionFails);
+    recordJob(folder, quoted, conversionFails, leftQueueAt);
 
     JobRecord nameless = job(u"", u"pc", u"laser", 1);
     nameless.userName.reset();
-    recordJob(folder, nameless, nullptr);
+    recordJob(folder, nameless, nullptr, leftQueueAt);
 
     RawDatabase raw(folder);
     EXPECT_EQ(raw.rows("select trfecha, trusuario, trmaquina, trimpresora, trnumpags, typeof(trusuario) from "
@@ -270,7 +270,7 @@ TEST_F(StoreRecording, NamesBeginningWithAByteOrderMarkAreKeptExactly)
     const std::u16string names[] = {u"\uFEFFann", u"\uFFFEpc", u"\uFEFF\uFFFEPrinter", u"\uFFFE", u"\uFEFF"};
     for (std::size_t i = 0; i < std::size(names); ++i) {
         JobRecord record = job(names[i].c_str(), names[(i + 1) % 5].c_str(), names[(i + 2) % 5].c_str(), 1);
-        recordJob(folder, record, keepUtc);
+        recordJob(folder, record, keepUtc, leftQueueAt);
     }
     RawDatabase raw(folder);
     for (const char* column : {"trusuario", "trmaquina", "trimpresora"}) {
@@ -319,7 +319,8 @@ TEST_F(StoreRecording, StepThatKeepsFailingEndsAfterBoundedRetries)
         raw.exec(createDatesTableSql);
     }
     storeCallCounts() = {};
-    EXPECT_FATAL(recordJob(folder, job(u"ann", u"pc", u"laser", 500), keepUtc), u"misqlite", u"166");
+    EXPECT_FATAL(
+        recordJob(folder, job(u"ann", u"pc", u"laser", 500), keepUtc, leftQueueAt), u"misqlite", u"166");
     EXPECT_GT(storeCallCounts().waitingCalls, 20u); // it was retried, and then it stopped
 }
 
@@ -332,7 +333,7 @@ TEST_F(StoreDatabase, TablesOfAnotherShapeEndInTheOperationsCompileLine)
     }
     DateTime date{2016, 3, 0, 5};
     auto accept = [](const std::u16string&) { return true; };
-    EXPECT_FATAL(recordJob(folder, job(u"a", u"b", u"c", 1), keepUtc), u"misqlite", u"158");
+    EXPECT_FATAL(recordJob(folder, job(u"a", u"b", u"c", 1), keepUtc, leftQueueAt), u"misqlite", u"158");
     EXPECT_FATAL(
         queryStatistics(folder, date, GroupingColumn::user, [](const StatisticsRow&) {}), u"misqlite", u"74");
     EXPECT_FATAL(findSavedDate(folder, date, u"m"), u"misqlite", u"336");

@@ -7,6 +7,8 @@
 #include <string>
 
 inline constexpr char16_t centralSettingFileName[] = u"pagewarden.ini";
+// A larger settings file is not read: the program then ships nothing.
+inline constexpr std::size_t centralSettingLimit = 64u << 10;
 
 struct CentralSetting {
     // An ODBC connection string. It holds a password: it never goes into a

@@ -41,7 +41,10 @@ CentralSetting readCentralSetting()
     appendBackslash(file);
     file += centralSettingFileName;
     CentralSetting setting;
-    if (GetFileAttributesW(wide(file.c_str())) == INVALID_FILE_ATTRIBUTES) return setting;
+    WIN32_FILE_ATTRIBUTE_DATA found{};
+    if (!GetFileAttributesExW(wide(file.c_str()), GetFileExInfoStandard, &found)) return setting;
+    // The profile calls read the whole file at every value.
+    if (found.nFileSizeHigh != 0 || found.nFileSizeLow > centralSettingLimit) return setting;
     setting.connection = profileValue(file, L"connection");
     if (setting.connection.empty()) return setting;
     setting.source = profileValue(file, L"source");

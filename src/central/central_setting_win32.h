@@ -4,6 +4,7 @@
 
 #include "central/central_setting.h"
 
-// Empty (disabled) without the file, the section or a connection string;
+// Empty (disabled) without the file, the section or a connection string, or
+// with a file larger than centralSettingLimit;
 // the source defaults to the computer's name.
 CentralSetting readCentralSetting();

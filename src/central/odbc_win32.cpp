@@ -117,6 +117,9 @@ std::u16string diagnostics(SQLSMALLINT type, SQLHANDLE handle)
             static_cast<SQLSMALLINT>(message.size()), &length);
         if (!succeeded(result)) break;
         std::u16string text(utf16(reinterpret_cast<wchar_t*>(message.data())));
+        // A message longer than the buffer comes cut: the mark lets
+        // withoutSecrets mask the start of a password cut there.
+        if (length >= static_cast<SQLSMALLINT>(message.size())) text += u'\u2026';
         while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' '))
             text.pop_back();
         if (!words.empty()) words += u" ";

@@ -74,12 +74,15 @@ void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* con
     if (!FindClose(search)) fatalError(unit::library, u"184");
 }
 
-FileRead readWholeFile(const std::u16string& path, std::string& bytes)
+FileRead readWholeFile(const std::u16string& path, std::string& bytes, std::size_t limit)
 {
     ScopedHandle file(CreateFileW(wide(extendedLengthPath(path.c_str()).c_str()), GENERIC_READ,
         FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return FileRead::cannotOpen;
     bytes.clear();
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.get(), &size) && static_cast<unsigned long long>(size.QuadPart) > limit)
+        return FileRead::tooLarge;
     char chunk[65536];
     for (;;) {
         DWORD got = 0;
@@ -91,6 +94,12 @@ FileRead readWholeFile(const std::u16string& path, std::string& bytes)
             return FileRead::cannotRead;
         }
         if (got == 0) return FileRead::read;
+        // It may grow while it is read.
+        if (got > limit - bytes.size()) {
+            bytes.clear();
+            bytes.shrink_to_fit();
+            return FileRead::tooLarge;
+        }
         bytes.append(chunk, got);
     }
 }

@@ -17,6 +17,8 @@ std::u16string languageFolder();
 using FolderVisitor = bool (*)(WIN32_FIND_DATAW& entry, const char16_t* folder, void* context);
 void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context = nullptr);
 
-enum class FileRead { read, cannotOpen, cannotRead };
-// The whole content of a file, a path of any length.
-FileRead readWholeFile(const std::u16string& path, std::string& bytes);
+enum class FileRead { read, cannotOpen, cannotRead, tooLarge };
+// The whole content of a file, a path of any length, when it holds at most
+// `limit` bytes. A larger file is tooLarge, with `bytes` empty, and costs no
+// more memory than the limit: another program may have made it any size.
+FileRead readWholeFile(const std::u16string& path, std::string& bytes, std::size_t limit);

@@ -11,6 +11,8 @@
 #include "common/text_ids.h"
 
 inline constexpr char16_t languageSuffix[] = u".lang.txt";
+// A larger file is no language file: it is not read.
+inline constexpr std::size_t languageFileLimit = 1u << 20;
 
 struct TextEntry {
     std::u16string text;

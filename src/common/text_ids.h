@@ -88,6 +88,10 @@ inline constexpr std::array<Id, 3> groupsPhrases = {1410006, 1410007, 1410008}; 
 inline constexpr Id monthsPhrase = 1410009;
 inline constexpr Id singularCounts = 1410010;
 inline constexpr Id noPagesInPeriod = 1410011;
+// Jobs whose page count is no number of pages: a phrase after the totals and
+// the months' tooltips, and a column of the copy and CSV.
+inline constexpr Id unknownPagesPhrase = 1410012;
+inline constexpr Id unknownPagesColumn = 1410013;
 inline constexpr std::array<Id, 12> monthNames = {1410020, 1410021, 1410022, 1410023, 1410024, 1410025,
     1410026, 1410027, 1410028, 1410029, 1410030, 1410031};
 inline constexpr std::array<Id, 12> monthAbbreviations = {1410040, 1410041, 1410042, 1410043, 1410044,
@@ -165,11 +169,11 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     centralUnreachable, centralAsking, shippingHeading, shippingWaiting, shippingLast, shippingError,
     shippingNever, odbcMissing, centralNoReason, monthsThisComputerOnly, savedDatesMenuItem, monthTab,
     monthColumn, monthCsvNameStem, pagesPhrase, jobsPhrase, groupsPhrases[0], groupsPhrases[1],
-    groupsPhrases[2], monthsPhrase, singularCounts, noPagesInPeriod, monthNames[0], monthNames[1],
-    monthNames[2], monthNames[3], monthNames[4], monthNames[5], monthNames[6], monthNames[7], monthNames[8],
-    monthNames[9], monthNames[10], monthNames[11], monthAbbreviations[0], monthAbbreviations[1],
-    monthAbbreviations[2], monthAbbreviations[3], monthAbbreviations[4], monthAbbreviations[5],
-    monthAbbreviations[6], monthAbbreviations[7], monthAbbreviations[8], monthAbbreviations[9],
-    monthAbbreviations[10], monthAbbreviations[11]};
+    groupsPhrases[2], monthsPhrase, singularCounts, noPagesInPeriod, unknownPagesPhrase, unknownPagesColumn,
+    monthNames[0], monthNames[1], monthNames[2], monthNames[3], monthNames[4], monthNames[5], monthNames[6],
+    monthNames[7], monthNames[8], monthNames[9], monthNames[10], monthNames[11], monthAbbreviations[0],
+    monthAbbreviations[1], monthAbbreviations[2], monthAbbreviations[3], monthAbbreviations[4],
+    monthAbbreviations[5], monthAbbreviations[6], monthAbbreviations[7], monthAbbreviations[8],
+    monthAbbreviations[9], monthAbbreviations[10], monthAbbreviations[11]};
 
 } // namespace textid

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <set>
 
 namespace {
 
@@ -196,23 +197,24 @@ std::string encodeMonitorState(const MonitorState& state, std::uint64_t now, std
     return out.take();
 }
 
-bool decodeMonitorState(
-    std::string_view bytes, std::uint64_t now, std::uint64_t wallClock, MonitorState& state)
+namespace {
+
+// The printers, each once, each job once within its printer: a second entry
+// would be merged away, losing what it holds.
+bool listedOnce(const std::vector<PrinterEntry>& printers)
 {
-    Reader in(bytes);
-    std::uint32_t version = 0;
-    std::uint64_t leftAt = 0;
-    if (!in.magicMatches() || !in.field(version) || version != formatVersion || !in.field(leftAt)
-        || !fresh(leftAt, wallClock))
-        return false;
+    std::set<std::u16string> names;
+    for (const PrinterEntry& printer : printers) {
+        if (!names.insert(printer.name).second) return false;
+        std::set<std::uint32_t> ids;
+        for (const JobRecord& job : printer.jobs)
+            if (!ids.insert(job.jobId).second) return false;
+    }
+    return true;
+}
 
-    MonitorState read;
-    std::uint32_t printers = 0;
-    if (!in.count(printers, 8)) return false;
-    read.printers.resize(printers);
-    for (PrinterEntry& printer : read.printers)
-        if (!readPrinter(in, printer)) return false;
-
+bool readRemembered(Reader& in, std::uint64_t now, MonitorState& read)
+{
     std::uint32_t remembered = 0;
     if (!in.count(remembered, 4 + 4 + 16 + 8)) return false;
     std::uint64_t previousAge = UINT64_MAX;
@@ -227,7 +229,44 @@ bool decodeMonitorState(
         // day of memory does not start over at each hand-over.
         read.recorded.admit(identity, now >= age ? now - age : 0);
     }
-    if (!in.atEnd()) return false;
+    return in.atEnd();
+}
+
+} // namespace
+
+bool decodeMonitorState(std::string_view bytes, std::uint64_t now, std::uint64_t wallClock,
+    MonitorState& state, std::string* damage)
+{
+    std::string ignored;
+    std::string& why = damage ? *damage : ignored;
+    why.clear();
+    if (bytes.size() > handoverFileLimit) {
+        why = "the file is larger than " + std::to_string(handoverFileLimit >> 20) + " MB";
+        return false;
+    }
+    Reader in(bytes);
+    std::uint32_t version = 0;
+    std::uint64_t leftAt = 0;
+    if (!in.magicMatches() || !in.field(version) || version != formatVersion || !in.field(leftAt)) {
+        why = "the file is not a hand-over of this version";
+        return false;
+    }
+    // Merely old: the queues have moved on.
+    if (!fresh(leftAt, wallClock)) return false;
+
+    MonitorState read;
+    std::uint32_t printers = 0;
+    bool whole = in.count(printers, 8);
+    if (whole) read.printers.resize(printers);
+    for (std::uint32_t p = 0; whole && p < printers; ++p) whole = readPrinter(in, read.printers[p]);
+    if (!whole || !readRemembered(in, now, read)) {
+        why = "the file is cut short or changed";
+        return false;
+    }
+    if (!listedOnce(read.printers)) {
+        why = "a printer or a job is listed twice";
+        return false;
+    }
     state = std::move(read);
     return true;
 }

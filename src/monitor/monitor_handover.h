@@ -17,10 +17,16 @@
 // that the next monitor starts afresh, as after any start.
 inline constexpr std::uint64_t handoverLifetime = 5ull * 60 * 10'000'000; // in 100 ns units
 
+// A larger hand-over is damaged: far more than any spooler's queues give.
+inline constexpr std::size_t handoverFileLimit = 64u << 20;
+
 // `now` is the monitor clock (milliseconds, as RecordedJobs counts), `wallClock`
 // the system time in 100 ns units, which both processes share.
 std::string encodeMonitorState(const MonitorState& state, std::uint64_t now, std::uint64_t wallClock);
 // False, and the state untouched, for bytes that are not one whole state of
 // this form, or one left longer ago than handoverLifetime (or in the future).
-bool decodeMonitorState(
-    std::string_view bytes, std::uint64_t now, std::uint64_t wallClock, MonitorState& state);
+// `damage` is then set, in words, when the bytes are not a state this
+// program left (cut, changed, larger than handoverFileLimit, a printer or a
+// job listed twice), and cleared when the state is merely old.
+bool decodeMonitorState(std::string_view bytes, std::uint64_t now, std::uint64_t wallClock,
+    MonitorState& state, std::string* damage = nullptr);

@@ -98,6 +98,20 @@ std::u16string handoverPath()
     return programFolder() + u"\\" + contract::handoverFileName;
 }
 
+// A hand-over this program did not leave whole is kept for whoever wants to
+// know what happened, under a name no monitor reads, and none of it is used.
+void setHandoverAside(const std::u16string& path)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    wchar_t suffix[40];
+    swprintf(suffix, 40, L"-damaged-%04u%02u%02u-%02u%02u%02u.dat", now.wYear, now.wMonth, now.wDay,
+        now.wHour, now.wMinute, now.wSecond);
+    std::u16string aside = path.substr(0, path.size() - 4) + utf16(suffix);
+    if (!MoveFileExW(wide(path.c_str()), wide(aside.c_str()), MOVEFILE_WRITE_THROUGH))
+        DeleteFileW(wide(path.c_str()));
+}
+
 std::uint64_t wallClock()
 {
     FILETIME now;
@@ -191,11 +205,23 @@ void takeOverMonitorState(MonitorState& state, std::uint64_t now)
 {
     const std::u16string path = handoverPath();
     std::string bytes;
-    if (readWholeFile(path, bytes) != FileRead::read) return;
+    const FileRead read = readWholeFile(path, bytes, handoverFileLimit);
+    std::string damage;
+    if (read == FileRead::tooLarge) {
+        setHandoverAside(path);
+        return;
+    }
+    if (read != FileRead::read) return;
+    MonitorState taken;
+    const bool whole = decodeMonitorState(bytes, now, wallClock(), taken, &damage);
+    if (!damage.empty()) {
+        setHandoverAside(path);
+        return;
+    }
     // Taken only once it is gone: a state read twice would record its
     // finished jobs twice.
     if (!DeleteFileW(wide(path.c_str()))) return;
-    decodeMonitorState(bytes, now, wallClock(), state);
+    if (whole) state = std::move(taken);
 }
 
 void leaveMonitorState(const MonitorState& state, std::uint64_t now)

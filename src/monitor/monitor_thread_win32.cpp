@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/database_lock_win32.h"
+#include "common/date_time_win32.h"
 #include "common/failure.h"
 #include "common/scoped_handle_win32.h"
 #include "common/wide_text_win32.h"
@@ -85,7 +86,10 @@ void handOver(std::vector<JobRecord>& finished)
 {
     std::vector<JobRow> rows;
     rows.reserve(finished.size());
-    for (const JobRecord& job : finished) rows.push_back(jobRowOf(job, systemTimeToLocal));
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    for (const JobRecord& job : finished)
+        rows.push_back(jobRowOf(job, systemTimeToLocal, fromSystemTime(now)));
     finished.clear();
     queueRows(std::move(rows));
 }

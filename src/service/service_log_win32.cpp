@@ -17,7 +17,8 @@ void appendServiceLog(const std::u16string& caption, const std::u16string& messa
     GetLocalTime(&now);
     const std::u16string path = programFolder() + u"\\" + contract::serviceLogFileName;
     std::string log;
-    if (readWholeFile(path, log) != FileRead::read) log.clear();
+    // A log grown far past its own limit was not grown by us: it starts afresh.
+    if (readWholeFile(path, log, 4 * serviceLogLimit) != FileRead::read) log.clear();
     log = appendToServiceLog(log, serviceLogEntry(fromSystemTime(now), caption, message));
     // Whole or not at all: a report cut by the end of the process must not
     // damage the reports before it.

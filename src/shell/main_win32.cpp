@@ -19,6 +19,7 @@
 #include "common/window_contract.h"
 #include "common/window_helpers_win32.h"
 #include "service/service_command.h"
+#include "service/service_log_win32.h"
 #include "service/service_setup.h"
 #include "service/service_win32.h"
 #include "shell/main_window_win32.h"
@@ -70,6 +71,18 @@ HWND createMainWindow(HINSTANCE instance)
     return window;
 }
 
+// A language file that could not be read is said once, where the role says
+// things: a box, or the service's log.
+void tellLanguageFileNote(const CommandLineRequest& request)
+{
+    const std::u16string note = languageFileNote();
+    if (note.empty()) return;
+    if (request.role == ProgramRole::service || request.quiet)
+        appendServiceLog(getText(textid::mainTitle), note);
+    else
+        MessageBoxW(nullptr, wide(note.c_str()), wide(getText(textid::mainTitle)), MB_OK | MB_ICONWARNING);
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
@@ -86,6 +99,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         prepareQuietReports();
     // Texts come first: even the refusal of a second copy is a language text.
     loadTexts();
+    tellLanguageFileNote(request);
     switch (request.role) {
     case ProgramRole::service: {
         int exitCode = runService();

@@ -50,6 +50,7 @@ std::vector<ChartMonth> chartMonths(
             month.pages = next->second->pages.empty() ? nothing : next->second->pages;
             month.jobs = next->second->jobs;
             month.value = std::max(0.0, figureValue(month.pages).value_or(0));
+            month.unknownPages = next->second->unknownPages;
         }
         months.push_back(month);
     }
@@ -63,16 +64,18 @@ std::vector<StatisticsRow> chartRows(const std::vector<ChartMonth>& months)
         char text[32];
         std::snprintf(text, sizeof text, "%04d-%02d", month.year, month.month);
         const std::string key = text;
-        rows.push_back({asciiText(key), month.pages, month.jobs});
+        rows.push_back({asciiText(key), month.pages, month.jobs, month.unknownPages});
     }
     return rows;
 }
 
 double gridStep(double highest, int lines)
 {
-    if (!(highest > 0) || lines < 1) return 1;
+    if (!(highest > 0) || !std::isfinite(highest) || lines < 1) return 1;
     const double rough = highest / lines;
-    double power = std::pow(10.0, std::floor(std::log10(rough)));
+    // Steps are whole pages: a highest value near 0 (or one whose tenth is
+    // lost to underflow) starts from 1, never from 0.
+    double power = std::max(1.0, std::pow(10.0, std::floor(std::log10(rough))));
     for (;;) {
         for (double factor : {1.0, 2.0, 5.0})
             if (factor * power * lines >= highest && factor * power >= 1) return factor * power;
@@ -95,17 +98,25 @@ ChartLayout layoutChart(
     layout.plot = {plotLeft, margin + measures.lineHeight / 2, plotLeft + slot * count,
         std::max(margin + measures.lineHeight / 2, height - margin - labelBand)};
 
+    // The scale comes from the finite values; the grid has at most `lines`
+    // steps whatever they are.
     double highest = 0;
-    for (const ChartMonth& month : months) highest = std::max(highest, month.value);
+    for (const ChartMonth& month : months)
+        if (std::isfinite(month.value)) highest = std::max(highest, month.value);
     const int plotHeight = layout.plot.bottom - layout.plot.top;
     const int lines = std::clamp(plotHeight / std::max(1, 2 * measures.lineHeight), 1, 5);
     const double step = gridStep(highest, lines);
-    const double top = step * std::max(1.0, std::ceil(highest / step));
+    const int steps = static_cast<int>(std::clamp(std::ceil(highest / step), 1.0, 100.0));
+    double top = step * steps;
+    if (!std::isfinite(top)) top = highest; // within a step of the largest double
     auto yOf = [&](double value) {
-        return layout.plot.bottom - static_cast<int>(std::lround(value / top * plotHeight));
+        const double shown = std::isnan(value) || value < 0 ? 0 : std::min(value, top);
+        return layout.plot.bottom - static_cast<int>(std::lround(shown / top * plotHeight));
     };
-    for (double value = 0; value <= top * (1 + 1e-9); value += step)
+    for (int k = 0; k <= steps; ++k) {
+        const double value = std::min(step * k, top);
         layout.grid.push_back({yOf(value), value});
+    }
 
     for (int i = 0; i < count; ++i) {
         const int left = plotLeft + i * slot;

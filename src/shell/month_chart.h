@@ -16,6 +16,7 @@ struct ChartMonth {
     int year = 0, month = 0;    // month 1 to 12
     std::u16string pages, jobs; // as the store gives them; "0" for a month without jobs
     double value = 0;           // the pages as a number, for the bar
+    std::int64_t unknownPages = 0;
     friend bool operator==(const ChartMonth&, const ChartMonth&) = default;
 };
 
@@ -60,7 +61,10 @@ struct ChartLayout {
 // at most `lines` parts.
 double gridStep(double highest, int lines);
 
-// Lays the months out in a client area of the given size.
+// Lays the months out in a client area of the given size, in a time that
+// depends on the number of months only: a value too large for the scale
+// (infinity) stands as high as the plot, one that is no number (NaN) or
+// below 0 as 0.
 ChartLayout layoutChart(
     int width, int height, const std::vector<ChartMonth>& months, const ChartMeasures& measures);
 

@@ -32,10 +32,16 @@ std::u16string abbreviation(const ChartMonth& month)
 std::u16string tipText(const ChartMonth& month)
 {
     const std::u16string counts = getText(textid::singularCounts);
-    return getText(textid::monthNames[static_cast<std::size_t>(month.month - 1)]) + std::u16string(u" ")
-        + decimalText(month.year) + u": "
+    std::u16string tip = getText(textid::monthNames[static_cast<std::size_t>(month.month - 1)])
+        + std::u16string(u" ") + decimalText(month.year) + u": "
         + countPhrase(getText(textid::pagesPhrase), counts, month.pages, groupedNumber(month.pages)) + u" "
         + countPhrase(getText(textid::jobsPhrase), counts, month.jobs, groupedNumber(month.jobs));
+    if (month.unknownPages > 0) {
+        const std::u16string unknown = decimalText(month.unknownPages);
+        tip += u' ';
+        tip += countPhrase(getText(textid::unknownPagesPhrase), counts, unknown, groupedNumber(unknown));
+    }
+    return tip;
 }
 
 int textWidth(HDC dc, const std::u16string& text)

@@ -97,7 +97,10 @@ std::u16string columnSum(const std::vector<StatisticsRow>& rows, std::u16string 
 
 ShownSums sumFigures(const std::vector<StatisticsRow>& rows)
 {
-    return {columnSum(rows, &StatisticsRow::pages), columnSum(rows, &StatisticsRow::jobs)};
+    std::int64_t unknown = 0;
+    for (const StatisticsRow& row : rows)
+        if (__builtin_add_overflow(unknown, row.unknownPages, &unknown)) unknown = INT64_MAX;
+    return {columnSum(rows, &StatisticsRow::pages), columnSum(rows, &StatisticsRow::jobs), unknown};
 }
 
 std::u16string countPhrase(const std::u16string& forms, const std::u16string& singularCounts,

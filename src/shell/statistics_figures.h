@@ -48,9 +48,11 @@ bool isPlainNumber(const std::u16string& cell, int& decimals);
 // ---- the totals under the list --------------------------------------------------------
 
 // The sums of the pages and jobs columns, as plain numbers: whole numbers
-// while every cell is one and the sum fits, else as SQLite writes a real.
+// while every cell is one and the sum fits, else as SQLite writes a real;
+// and how many of the jobs have unknown pages (StatisticsRow).
 struct ShownSums {
     std::u16string pages, jobs;
+    std::int64_t unknownPages = 0;
 };
 ShownSums sumFigures(const std::vector<StatisticsRow>& rows);
 

@@ -77,9 +77,16 @@ std::u16string totalsStatus()
     const std::u16string shownCount = decimalText(static_cast<std::int64_t>(shownRows.size()));
     const textid::Id groupsPhrase
         = shownTab == ViewTab::month ? textid::monthsPhrase : textid::groupsPhrases[groupingIndex(shownTab)];
-    return countPhrase(getText(textid::pagesPhrase), counts, sums.pages, groupedNumber(sums.pages)) + u" "
+    std::u16string status
+        = countPhrase(getText(textid::pagesPhrase), counts, sums.pages, groupedNumber(sums.pages)) + u" "
         + countPhrase(getText(textid::jobsPhrase), counts, sums.jobs, groupedNumber(sums.jobs)) + u" "
         + countPhrase(getText(groupsPhrase), counts, shownCount, groupedNumber(shownCount));
+    if (sums.unknownPages > 0) {
+        const std::u16string unknown = decimalText(sums.unknownPages);
+        status += u' ';
+        status += countPhrase(getText(textid::unknownPagesPhrase), counts, unknown, groupedNumber(unknown));
+    }
+    return status;
 }
 
 // The header shows which column orders the list, and which way.
@@ -199,7 +206,13 @@ ShownTotals shownTotals()
     ShownTotals shown;
     shown.headers = {getText(months ? textid::monthColumn : textid::listColumns[0]),
         getText(textid::listColumns[1]), getText(textid::listColumns[2])};
-    for (const StatisticsRow& row : shownRows) shown.rows.push_back({row.group, row.pages, row.jobs});
+    // Jobs of unknown pages get a column of their own where the period holds any.
+    const bool unknown = sumFigures(shownRows).unknownPages > 0;
+    if (unknown) shown.headers.push_back(getText(textid::unknownPagesColumn));
+    for (const StatisticsRow& row : shownRows) {
+        shown.rows.push_back({row.group, row.pages, row.jobs});
+        if (unknown) shown.rows.back().push_back(decimalText(row.unknownPages));
+    }
     shown.csvStem
         = getText(months ? textid::monthCsvNameStem : textid::csvNameStems[groupingIndex(shownTab)]);
     shown.since = shownSince;

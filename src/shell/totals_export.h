@@ -2,13 +2,13 @@
 // clipboard (a spreadsheet pastes it as a table) and a CSV file. Portable.
 #pragma once
 
-#include <array>
 #include <string>
 #include <vector>
 
 #include "common/date_time.h"
 
-using TotalsRow = std::array<std::u16string, 3>; // group, pages, jobs
+// Group, pages, jobs, and where a period holds any, jobs of unknown pages.
+using TotalsRow = std::vector<std::u16string>;
 
 // The header line, then a line per row, CR LF after each line. A cell that
 // holds a tab, a line break or a quote is quoted as spreadsheets expect.

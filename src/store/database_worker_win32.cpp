@@ -53,20 +53,21 @@ template <typename Work> bool whenFree(Work&& work)
 
 void applyPendingFile(const std::u16string& folder)
 {
-    PendingFile pending = readPendingFile(folder);
-    if (pending.state == PendingFileState::setAside) {
+    PendingFiles pending = readPendingFiles(folder);
+    if (pending.setAside > 0) {
         {
             std::lock_guard lock(worker.mutex);
-            worker.status.pendingSetAsideAs
-                = pending.setAsideAs.empty() ? pendingFileName : pending.setAsideAs;
+            worker.status.pendingSetAsideAs = pending.setAsideAs;
             worker.status.pendingWhy = pending.why;
         }
         tell();
-        return;
     }
-    if (pending.state != PendingFileState::read) return;
-    // Each batch goes in once, with its identity; only then is the file removed.
-    if (whenFree([&] { applyPendingBatches(folder, pending.batches); })) removePendingFile(folder);
+    if (pending.names.empty()) return;
+    // Each batch goes in once, with its identity; only then are the files it
+    // came from removed. A file another process added meanwhile is not one
+    // of them: it waits for the next round.
+    if (whenFree([&] { applyPendingBatches(folder, pending.batches); }))
+        removePendingFiles(folder, pending.names);
 }
 
 DWORD WINAPI workerThread(void*)

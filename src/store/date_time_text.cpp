@@ -15,6 +15,16 @@ std::u16string formatDateTimeText(const DateTime& time)
     return std::u16string(text, text + std::clamp(length, 0, static_cast<int>(sizeof text) - 1));
 }
 
+bool isWritableDateTime(const DateTime& time)
+{
+    if (time.year > 9999 || time.month < 1 || time.month > 12 || time.day < 1) return false;
+    const bool leap = (time.year % 4 == 0 && time.year % 100 != 0) || time.year % 400 == 0;
+    constexpr std::uint16_t monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const int days = monthDays[time.month - 1] + (time.month == 2 && leap ? 1 : 0);
+    return time.day <= days && time.hour < 24 && time.minute < 60 && time.second < 60
+        && time.milliseconds < 1000;
+}
+
 void parseDateTimeText(const char16_t* text, DateTime& time)
 {
     std::uint16_t* const fields[]

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "store/date_time_text.h"
+
 std::int64_t jobPageCount(const JobRecord& job)
 {
     std::int64_t pages = job.pagesPrinted != 0 ? job.pagesPrinted : job.totalPages;
@@ -11,10 +13,11 @@ std::int64_t jobPageCount(const JobRecord& job)
     return pages * copies;
 }
 
-JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal)
+JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal, const DateTime& leftQueue)
 {
     JobRow row;
     if (!toLocal || !toLocal(job.submitted, row.submitted)) row.submitted = job.submitted;
+    if (!isWritableDateTime(row.submitted)) row.submitted = leftQueue;
     row.user = job.userName.value_or(u"");
     row.machine = job.machineName.value_or(u"");
     row.printer = job.printerName.value_or(u"");

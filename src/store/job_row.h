@@ -23,4 +23,8 @@ struct JobRow {
 
     friend bool operator==(const JobRow&, const JobRow&) = default;
 };
-JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal);
+// A submission time that gives no date the file can hold (a year past 9999
+// after the conversion, fields out of range) is replaced by `leftQueue`, the
+// local time at which the job was seen leaving its queue: the job still
+// counts, near the moment it printed.
+JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal, const DateTime& leftQueue);

@@ -58,34 +58,33 @@ std::u16string jobDatabasePath(const std::u16string& folder);
 // them or, when the file stays busy past the thread's BusyLimit, none.
 // Other failures are fatal ("158" compile, "166" step).
 void recordRows(const std::u16string& folder, const std::vector<JobRow>& rows);
-// One job's row, the same way.
-void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal);
+// One job's row, the same way; `leftQueue` as jobRowOf takes it.
+void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal,
+    const DateTime& leftQueue);
 
 // ---- statistics ---------------------------------------------------------------------
 
 // One row per group of the jobs submitted at or after `since`, in the order
-// SQLite delivers the groups: exactly the rows of "select column,
-// sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >=
-// julianday(start) group by column", whatever other programs wrote into
-// trfecha. Read from the month totals kept in the file (built there first
-// when missing or in doubt, see month_totals.h), or from the jobs where those
-// cannot answer. Failures are fatal ("74" compile and step).
+// SQLite delivers the groups: the rows of "select column, pages, jobs, jobs
+// of unknown pages from tbTrabajos where julianday(trfecha) >=
+// julianday(start) group by column" by the rule of StatisticsRow, whatever
+// other programs wrote into trfecha and trnumpags. Read from the month
+// totals kept in the file (built there first when missing or in doubt, see
+// month_totals.h), or from the jobs where those cannot answer. Failures are
+// fatal ("74" compile and step).
 void queryStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow);
 // The same rows, but only when they come quickly at any file size: from the
 // kept totals, ready to be read. False, with no row given, when the totals
-// must be built or mended first (the file's worker does that). A period
-// holding page counts only the jobs add up exactly is read from the jobs:
-// no preparation would ever make it quick.
+// must be built or mended first (the file's worker does that).
 bool quickStatistics(const std::u16string& folder, const DateTime& since, GroupingColumn column,
     const std::function<void(const StatisticsRow&)>& onRow);
 
 // Pages and jobs per calendar month of the jobs submitted at or after
 // `since`, one row per month that holds one, in month order, the month
-// written "YYYY-MM": exactly the rows of "select strftime('%Y-%m',
-// julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos where
-// julianday(trfecha) >= julianday(start) group by 1". Read like
-// queryStatistics; failures are fatal ("74").
+// written "YYYY-MM": the rows of queryStatistics grouped by
+// strftime('%Y-%m', julianday(trfecha)). Read like queryStatistics; failures
+// are fatal ("74").
 std::vector<StatisticsRow> queryMonthlyStatistics(const std::u16string& folder, const DateTime& since);
 // The same months, but only when they come quickly, as quickStatistics.
 bool quickMonthlyStatistics(const std::u16string& folder, const DateTime& since,

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/strings.h"
 #include "store/civil_days.h"
 #include "store/job_store.h"
 #include "store/month_totals.h"
+#include "store/month_totals_schema.h"
 #include "store/schema_terms.h"
 #include "store/sqlite_calls.h"
 
@@ -57,14 +59,20 @@ bool periodIsShort(sqlite3* db, const std::u16string& bound)
     return (last - from) * 3 < last - first;
 }
 
+// A group's pages, jobs and jobs of unknown pages, of the page counts `p`,
+// as the kept totals give them (StatisticsRow says the rule).
+std::u16string groupFigures(const std::string& p)
+{
+    return asciiText(", CASE WHEN count(" + p + ") = 0 THEN NULL ELSE sum(" + plainPages(p) + ") END, count("
+        + p + "), sum(" + oddPages(p) + ")");
+}
+
 // The whole comparison as the figures are defined: every row whose trfecha
 // julianday() reads at or after the start.
 std::u16string wholeStatisticsText(const std::u16string& column)
 {
-    return u"select " + column
-        + u", sum(trnumpags), count(trnumpags) from tbTrabajos where julianday(trfecha) >= julianday(?1) "
-          u"group by "
-        + column + u";";
+    return u"select " + column + groupFigures("trnumpags")
+        + u" from tbTrabajos where julianday(trfecha) >= julianday(?1) group by " + column + u";";
 }
 
 // The same figures from fewer rows: the rows at or above the bound in text
@@ -73,7 +81,7 @@ std::u16string wholeStatisticsText(const std::u16string& column)
 // julianday() comparison.
 std::u16string narrowedStatisticsText(const std::u16string& column)
 {
-    std::u16string text = u"select " + column + u", sum(p), count(p) from (select " + column
+    std::u16string text = u"select " + column + groupFigures("p") + u" from (select " + column
         + u", trnumpags as p from tbTrabajos where trfecha >= ?2 and julianday(trfecha) >= julianday(?1) "
           u"union all select "
         + column + u", trnumpags from tbTrabajos where trfecha < ?2 and ";
@@ -97,8 +105,8 @@ void statisticsFromJobs(sqlite3* db, const DateTime& since, GroupingColumn colum
     bool delivered = false;
     while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
         delivered = true;
-        onRow(StatisticsRow{
-            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+        onRow(StatisticsRow{columnText(query.get(), 0), columnText(query.get(), 1),
+            columnText(query.get(), 2), sqlite3_column_int64(query.get(), 3)});
     }
 }
 
@@ -106,15 +114,15 @@ void statisticsFromJobs(sqlite3* db, const DateTime& since, GroupingColumn colum
 void monthsFromJobs(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
 {
     Statement query = prepare(db,
-        u"select strftime('%Y-%m', julianday(trfecha)), sum(trnumpags), count(trnumpags) from tbTrabajos "
-        u"where julianday(trfecha) >= julianday(?1) group by 1;",
+        u"select strftime('%Y-%m', julianday(trfecha))" + groupFigures("trnumpags")
+            + u" from tbTrabajos where julianday(trfecha) >= julianday(?1) group by 1;",
         u"74");
     bindText(query.get(), 1, formatDateTimeText(since), u"74");
     bool delivered = false;
     while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
         delivered = true;
-        rows.push_back(StatisticsRow{
-            columnText(query.get(), 0), columnText(query.get(), 1), columnText(query.get(), 2)});
+        rows.push_back(StatisticsRow{columnText(query.get(), 0), columnText(query.get(), 1),
+            columnText(query.get(), 2), sqlite3_column_int64(query.get(), 3)});
     }
 }
 
@@ -140,10 +148,6 @@ bool quickStatistics(const std::u16string& folder, const DateTime& since, Groupi
     std::vector<StatisticsRow> kept;
     const QuickAnswer answer = statisticsFromReadyTotals(db.get(), since, column, kept);
     if (answer == QuickAnswer::notReady) return false;
-    // Page counts only the jobs add up exactly stay in the file whatever is
-    // prepared: they are read from the jobs, or the view would wait for ever.
-    if (answer == QuickAnswer::needsJobs)
-        statisticsFromJobs(db.get(), since, column, [&](const StatisticsRow& row) { kept.push_back(row); });
     closeJobDatabase(std::move(db)); // before the rows go on screen: no lock is held meanwhile
     for (const StatisticsRow& row : kept) onRow(row);
     return true;
@@ -180,7 +184,6 @@ bool quickMonthlyStatistics(const std::u16string& folder, const DateTime& since,
     std::vector<StatisticsRow> rows;
     const QuickAnswer answer = monthsFromReadyTotals(db.get(), since, rows);
     if (answer == QuickAnswer::notReady) return false;
-    if (answer == QuickAnswer::needsJobs) monthsFromJobs(db.get(), since, rows);
     closeJobDatabase(std::move(db));
     sortByMonth(rows);
     for (const StatisticsRow& row : rows) onRow(row);

@@ -22,13 +22,13 @@ struct sqlite3;
 
 namespace store {
 
-// Fills rows with exactly what "select column, sum(trnumpags),
-// count(trnumpags) from tbTrabajos where julianday(trfecha) >=
-// julianday(start) group by column" gives, in the same order, and returns
-// true. Returns false, rows empty, when the totals cannot give it: the file
-// cannot hold them (read-only, tables of another shape) or a group holds page
-// counts that only that query adds up exactly (fractions, text, counts
-// beyond 2^40). The caller then asks the jobs themselves.
+// Fills rows with what "select column, sum(pages), count(trnumpags),
+// sum(unknown) from tbTrabajos where julianday(trfecha) >= julianday(start)
+// group by column" gives, in the same order, where pages is trnumpags when
+// it is a whole number of pages and 0 when it is not, and unknown counts the
+// latter (see StatisticsRow), and returns true. Returns false, rows empty,
+// when the totals cannot give it: the file cannot hold them (read-only,
+// tables of another shape). The caller then asks the jobs themselves.
 bool statisticsFromMonthTotals(
     sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows);
 
@@ -36,7 +36,7 @@ bool statisticsFromMonthTotals(
 bool monthTotalsReady(sqlite3* db);
 // The statistics of statisticsFromMonthTotals when the totals may be read as
 // they are, and nothing is built or mended: quick at any file size.
-enum class QuickAnswer { answered, notReady, needsJobs };
+enum class QuickAnswer { answered, notReady };
 QuickAnswer statisticsFromReadyTotals(
     sqlite3* db, const DateTime& since, GroupingColumn column, std::vector<StatisticsRow>& rows);
 // Builds or mends them until they may be read; false when the file cannot

@@ -33,9 +33,9 @@ std::string followsClock(const std::string& date);
 
 // Page counts the totals add up exactly: integers small enough that no sum
 // of them overflows. Anything else (a fraction, text, a blob, a huge count)
-// makes SQLite's sum() a floating-point figure, or an error, that only a
-// query over the rows themselves reproduces; the totals count such rows
-// apart, and a period that holds one is counted from the jobs.
+// would make SQLite's sum() a floating-point figure, or an error: such a row
+// counts as a job of unknown pages, which adds 0 pages and is counted apart
+// (tmraras), by the totals and by the queries over the jobs alike.
 std::string plainPages(const std::string& pages); // the count where plain, else 0
 std::string oddPages(const std::string& pages);   // true where a count is there but not plain
 

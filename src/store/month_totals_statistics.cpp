@@ -54,7 +54,7 @@ struct PeriodBounds {
     bool clockCounts = false;          // the present is at or after the start
 };
 
-enum class Reading { exact, needsJobs, failed };
+enum class Reading { exact, failed };
 
 // Empty with `exact` when julianday() cannot read the start: no row reaches it.
 Reading readBounds(sqlite3* db, const DateTime& since, std::optional<PeriodBounds>& bounds)
@@ -166,14 +166,13 @@ bool bindPeriod(sqlite3_stmt* query, int grouping, const PeriodBounds& bounds)
     return true;
 }
 
-// Steps the query, rows of (cell, pages, jobs, odd pages), into rows; a row
-// with odd pages means the jobs must answer.
+// Steps the query, rows of (cell, pages, jobs, jobs of unknown pages), into rows.
 Reading collectRows(sqlite3_stmt* query, std::vector<StatisticsRow>& rows)
 {
     for (int result; (result = untilNotBusy([&] { return sqlite3_step(query); })) != SQLITE_DONE;) {
         if (result != SQLITE_ROW) return Reading::failed;
-        if (sqlite3_column_int64(query, 3) != 0) return Reading::needsJobs;
-        rows.push_back(StatisticsRow{columnText(query, 0), columnText(query, 1), columnText(query, 2)});
+        rows.push_back(StatisticsRow{columnText(query, 0), columnText(query, 1), columnText(query, 2),
+            sqlite3_column_int64(query, 3)});
     }
     return Reading::exact;
 }
@@ -270,7 +269,7 @@ QuickAnswer readIfReady(std::vector<StatisticsRow>& rows, std::uint64_t& answere
         return QuickAnswer::answered;
     }
     rows.clear();
-    return reading == Reading::needsJobs ? QuickAnswer::needsJobs : QuickAnswer::notReady;
+    return QuickAnswer::notReady;
 }
 
 } // namespace

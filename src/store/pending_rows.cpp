@@ -6,6 +6,7 @@
 #include <charconv>
 #include <chrono>
 #include <random>
+#include <unordered_set>
 
 #include "common/strings.h"
 #include "store/sqlite_calls.h"
@@ -140,7 +141,8 @@ bool parseRow(std::string_view line, JobRow& row)
     if (!unescaped(fields[0], date) || !unescaped(fields[1], row.user) || !unescaped(fields[2], row.machine)
         || !unescaped(fields[3], row.printer))
         return false;
-    if (date.size() != 23 || date[4] != u'-' || date[10] != u'T') return false;
+    // Whatever date formatDateTimeText wrote, and only that, comes back.
+    if (date.size() < 23 || date.size() > 24 || date[date.size() - 19] != u'-') return false;
     parseDateTimeText(date.c_str(), row.submitted);
     if (formatDateTimeText(row.submitted) != date) return false;
     auto [end, error] = std::from_chars(fields[4].data(), fields[4].data() + fields[4].size(), row.pages);
@@ -169,25 +171,75 @@ std::string newBatchId()
     return id;
 }
 
+std::u16string pendingBatchFileName(const std::string& id)
+{
+    return pendingFilePrefix + asciiText(id) + u".txt";
+}
+
+bool isPendingFileName(const std::u16string& name)
+{
+    const std::size_t prefix = std::size(pendingFilePrefix) - 1;
+    if (name == pendingFileName) return true;
+    if (name.size() != prefix + 32 + 4 || name.compare(0, prefix, pendingFilePrefix) != 0
+        || name.compare(prefix + 32, 4, u".txt") != 0)
+        return false;
+    std::string id;
+    for (std::size_t i = prefix; i < prefix + 32; ++i)
+        id.push_back(name[i] < 0x80 ? static_cast<char>(name[i]) : '?');
+    return isBatchId(id);
+}
+
+namespace {
+
+std::string batchText(const PendingBatch& batch)
+{
+    std::string lines;
+    for (const JobRow& row : batch.rows) lines += rowLine(row) + "\n";
+    char end[64];
+    std::snprintf(end, sizeof end, "%08x", static_cast<unsigned>(crc32(lines)));
+    return "batch " + batch.id + " " + std::to_string(batch.rows.size()) + "\n" + lines + "end " + batch.id
+        + " " + end + "\n";
+}
+
+} // namespace
+
+std::vector<PendingBatch> pendingBatchesOf(const std::vector<JobRow>& rows)
+{
+    // The heading, the batch's two lines and room to spare. A row's line is
+    // a few kilobytes (names as the spooler keeps them); one of megabytes
+    // still gets a batch, and only a file of its own is too large to read.
+    constexpr std::size_t frame = 256;
+    std::vector<PendingBatch> batches;
+    std::size_t size = 0;
+    for (const JobRow& row : rows) {
+        const std::size_t line = rowLine(row).size() + 1;
+        if (batches.empty() || (size + line > pendingFileLimit - frame && !batches.back().rows.empty())) {
+            batches.push_back({newBatchId(), {}});
+            size = 0;
+        }
+        batches.back().rows.push_back(row);
+        size += line;
+    }
+    return batches;
+}
+
 std::string formatPendingFile(const std::vector<PendingBatch>& batches)
 {
     std::string text(heading);
     text += "\n";
-    for (const PendingBatch& batch : batches) {
-        std::string lines;
-        for (const JobRow& row : batch.rows) lines += rowLine(row) + "\n";
-        char end[64];
-        std::snprintf(end, sizeof end, "%08x", static_cast<unsigned>(crc32(lines)));
-        text += "batch " + batch.id + " " + std::to_string(batch.rows.size()) + "\n" + lines + "end "
-            + batch.id + " " + end + "\n";
-    }
+    for (const PendingBatch& batch : batches) text += batchText(batch);
     return text;
 }
 
 bool parsePendingFile(std::string_view text, std::vector<PendingBatch>& whole, std::string& why)
 {
     whole.clear();
+    if (text.size() > pendingFileLimit) {
+        why = "the file is larger than " + std::to_string(pendingFileLimit >> 20) + " MB";
+        return false;
+    }
     std::vector<PendingBatch> batches;
+    std::unordered_set<std::string> ids;
     std::vector<std::string_view> lines = split(text, '\n');
     if (lines.empty() || lines.back() != "") {
         why = "the file ends in the middle of a line";
@@ -208,6 +260,10 @@ bool parsePendingFile(std::string_view text, std::vector<PendingBatch>& whole, s
             return false;
         }
         PendingBatch batch{std::string(head[1]), {}};
+        if (!ids.insert(batch.id).second) {
+            why = "the batch of line " + std::to_string(at + 1) + " was already in the file";
+            return false;
+        }
         std::string rowText;
         for (std::size_t k = 0; k < count; ++k) {
             std::size_t line = at + 1 + k;

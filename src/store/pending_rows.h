@@ -13,7 +13,15 @@
 
 #include "store/job_store.h"
 
+// Each quit that leaves rows writes a file of its own, named for its batch,
+// so that a reader removes only what it read: a batch another process adds
+// meanwhile is in another file. The single file of earlier versions is
+// still read.
 inline constexpr char16_t pendingFileName[] = u"pgwarden-pending.txt";
+inline constexpr char16_t pendingFilePrefix[] = u"pgwarden-pending-";
+// Larger files are damaged: no quit writes one (the rows are cut into files
+// below it), and reading one whole could exhaust a 32-bit program.
+inline constexpr std::size_t pendingFileLimit = 16u << 20;
 
 struct PendingBatch {
     std::string id; // 32 hexadecimal digits
@@ -22,6 +30,14 @@ struct PendingBatch {
 
 // A new identity for a batch: random, so that two files never share one.
 std::string newBatchId();
+// "pgwarden-pending-ID.txt"; and whether a name is that of a pending file
+// (of a batch, or the single file of earlier versions).
+std::u16string pendingBatchFileName(const std::string& id);
+bool isPendingFileName(const std::u16string& name);
+
+// The rows as batches whose files each stay within pendingFileLimit; a
+// batch holds at least one row.
+std::vector<PendingBatch> pendingBatchesOf(const std::vector<JobRow>& rows);
 
 // The file's whole text: UTF-8, a heading line, then per batch a line
 // "batch ID COUNT", one line per row (date, user, machine, printer, pages,
@@ -29,7 +45,9 @@ std::string newBatchId();
 // name may hold), and "end ID CRC" (the CRC-32 of the batch's row lines).
 std::string formatPendingFile(const std::vector<PendingBatch>& batches);
 // False, with the reason in words, when the text is not a whole file as
-// formatPendingFile writes it: nothing of such a file may be applied.
+// formatPendingFile writes it, is larger than pendingFileLimit, or holds one
+// batch identity twice (only the first would be written): nothing of such a
+// file may be applied.
 bool parsePendingFile(std::string_view text, std::vector<PendingBatch>& batches, std::string& why);
 
 // Writes each batch whose identity the database does not hold yet, in one

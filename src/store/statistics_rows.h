@@ -3,15 +3,21 @@
 // Portable: no Windows header here.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 enum class GroupingColumn { printer, user, machine };
 // "trimpresora", "trusuario" or "trmaquina".
 const char16_t* groupingColumnName(GroupingColumn column);
 
-// Each cell as SQLite gives it as text: the group's value, its page sum, its job count.
+// Each cell as SQLite gives it as text: the group's value, its page sum, its
+// job count. A job whose page count is not a whole number of pages below
+// 2^40 (a fraction, text, a blob, a huge or infinite value another program
+// wrote) counts as a job of unknown pages: it adds 0 to the page sum, and
+// `unknownPages` says how many of the jobs are such.
 struct StatisticsRow {
     std::u16string group, pages, jobs;
+    std::int64_t unknownPages = 0;
 };
 
 // What checkMonthTotals found.

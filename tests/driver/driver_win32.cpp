@@ -397,6 +397,17 @@ bool fileThere(const std::wstring& name)
     return GetFileAttributesW((programFolder() + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+std::vector<std::wstring> pendingFiles()
+{
+    std::vector<std::wstring> found;
+    for (const std::wstring& name : folderNames(programFolder())) {
+        const bool batch = name.size() == 17 + 32 + 4 && name.starts_with(L"pgwarden-pending-")
+            && name.ends_with(L".txt") && name.find_first_not_of(L"0123456789abcdef", 17) == 17 + 32;
+        if (name == L"pgwarden-pending.txt" || batch) found.push_back(name);
+    }
+    return found;
+}
+
 void writeFile(const std::wstring& name, const std::string& content)
 {
     HANDLE file = CreateFileW(

@@ -124,6 +124,9 @@ std::vector<std::wstring> folderNames(const std::wstring& folder);
 void writeFile(const std::wstring& name, const std::string& content);
 // Whether a file of that name lies beside the program.
 bool fileThere(const std::wstring& name);
+// The pending files beside the program: "pgwarden-pending.txt" and the
+// files of single batches, "pgwarden-pending-" and 32 hexadecimal digits.
+std::vector<std::wstring> pendingFiles();
 // A fresh copy of the program, its SQLite and its language files in a folder
 // of that name beside it, for a scenario that changes files; the program's
 // path in it.

@@ -143,14 +143,14 @@ void quitWhileAnotherProgramHoldsTheFile()
         check(program.ends(8000), "the quit ends the program within 8 s");
         check(program.exitCode() == 0, "with exit code 0");
         std::printf("     the quit took %.1f s\n", static_cast<double>(GetTickCount64() - start) / 1000.0);
-        check(fileThere(L"pgwarden-pending.txt"), "the waiting jobs are kept in pgwarden-pending.txt");
+        check(!pendingFiles().empty(), "the waiting jobs are kept in a pending file");
     }
     check(rowCount() == 0, "nothing was written under the lock");
     writeFile(L"spooler-scenario.txt", "pass\nprinter \"P\"\n");
     for (int start = 0; start < 2; ++start) {
         Program program;
         HWND main = waitForMainWindow(program);
-        check(waitUntil([] { return rowCount() == 200 && !fileThere(L"pgwarden-pending.txt"); }),
+        check(waitUntil([] { return rowCount() == 200 && pendingFiles().empty(); }),
             "the next start writes the 200 jobs and removes the file");
         Sleep(500);
         quitFromTheMenu(program, main);
@@ -175,8 +175,7 @@ void damagedPendingFile()
     std::vector<std::wstring> setAside;
     for (const std::wstring& name : folderNames(programFolder()))
         if (name.starts_with(L"pgwarden-pending-damaged-")) setAside.push_back(name);
-    check(setAside.size() == 1 && !fileThere(L"pgwarden-pending.txt"),
-        "the file is set aside under a new name");
+    check(setAside.size() == 1 && pendingFiles().empty(), "the file is set aside under a new name");
     if (box != nullptr) {
         std::vector<std::wstring> lines = messageLines(messageBoxText(box));
         check(!lines.empty() && lines[0] == texts[1420000], "the box says what happened (text 1420000)");
@@ -245,7 +244,7 @@ void anOldLargeFile()
         check(program.exitCode() == 0, "with exit code 0");
         std::printf("     the quit took %.1f s\n", static_cast<double>(GetTickCount64() - quit) / 1000.0);
     }
-    check(rowCount() + (fileThere(L"pgwarden-pending.txt") ? 3 : 0) == before + 3,
+    check(rowCount() + (!pendingFiles().empty() ? 3 : 0) == before + 3,
         "nothing is lost: the jobs counted meanwhile are written or kept");
 
     writeFile(L"spooler-scenario.txt", "pass\nprinter \"P\"\n");

@@ -46,6 +46,7 @@ bool serviceIn(DWORD state)
 void deleteBesideProgram(std::initializer_list<const wchar_t*> names)
 {
     for (const wchar_t* name : names) DeleteFileW((programFolder() + L"\\" + name).c_str());
+    for (const std::wstring& name : pendingFiles()) DeleteFileW((programFolder() + L"\\" + name).c_str());
 }
 
 // A service left by a run that failed half-way is stopped and removed, and
@@ -366,12 +367,12 @@ void handOverAndBack()
     check(waitUntil([] { return fileThere(L"scenario-ended"); }), "a job finishes meanwhile");
     writeFile(L"back.txt", "");
     check(runSetup(L"/uninstall-service /quiet") == 0, "the service is stopped and removed");
-    check(fileThere(L"pgwarden-pending.txt"), "its row waits in the pending file");
+    check(!pendingFiles().empty(), "its row waits in the pending file");
     check(waitUntil([] { return trayTooltip() == countedBy(1430002); }),
         "the tray program takes the counting back");
     lock.release();
-    check(waitUntil([] { return !fileThere(L"pgwarden-pending.txt"); }),
-        "once the file is free it writes the pending row");
+    check(
+        waitUntil([] { return pendingFiles().empty(); }), "once the file is free it writes the pending row");
     writeFile(L"end.txt", "");
     check(tray.ends(), "and plays its scenario to the end");
     check(tray.exitCode() == 0, "then quits with 0");

@@ -247,6 +247,44 @@ void theViewAsAUserReadsIt()
     quitFromTheMenu(program, main);
 }
 
-const bool registered = addScenario(L"statistics-view", theViewAsAUserReadsIt);
+// Page counts another program wrote that are no number of pages: two of
+// 1e308 and one of text beside a plain 5. Each is a job of unknown pages,
+// counted as 0 and said so, on the printers' tab, on the month chart (drawn
+// at once, whatever the values) and in the copy's fourth column.
+void oddPageCountsAreSaid()
+{
+    const std::wstring today = L"strftime('%Y-%m-%dT%H:%M:%f', 'now', 'localtime')";
+    databaseFromAFirstRun(L"insert into tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
+                          L"values ("
+        + today + L", 'ann', 'PC', 'Laser', 1e308), (" + today + L", 'ann', 'PC', 'Laser', 1e308), (" + today
+        + L", 'bob', 'PC', 'Laser', 5), (" + today + L", 'bob', 'PC', 'Laser', 'many');");
+    Program program;
+    HWND main = waitForMainWindow(program);
+    const StatisticsControls view = findStatisticsControls(main);
+    check(view.complete(), "the view's controls are there");
+    if (!view.complete()) return;
+    trayClick(main);
+    choosePeriod(main, view, 0);
+    const std::wstring totals = phrase(1410004, L"5") + L" " + phrase(1410005, L"4") + L" ";
+    const std::wstring unknown = L" " + phrase(1410012, L"3");
+    auto says = [&] {
+        const std::wstring status = windowText(view.statusBar);
+        return status.starts_with(totals) && status.ends_with(unknown);
+    };
+    check(waitUntil(says, 10000), "the printers' tab: 5 pages in 4 jobs, 3 of unknown pages");
+    check(copied(view.statsList,
+              texts[1200001] + L"\t" + texts[1200002] + L"\t" + texts[1200003] + L"\t" + texts[1410013]
+                  + L"\r\nLaser\t5\t4\t3\r\n"),
+        "the copy has a column of the jobs of unknown pages");
+    chooseTab(program, view, 3);
+    check(waitUntil([&] { return IsWindowVisible(view.monthChart) && says(); }, 10000),
+        "the month chart is drawn and its totals say the same");
+    windowScreenshot(main, L"view-odd-page-counts");
+    quitFromTheMenu(program, main);
+    check(program.ends(5000), "the program quits within 5 s");
+}
+
+const bool registered = addScenario(L"statistics-view", theViewAsAUserReadsIt)
+    && addScenario(L"statistics-odd-pages", oddPageCountsAreSaid);
 
 } // namespace

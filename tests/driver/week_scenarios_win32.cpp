@@ -479,7 +479,7 @@ void quitMidWeek()
     std::printf("     (%lld rows when the quit came, %d threads running; %lld rows in the end)\n", atQuit,
         threads, written);
     check(written >= atQuit && written < week.facts.at(L"rows"), "the quit came in the middle of the week");
-    check(!fileThere(L"pgwarden-pending.txt"), "the rows waiting at the quit are written before the end");
+    check(pendingFiles().empty(), "the rows waiting at the quit are written before the end");
 
     std::vector<std::wstring> found
         = databaseRows(L"select trfecha, trusuario, trmaquina, trimpresora, trnumpags from tbTrabajos;");

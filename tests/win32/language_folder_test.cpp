@@ -105,3 +105,40 @@ TEST_F(LanguageFolder, VanishedFileEndsInThePlainReport)
     // With no texts loaded the report still has its wording.
     EXPECT_NE(fatalMessage(u"milibreria", u"207").find(u"207"), std::u16string::npos);
 }
+
+// Each file read whole has its limit: at the limit it is read, a byte past it
+// it is refused without being read, whatever its kind.
+TEST_F(LanguageFolder, FilesOverTheirLimitAreNotRead)
+{
+    const std::size_t limits[] = {languageFileLimit, 16u << 20, 64u << 20, 64u << 10};
+    for (std::size_t limit : limits) {
+        for (std::size_t size : {limit, limit + 1}) {
+            {
+                std::ofstream file(folder / "sized.bin", std::ios::binary);
+                file.seekp(static_cast<std::streamoff>(size - 1));
+                file.put('x');
+            }
+            std::string bytes = "before";
+            const FileRead read
+                = readWholeFile(utf16((folder / "sized.bin").wstring().c_str()), bytes, limit);
+            EXPECT_EQ(read, size <= limit ? FileRead::read : FileRead::tooLarge) << limit << " " << size;
+            EXPECT_EQ(bytes.size(), size <= limit ? size : 0u);
+        }
+    }
+}
+
+// An active file too large to be a language file gives way to another one
+// that can be read, and the note says which; with none, the report says why.
+TEST_F(LanguageFolder, AnActiveFileTooLargeGivesWayToAnother)
+{
+    write(L"_Huge.lang.txt", u"1=Huge\r\n" + std::u16string(languageFileLimit / 2, u' '));
+    const std::u16string where = utf16(folder.wstring().c_str());
+    EXPECT_FATAL(loadTextsFrom(where), u"milibreria", u"213");
+
+    write(L"English.lang.txt", u"1=File\r\n");
+    loadTextsFrom(where);
+    EXPECT_EQ(std::u16string(getText(1)), u"File");
+    const std::u16string note = languageFileNote();
+    EXPECT_NE(note.find(u"_Huge.lang.txt is larger than 1 MB"), std::u16string::npos);
+    EXPECT_NE(note.find(u"English.lang.txt"), std::u16string::npos);
+}

@@ -55,8 +55,8 @@ TEST_F(StoreWindows, StatisticsReplaceTheListRows)
     job.printerName = u"laser";
     job.pagesPrinted = 4;
     job.submitted = {2016, 3, 0, 5, 9, 0, 0, 0};
-    recordJob(folder, job, nullptr);
-    recordJob(folder, job, nullptr);
+    recordJob(folder, job, nullptr, leftQueueAt);
+    recordJob(folder, job, nullptr, leftQueueAt);
 
     auto fill = [&](const DateTime& since, GroupingColumn grouping) {
         std::vector<StatisticsRow> rows;
