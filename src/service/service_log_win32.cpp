@@ -15,7 +15,7 @@ void appendServiceLog(const std::u16string& caption, const std::u16string& messa
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    const std::u16string path = programFolder() + u"\\" + contract::serviceLogFileName;
+    const std::u16string path = dataFolder() + u"\\" + contract::serviceLogFileName;
     std::string log;
     if (readWholeFile(path, log) != FileRead::read) log.clear();
     log = appendToServiceLog(log, serviceLogEntry(fromSystemTime(now), caption, message));
