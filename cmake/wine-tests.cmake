@@ -43,13 +43,15 @@ if(TARGET pagewarden)
     add_dependencies(pwdriver scripted_winspool)
     # The service, played through the scripted spooler: installed, counting
     # with no tray program, stopped while its recorders wait, beside a tray
-    # program, the counting handed over and back with jobs in flight, and a
-    # damaged database. A prefix and run folder of its own (the service is
+    # program, the counting handed over and back with jobs in flight, a
+    # damaged database, a program folder Users may write refused, the data
+    # folder's list and a database moved there, and counting beside a mutex
+    # another process holds. A prefix and run folder of its own (the service is
     # registered in the prefix), so it runs beside the other suites.
     add_test(NAME shell_wine_service
       COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
               service-install service-stop-while-writing service-beside-tray service-handover
-              service-damaged-database)
+              service-damaged-database service-folders service-squatter)
     set_tests_properties(shell_wine_service PROPERTIES TIMEOUT 300 COST 55 RESOURCE_LOCK pw_wine_service
       ENVIRONMENT "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-service;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/service-tests-run")
   endif()

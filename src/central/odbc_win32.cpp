@@ -44,7 +44,7 @@ const OdbcApi& odbcApi()
     static OdbcApi api;
     static std::once_flag once;
     std::call_once(once, [] {
-        HMODULE module = LoadLibraryW(L"odbc32.dll");
+        HMODULE module = LoadLibraryExW(L"odbc32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         if (module == nullptr) return;
         api.loaded = find(module, "SQLAllocHandle", api.allocHandle)
             && find(module, "SQLFreeHandle", api.freeHandle) && find(module, "SQLSetEnvAttr", api.setEnvAttr)

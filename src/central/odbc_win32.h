@@ -1,4 +1,4 @@
-// ODBC like any other handle: odbc32.dll loaded on first use (LoadLibraryW,
+// ODBC like any other handle: odbc32.dll loaded on first use from the system folder alone,
 // so a program without the central setting never loads it), the
 // environment, connection and statement handles owned and freed in reverse
 // order, every value a bound SQL_C_WCHAR parameter, and every failure turned

@@ -11,7 +11,6 @@
 std::optional<ShippingState> readShippingStateBriefly()
 {
     std::optional<ShippingState> state;
-    tryDatabaseBriefly(
-        50, std::chrono::milliseconds(50), [&] { state = readShippingState(programFolder()); });
+    tryDatabaseBriefly(50, std::chrono::milliseconds(50), [&] { state = readShippingState(dataFolder()); });
     return state;
 }

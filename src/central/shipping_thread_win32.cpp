@@ -63,7 +63,7 @@ void startShipping()
     stopEvent = ScopedHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!stopEvent) fatalError(unit::central, u"11");
     auto start
-        = std::make_unique<ShipperStart>(ShipperStart{std::move(setting), programFolder(), stopEvent.get()});
+        = std::make_unique<ShipperStart>(ShipperStart{std::move(setting), dataFolder(), stopEvent.get()});
     shipperThread = ScopedHandle(CreateThread(nullptr, 0, shipperMain, start.get(), 0, nullptr));
     if (!shipperThread) fatalError(unit::central, u"12");
     start.release(); // the thread owns it now

@@ -7,6 +7,7 @@
 #include "common/strings.h"
 #include "common/system_message_win32.h"
 #include "common/wide_text_win32.h"
+#include "common/window_contract.h"
 
 namespace {
 
@@ -45,6 +46,32 @@ std::u16string languageFolder()
     std::u16string folder = programFolder();
     appendBackslash(folder);
     return folder + u"lang";
+}
+
+std::u16string dataFolderSetting()
+{
+    std::u16string ini = programFolder() + u"\\" + contract::settingsFileName;
+    wchar_t value[1024] = {};
+    GetPrivateProfileStringW(L"data", L"folder", L"", value, 1024, wide(ini.c_str()));
+    wchar_t expanded[1024] = {};
+    const DWORD length = ExpandEnvironmentStringsW(value, expanded, 1024);
+    if (length == 0 || length > 1024) return {};
+    std::u16string folder(utf16(expanded));
+    while (!folder.empty() && folder.front() == u' ') folder.erase(folder.begin());
+    while (folder.size() > 3 && (folder.back() == u' ' || folder.back() == u'\\' || folder.back() == u'/'))
+        folder.pop_back();
+    if (folder.empty()) return {};
+    const bool absolute = folder.starts_with(u"\\\\") || (folder.size() > 1 && folder[1] == u':');
+    return absolute ? folder : programFolder() + u"\\" + folder;
+}
+
+std::u16string dataFolder()
+{
+    static const std::u16string folder = [] {
+        std::u16string named = dataFolderSetting();
+        return named.empty() ? programFolder() : named;
+    }();
+    return folder;
 }
 
 void forEachFolderEntry(const char16_t* folder, FolderVisitor visitor, void* context)

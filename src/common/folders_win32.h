@@ -12,6 +12,14 @@ std::u16string programPath();
 std::u16string programFolder();
 // programFolder, a backslash and "lang".
 std::u16string languageFolder();
+// Where pgwarden.db and the files beside it live (its journal, the pending,
+// hand-over and log files): the folder that pagewarden.ini beside the
+// program names under [data] folder= (environment variables expanded, a
+// relative path taken from the program's folder), or without that setting
+// the program's folder. Read once per process.
+std::u16string dataFolder();
+// The setting alone, read now; empty when there is none.
+std::u16string dataFolderSetting();
 
 // Offers each entry of a folder to the visitor until it returns true.
 using FolderVisitor = bool (*)(WIN32_FIND_DATAW& entry, const char16_t* folder, void* context);

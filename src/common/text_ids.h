@@ -132,6 +132,16 @@ inline constexpr Id causeAccessDenied = 1430030;
 inline constexpr Id causeMarkedForDelete = 1430031;
 inline constexpr Id causeStoppedAtStart = 1430032;
 inline constexpr Id causeErrorCode = 1430033; // followed by the number
+// Where the service keeps its data, and the program folder it refuses.
+inline constexpr Id stepCheckProgramFiles = 1430050;
+inline constexpr Id causeChangeableBy = 1430051; // after a path, before an account
+inline constexpr Id causeMoveProgram = 1430052;
+inline constexpr Id stepMoveDatabase = 1430053;
+inline constexpr Id causeDatabaseInBoth = 1430054;
+inline constexpr Id causeDatabaseUnreadable = 1430055;
+inline constexpr Id causeDatabaseCopyFailed = 1430056;
+inline constexpr Id dataFolderIs = 1430057;      // followed by the folder
+inline constexpr Id databaseMovedJobs = 1430058; // followed by the number of jobs
 
 // The central database: the view's choice of whose counts it shows, what
 // the list says when the server cannot answer, and the shipping state that
@@ -165,15 +175,17 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     countedByService, countedByOtherCopy, serviceInstalled, serviceUninstalled, serviceWasNotInstalled,
     serviceInstallFailed, serviceUninstallFailed, stepRegisterService, stepEventSource, stepGrantFolder,
     stepStartService, stepStopService, stepDeleteService, stepRemoveEventSource, stepRevokeFolder,
-    causeAccessDenied, causeMarkedForDelete, causeStoppedAtStart, causeErrorCode, thisComputer, allComputers,
-    centralUnreachable, centralAsking, shippingHeading, shippingWaiting, shippingLast, shippingError,
-    shippingNever, odbcMissing, centralNoReason, monthsThisComputerOnly, savedDatesMenuItem, monthTab,
-    monthColumn, monthCsvNameStem, pagesPhrase, jobsPhrase, groupsPhrases[0], groupsPhrases[1],
-    groupsPhrases[2], monthsPhrase, singularCounts, noPagesInPeriod, unknownPagesPhrase, unknownPagesColumn,
-    monthNames[0], monthNames[1], monthNames[2], monthNames[3], monthNames[4], monthNames[5], monthNames[6],
-    monthNames[7], monthNames[8], monthNames[9], monthNames[10], monthNames[11], monthAbbreviations[0],
-    monthAbbreviations[1], monthAbbreviations[2], monthAbbreviations[3], monthAbbreviations[4],
-    monthAbbreviations[5], monthAbbreviations[6], monthAbbreviations[7], monthAbbreviations[8],
-    monthAbbreviations[9], monthAbbreviations[10], monthAbbreviations[11]};
+    causeAccessDenied, causeMarkedForDelete, causeStoppedAtStart, causeErrorCode, stepCheckProgramFiles,
+    causeChangeableBy, causeMoveProgram, stepMoveDatabase, causeDatabaseInBoth, causeDatabaseUnreadable,
+    causeDatabaseCopyFailed, dataFolderIs, databaseMovedJobs, thisComputer, allComputers, centralUnreachable,
+    centralAsking, shippingHeading, shippingWaiting, shippingLast, shippingError, shippingNever, odbcMissing,
+    centralNoReason, monthsThisComputerOnly, savedDatesMenuItem, monthTab, monthColumn, monthCsvNameStem,
+    pagesPhrase, jobsPhrase, groupsPhrases[0], groupsPhrases[1], groupsPhrases[2], monthsPhrase,
+    singularCounts, noPagesInPeriod, unknownPagesPhrase, unknownPagesColumn, monthNames[0], monthNames[1],
+    monthNames[2], monthNames[3], monthNames[4], monthNames[5], monthNames[6], monthNames[7], monthNames[8],
+    monthNames[9], monthNames[10], monthNames[11], monthAbbreviations[0], monthAbbreviations[1],
+    monthAbbreviations[2], monthAbbreviations[3], monthAbbreviations[4], monthAbbreviations[5],
+    monthAbbreviations[6], monthAbbreviations[7], monthAbbreviations[8], monthAbbreviations[9],
+    monthAbbreviations[10], monthAbbreviations[11]};
 
 } // namespace textid

@@ -59,14 +59,19 @@ inline constexpr char16_t quietSwitch[] = u"/quiet";
 inline constexpr wchar_t eventSource[] = L"Pagewarden";
 inline constexpr unsigned long serviceReportEvent = 1;
 
-// One monitor per machine: whoever counts holds this mutex, the service and
-// the tray programs of every session alike (hence the global namespace).
+// One monitor per machine: the tray program of any session that counts holds
+// this mutex (hence the global namespace), and the service takes it when it
+// comes free within moments; the service counts without it too.
 inline constexpr wchar_t monitorMutexName[] = L"Global\\PagewardenMonitor";
-// Set while the service runs or is starting: a tray program that counts
-// hands the monitor over, and one that does not leaves it alone.
-inline constexpr wchar_t serviceWantsMonitorName[] = L"Global\\PagewardenServiceWantsMonitor";
 
-// Files beside the program besides pgwarden.db: what the monitor left for the
+// The settings beside the program, which administrators write: among them
+// [data] folder=, where the service and the tray programs beside it keep
+// pgwarden.db and the files below.
+inline constexpr char16_t settingsFileName[] = u"pagewarden.ini";
+// The data folder's default, written there when the service is installed.
+inline constexpr wchar_t defaultDataFolder[] = L"%ProgramData%\\Pagewarden";
+
+// Files in the data folder besides pgwarden.db: what the monitor left for the
 // next one at a hand-over, and the service's own reports.
 inline constexpr char16_t handoverFileName[] = u"pagewarden-handover.dat";
 inline constexpr char16_t serviceLogFileName[] = u"pagewarden-service.log";

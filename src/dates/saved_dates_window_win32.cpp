@@ -211,8 +211,8 @@ bool tryAdd(HWND window, const DateTime& date, const std::u16string& name)
     bool inUse = false;
     if (!tryDatabaseBriefly(lockWait, fileWait, [&] {
             DateTime scratch;
-            inUse = findSavedDate(programFolder(), scratch, name);
-            if (!inUse) addSavedDate(programFolder(), date, name);
+            inUse = findSavedDate(dataFolder(), scratch, name);
+            if (!inUse) addSavedDate(dataFolder(), date, name);
         }))
         return false;
     // Warned only once the lock is free: the recorder waits for it, so a box
@@ -223,7 +223,7 @@ bool tryAdd(HWND window, const DateTime& date, const std::u16string& name)
 
 bool tryRemove(const std::u16string& name)
 {
-    return tryDatabaseBriefly(lockWait, fileWait, [&] { deleteSavedDate(programFolder(), name); });
+    return tryDatabaseBriefly(lockWait, fileWait, [&] { deleteSavedDate(dataFolder(), name); });
 }
 
 // True when the window may close now; false while the action waits for the file.

@@ -11,6 +11,10 @@ namespace {
 // before the thread starts.
 HANDLE stopEvent = nullptr;
 HANDLE monitorHandle = nullptr;
+// A pass ends between two spooler calls, within moments; a call that hangs
+// (a printer on a network that has gone) must not hold a quit, a service
+// stop or a hand-over for longer than this.
+constexpr DWORD monitorStopLimit = 2000;
 
 } // namespace
 
@@ -27,13 +31,14 @@ void stopMonitor(std::chrono::milliseconds writeLimit)
 {
     SetEvent(stopEvent);
     // The monitor finishes its pass and hands its last rows to the recorder.
-    DWORD code = STILL_ACTIVE;
-    while (code == STILL_ACTIVE) {
-        GetExitCodeThread(monitorHandle, &code);
-        Sleep(70);
+    // Past the limit it is left to end by itself once its call returns: its
+    // event stays open and set, so it stops there; rows it still hands over
+    // wait in the recorder's queue for the next start of this process's
+    // counting. It writes no hand-over state by then.
+    if (WaitForSingleObject(monitorHandle, monitorStopLimit) == WAIT_OBJECT_0) {
+        CloseHandle(stopEvent);
+        CloseHandle(monitorHandle);
     }
-    CloseHandle(stopEvent);
-    CloseHandle(monitorHandle);
     stopEvent = nullptr;
     monitorHandle = nullptr;
     // The recorder needs the database lock: this thread must not hold it here.

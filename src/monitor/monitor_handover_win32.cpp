@@ -10,6 +10,7 @@
 #include "common/failure.h"
 #include "common/folders_win32.h"
 #include "common/scoped_handle_win32.h"
+#include "common/service_identity_win32.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
 #include "monitor/monitor_control.h"
@@ -17,16 +18,33 @@
 
 namespace {
 
-// Who may use each object, whoever made it first: the service's account,
+// Who may use each object, whoever made it first: the service's own SID,
 // the interactive users (the tray programs), the system and administrators.
-// The mutex: wait on it and release it. The flag: the service sets it,
-// everyone else may only look. The file: read and deleted by the next
-// monitor, whichever account it runs under.
-constexpr wchar_t mutexRights[]
-    = L"D:(A;;0x00100001;;;SY)(A;;0x00100001;;;BA)(A;;0x00100001;;;LS)(A;;0x00100001;;;IU)";
-constexpr wchar_t flagRights[]
-    = L"D:(A;;0x001F0003;;;SY)(A;;0x001F0003;;;BA)(A;;0x001F0003;;;LS)(A;;0x00100000;;;IU)";
-constexpr wchar_t fileRights[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRSD;;;LS)(A;;FRSD;;;IU)";
+// The mutex: wait on it and release it. The file: read and deleted by the
+// next monitor, whichever account it runs under. A user may still make the
+// mutex first, with a list of their own: the service never waits on it for
+// long, and a tray program that cannot open it only leaves the counting to
+// whoever can.
+std::wstring withServiceSid(const wchar_t* before, const wchar_t* after)
+{
+    const std::u16string sid = serviceSidString();
+    return before + std::wstring(wide(sid.c_str())) + after;
+}
+std::wstring mutexRights()
+{
+    return withServiceSid(
+        L"D:(A;;0x00100001;;;SY)(A;;0x00100001;;;BA)(A;;0x00100001;;;", L")(A;;0x00100001;;;IU)");
+}
+std::wstring fileRights()
+{
+    return withServiceSid(L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;FRSD;;;", L")(A;;FRSD;;;IU)");
+}
+
+// How long a starting service waits for a tray program that counts to hand
+// the monitor over: a tray program notices the service within a tick of its
+// timer, and its stop ends within seconds. Past it, the mutex is somebody
+// else's, and the service counts without it.
+constexpr DWORD handOverLimit = 10000;
 
 struct LocalMemoryFree {
     void operator()(void* memory) const { LocalFree(memory); }
@@ -35,10 +53,11 @@ struct LocalMemoryFree {
 // Security attributes made from a descriptor's text, owning the descriptor.
 class SecurityAttributes {
 public:
-    explicit SecurityAttributes(const wchar_t* text)
+    explicit SecurityAttributes(const std::wstring& text)
     {
         PSECURITY_DESCRIPTOR made = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(text, SDDL_REVISION_1, &made, nullptr))
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                text.c_str(), SDDL_REVISION_1, &made, nullptr))
             fatalError(unit::monitorControl, u"41");
         descriptor_.reset(made);
         attributes_.lpSecurityDescriptor = made;
@@ -51,25 +70,31 @@ private:
 };
 
 // Opened once per process, kept till its end: the name must outlive every
-// hand-over, and the system closes it when the process ends.
+// hand-over, and the system closes it when the process ends. Null when it
+// cannot be had: somebody made an object of that name that we may not use.
 HANDLE monitorMutex = nullptr;
+bool mutexTried = false;
 // The tray program's side.
 bool counting = false;
 MonitorHolder holder = MonitorHolder::otherProgram;
-// The service's side: the flag it holds raised while it runs.
-ScopedHandle serviceFlag;
+// A hand-over to the service, off the interface thread; done once it has
+// stopped the monitor and the shipping (the mutex is let go on the thread
+// that took it).
+ScopedHandle handOverThread;
+// The service's side: whether it got the mutex (it counts without it too).
+bool serviceHoldsMutex = false;
 // Set while a monitor stops for another one; read by the monitor thread at its end.
 std::atomic<bool> leaveStateAtStop{false};
 
 HANDLE theMonitorMutex()
 {
-    if (monitorMutex != nullptr) return monitorMutex;
-    SecurityAttributes rights(mutexRights);
+    if (mutexTried) return monitorMutex;
+    mutexTried = true;
+    SecurityAttributes rights(mutexRights());
     // Only the rights the descriptor gives: opening an existing mutex asks
     // for no more than that.
     monitorMutex
         = CreateMutexExW(rights.get(), contract::monitorMutexName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE);
-    if (monitorMutex == nullptr) fatalError(unit::monitorControl, u"42");
     return monitorMutex;
 }
 
@@ -77,8 +102,9 @@ HANDLE theMonitorMutex()
 // letting it go (a fatal report, a killed process).
 bool takeMutex(DWORD milliseconds)
 {
-    DWORD result = WaitForSingleObject(theMonitorMutex(), milliseconds);
-    if (result == WAIT_FAILED) fatalError(unit::monitorControl, u"43");
+    HANDLE mutex = theMonitorMutex();
+    if (mutex == nullptr) return false;
+    DWORD result = WaitForSingleObject(mutex, milliseconds);
     return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 
@@ -87,15 +113,9 @@ void letMutexGo()
     if (!ReleaseMutex(theMonitorMutex())) fatalError(unit::monitorControl, u"44");
 }
 
-bool serviceWantsMonitor()
-{
-    ScopedHandle flag(OpenEventW(SYNCHRONIZE, FALSE, contract::serviceWantsMonitorName));
-    return flag && WaitForSingleObject(flag.get(), 0) == WAIT_OBJECT_0;
-}
-
 std::u16string handoverPath()
 {
-    return programFolder() + u"\\" + contract::handoverFileName;
+    return dataFolder() + u"\\" + contract::handoverFileName;
 }
 
 // A hand-over this program did not leave whole is kept for whoever wants to
@@ -111,6 +131,10 @@ void setHandoverAside(const std::u16string& path)
     if (!MoveFileExW(wide(path.c_str()), wide(aside.c_str()), MOVEFILE_WRITE_THROUGH))
         DeleteFileW(wide(path.c_str()));
 }
+struct ServiceManagerCloser {
+    void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
+};
+using ServiceManagerHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceManagerCloser>;
 
 std::uint64_t wallClock()
 {
@@ -121,7 +145,7 @@ std::uint64_t wallClock()
 
 bool writeWhole(const std::u16string& path, const std::string& bytes)
 {
-    SecurityAttributes rights(fileRights);
+    SecurityAttributes rights(fileRights());
     ScopedHandle file(CreateFileW(
         wide(path.c_str()), GENERIC_WRITE, 0, rights.get(), CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
@@ -130,6 +154,8 @@ bool writeWhole(const std::u16string& path, const std::string& bytes)
         && written == bytes.size() && FlushFileBuffers(file.get());
 }
 
+// Stops the monitor (every finished job written, or kept in the pending
+// file) and the shipping; the mutex stays with the caller.
 void stopCounting(bool forAnother)
 {
     leaveStateAtStop = forAnother;
@@ -138,33 +164,72 @@ void stopCounting(bool forAnother)
     // Whoever counts ships: the rows written last go too, if the central
     // database answers within moments; the service ships the rest.
     stopShipping();
+}
+
+DWORD WINAPI handOverToService(void*)
+{
+    stopCounting(true);
+    return 0;
+}
+
+// A hand-over that has ended lets the mutex go here, on the thread that took it.
+bool handOverUnderWay()
+{
+    if (!handOverThread) return false;
+    if (WaitForSingleObject(handOverThread.get(), 0) == WAIT_TIMEOUT) return true;
+    handOverThread.reset();
     letMutexGo();
     counting = false;
+    return false;
 }
 
 } // namespace
 
+bool serviceIsRunning()
+{
+    ServiceManagerHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager) return false;
+    ServiceManagerHandle service(OpenServiceW(manager.get(), contract::serviceName, SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status{};
+    // Starting, running or stopping: until it has stopped, the counting is
+    // the service's, and what it hands back is only there once it has.
+    return service && QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED;
+}
+
 bool balanceMonitor()
 {
     const MonitorHolder before = holder;
-    const bool wanted = serviceWantsMonitor();
-    if (counting && wanted) {
-        stopCounting(true);
-    } else if (!counting && !wanted && takeMutex(0)) {
-        counting = true;
-        startMonitor();
-        startShipping();
+    const bool wanted = serviceIsRunning();
+    if (!handOverUnderWay()) {
+        if (counting && wanted) {
+            // Off this thread: the stop may wait for the database and the
+            // central server, and the window must answer meanwhile.
+            handOverThread = ScopedHandle(CreateThread(nullptr, 0, handOverToService, nullptr, 0, nullptr));
+            if (!handOverThread) fatalError(unit::monitorControl, u"47");
+        } else if (!counting && !wanted && takeMutex(0)) {
+            counting = true;
+            startMonitor();
+            startShipping();
+        }
     }
-    holder = counting ? MonitorHolder::thisProgram
-        : wanted      ? MonitorHolder::service
-                      : MonitorHolder::otherProgram;
+    holder = counting && !handOverThread ? MonitorHolder::thisProgram
+        : wanted                         ? MonitorHolder::service
+                                         : MonitorHolder::otherProgram;
     return holder != before;
 }
 
 void releaseMonitor()
 {
+    if (handOverThread) {
+        WaitForSingleObject(handOverThread.get(), INFINITE);
+        handOverUnderWay();
+        return;
+    }
     // A service starting this very moment gets what this monitor followed.
-    if (counting) stopCounting(serviceWantsMonitor());
+    if (!counting) return;
+    stopCounting(serviceIsRunning());
+    letMutexGo();
+    counting = false;
 }
 
 MonitorHolder monitorHolder()
@@ -174,31 +239,22 @@ MonitorHolder monitorHolder()
 
 bool takeMonitorForService(HANDLE stopEvent)
 {
-    SecurityAttributes rights(flagRights);
-    serviceFlag = ScopedHandle(CreateEventExW(rights.get(), contract::serviceWantsMonitorName,
-        CREATE_EVENT_MANUAL_RESET, EVENT_MODIFY_STATE | SYNCHRONIZE));
-    if (!serviceFlag || !SetEvent(serviceFlag.get())) fatalError(unit::monitorControl, u"45");
     // Every stop of the service's monitor is a hand-over: a tray program may
     // take the counting back at any time after it.
     leaveStateAtStop = true;
-    HANDLE waits[2] = {stopEvent, theMonitorMutex()};
-    for (;;) {
-        DWORD result = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        if (result == WAIT_OBJECT_0) return false;
-        if (result == WAIT_OBJECT_0 + 1 || result == WAIT_ABANDONED_0 + 1) return true;
-        fatalError(unit::monitorControl, u"46");
-    }
+    HANDLE mutex = theMonitorMutex();
+    if (mutex == nullptr) return WaitForSingleObject(stopEvent, 0) != WAIT_OBJECT_0;
+    HANDLE waits[2] = {stopEvent, mutex};
+    const DWORD result = WaitForMultipleObjects(2, waits, FALSE, handOverLimit);
+    if (result == WAIT_OBJECT_0) return false;
+    serviceHoldsMutex = result == WAIT_OBJECT_0 + 1 || result == WAIT_ABANDONED_0 + 1;
+    return true;
 }
 
 void giveUpMonitorFromService()
 {
-    letMutexGo();
-}
-
-void endServiceClaim()
-{
-    if (serviceFlag) ResetEvent(serviceFlag.get());
-    serviceFlag.reset();
+    if (serviceHoldsMutex) letMutexGo();
+    serviceHoldsMutex = false;
 }
 
 void takeOverMonitorState(MonitorState& state, std::uint64_t now)

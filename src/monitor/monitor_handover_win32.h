@@ -1,10 +1,13 @@
-// One monitor per machine. Whoever counts holds a machine-wide mutex: the
-// tray program of any session, or the service. The service raises a flag
-// while it runs; a tray program that counts then stops its monitor the way
-// a quit does and lets the mutex go, and takes it back once the service has
-// stopped. The monitor that stops for another leaves its state in a file
-// beside the program, which the next one takes, so no job is lost or
-// recorded twice across the change.
+// One monitor per machine. The service counts whenever it runs; a tray
+// program counts only while the service manager says the service is not
+// running, and then only the one of any session that holds a machine-wide
+// mutex. A tray program that counts when the service starts stops its
+// monitor the way a quit does (off its interface thread) and lets the mutex
+// go; the service waits a bounded time for it, and never longer: anyone may
+// make or hold the mutex, and the service counts without it. The tray
+// program takes the counting back once the service has stopped. The monitor that stops for another leaves its
+// state in a file in the data folder, which the next one takes, so no job is lost or recorded twice across
+// the change.
 #pragma once
 
 #include <windows.h>
@@ -17,24 +20,27 @@ enum class MonitorHolder { thisProgram, service, otherProgram };
 
 // ---- the tray program, on its interface thread -------------------------------------
 
+// Whether the service manager says the service "Pagewarden" is starting,
+// running or stopping. Nobody but an administrator can make that so.
+bool serviceIsRunning();
 // At the main window's creation and at every tick of the tray timer: starts
-// the monitor when the mutex is free and the service does not want it,
-// stops it when the service does. True when who counts has changed.
+// the monitor when the service is not running and the mutex is free, hands
+// it over when the service runs. True when who counts has changed.
 bool balanceMonitor();
-// On quit: the monitor stopped (every finished job written) and the mutex let go.
+// On quit: the monitor stopped (every finished job written), a hand-over
+// under way ended, and the mutex let go.
 void releaseMonitor();
 MonitorHolder monitorHolder();
 
 // ---- the service -------------------------------------------------------------------
 
-// Raises the service's flag and waits for the mutex; then starts the
-// monitor. False when the stop event was set first.
+// Waits for the mutex while a tray program hands the monitor over, for a
+// few seconds at most; the service then counts, with the mutex or without.
+// False when the stop event was set first.
 bool takeMonitorForService(HANDLE stopEvent);
-// Stops the monitor (every finished job written), leaves its state for a
-// tray program and lets the mutex go. On the thread that took it.
+// After the monitor's stop (which left its state for a tray program): lets
+// the mutex go if the service had it. On the thread that took it.
 void giveUpMonitorFromService();
-// Lowers the flag (also when the monitor was never taken).
-void endServiceClaim();
 
 // ---- the monitor thread ------------------------------------------------------------
 

@@ -40,7 +40,7 @@ Recorder recorder;
 // One try at writing the rows at the front of the queue; true when they are in.
 bool writeOnce(const std::vector<JobRow>& batch)
 {
-    return tryDatabaseBriefly(lockTry, fileTry, [&] { recordRows(programFolder(), batch); });
+    return tryDatabaseBriefly(lockTry, fileTry, [&] { recordRows(dataFolder(), batch); });
 }
 
 DWORD WINAPI recorderThread(void*)
@@ -122,5 +122,5 @@ void stopRecorder(std::chrono::milliseconds limit)
     if (left.empty() || fatalReportBegun()) return;
     // Another program held the file all along: the rows wait in the pending
     // file for the next start. Losing them silently would be worse than a report.
-    if (!addToPendingFile(programFolder(), left)) fatalError(unit::monitorThread, u"171");
+    if (!addToPendingFile(dataFolder(), left)) fatalError(unit::monitorThread, u"171");
 }

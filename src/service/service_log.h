@@ -1,4 +1,4 @@
-// The service's log beside the program, where its fatal reports are kept
+// The service's log in the data folder, where its fatal reports are kept
 // (a service has nobody to read a message box): UTF-8 with a byte order mark,
 // CR LF line ends, each report dated, bounded in size. Portable.
 #pragma once

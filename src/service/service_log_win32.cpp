@@ -15,7 +15,7 @@ void appendServiceLog(const std::u16string& caption, const std::u16string& messa
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    const std::u16string path = programFolder() + u"\\" + contract::serviceLogFileName;
+    const std::u16string path = dataFolder() + u"\\" + contract::serviceLogFileName;
     std::string log;
     // A log grown far past its own limit was not grown by us: it starts afresh.
     if (readWholeFile(path, log, 4 * serviceLogLimit) != FileRead::read) log.clear();

@@ -1,4 +1,4 @@
-// Where the service's reports go: pagewarden-service.log beside the program,
+// Where the service's reports go: pagewarden-service.log in the data folder,
 // and the Application event log under the source "Pagewarden".
 #pragma once
 

@@ -1,12 +1,17 @@
 // The system calls of installing and removing the service: the service
-// manager, the event log source and the folder's rights. Linked into the
+// manager, the event log source, the access lists of the program's files
+// and of the data folder. Linked into the
 // programs only; the tests bring their own, which fail where a test asks.
 #include <windows.h>
 
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <memory>
 
+#include "common/folders_win32.h"
+#include "common/scoped_handle_win32.h"
+#include "common/service_identity_win32.h"
 #include "common/system_message_win32.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
@@ -19,10 +24,6 @@ struct ServiceHandleCloser {
 };
 using ServiceHandle = std::unique_ptr<std::remove_pointer_t<SC_HANDLE>, ServiceHandleCloser>;
 
-struct LocalMemoryFree {
-    void operator()(void* memory) const { LocalFree(memory); }
-};
-
 struct RegistryKeyCloser {
     void operator()(HKEY key) const { RegCloseKey(key); }
 };
@@ -30,9 +31,6 @@ using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegistryKeyClos
 
 constexpr wchar_t eventSourceKey[]
     = L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Pagewarden";
-// What the service may do in its folder: read, write, create and delete
-// files (the database, its journal, the hand-over file and the log).
-constexpr DWORD modifyRights = FILE_GENERIC_READ | FILE_GENERIC_WRITE | FILE_GENERIC_EXECUTE | DELETE;
 // Stopping waits for every finished job to be written; starting for the
 // language texts and the first report of the service.
 constexpr DWORD stopLimit = 120000;
@@ -107,44 +105,105 @@ DWORD describe(SC_HANDLE service, const std::u16string& description)
     if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &onExitCode)
         && GetLastError() != ERROR_INVALID_LEVEL)
         return GetLastError();
+    // The service's own SID in its token, so the data folder's list can
+    // name it rather than LocalService, which other services share.
+    SERVICE_SID_INFO sidInfo{SERVICE_SID_TYPE_UNRESTRICTED};
+    if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_SERVICE_SID_INFO, &sidInfo)
+        && GetLastError() != ERROR_INVALID_LEVEL)
+        return GetLastError();
     return ERROR_SUCCESS;
 }
 
-// The well-known SID of NT AUTHORITY\LocalService, whatever the system's language.
-std::unique_ptr<BYTE[]> localServiceSid()
+// Access lists as text: SIDs and rights as the system writes them in SDDL.
+struct SecurityFree {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+using OwnedMemory = std::unique_ptr<void, SecurityFree>;
+
+std::u16string sidText(PSID sid)
 {
-    DWORD size = SECURITY_MAX_SID_SIZE;
-    auto sid = std::make_unique<BYTE[]>(size);
-    if (!CreateWellKnownSid(WinLocalServiceSid, nullptr, sid.get(), &size)) return nullptr;
-    return sid;
+    wchar_t* text = nullptr;
+    if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return u"";
+    OwnedMemory owned(text);
+    return utf16(text);
 }
 
-DWORD changeFolderRights(const std::u16string& folder, ACCESS_MODE mode)
+// DOMAIN\name for the words of a refusal; the SID when it has no name.
+std::u16string accountName(PSID sid)
 {
-    std::unique_ptr<BYTE[]> sid = localServiceSid();
-    if (!sid) return GetLastError();
-    std::u16string path = folder;
-    PACL current = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    DWORD error = GetNamedSecurityInfoW(wide(path.data()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-        nullptr, &current, nullptr, &descriptor);
-    if (error != ERROR_SUCCESS) return error;
-    std::unique_ptr<void, LocalMemoryFree> ownedDescriptor(descriptor);
+    wchar_t name[256], domain[256];
+    DWORD nameSize = 256, domainSize = 256;
+    SID_NAME_USE use{};
+    if (!LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)) return sidText(sid);
+    return domainSize == 0 ? std::u16string(utf16(name))
+                           : std::u16string(utf16(domain)) + u"\\" + utf16(name);
+}
 
-    EXPLICIT_ACCESSW access{};
-    access.grfAccessPermissions = modifyRights;
-    access.grfAccessMode = mode;
-    // The folder and everything in it, files made later included.
-    access.grfInheritance = mode == REVOKE_ACCESS ? NO_INHERITANCE : SUB_CONTAINERS_AND_OBJECTS_INHERIT;
-    access.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-    access.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-    access.Trustee.ptstrName = reinterpret_cast<LPWSTR>(sid.get());
-    PACL changed = nullptr;
-    error = SetEntriesInAclW(1, &access, current, &changed);
+DWORD readSecurity(const std::u16string& path, ObjectSecurity& object)
+{
+    PSID owner = nullptr;
+    PACL list = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    std::u16string name = path;
+    DWORD error = GetNamedSecurityInfoW(wide(name.data()), SE_FILE_OBJECT,
+        OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr, &list, nullptr, &descriptor);
     if (error != ERROR_SUCCESS) return error;
-    std::unique_ptr<void, LocalMemoryFree> ownedAcl(changed);
-    return SetNamedSecurityInfoW(
-        wide(path.data()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, changed, nullptr);
+    OwnedMemory owned(descriptor);
+    object = ObjectSecurity{path, sidText(owner), accountName(owner), list != nullptr, {}};
+    for (DWORD index = 0; list != nullptr && index < list->AceCount; ++index) {
+        void* raw = nullptr;
+        if (!GetAce(list, index, &raw)) return GetLastError();
+        const auto* header = static_cast<ACE_HEADER*>(raw);
+        // Allowing and denying entries share their layout up to the SID;
+        // other kinds (audit, object entries) grant nothing here.
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE) continue;
+        auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+        PSID trustee = &ace->SidStart;
+        object.entries.push_back({sidText(trustee), accountName(trustee), ace->Mask,
+            header->AceType == ACCESS_ALLOWED_ACE_TYPE, (header->AceFlags & INHERIT_ONLY_ACE) != 0});
+    }
+    return ERROR_SUCCESS;
+}
+
+// The entries of a folder a service runs code from: its programs, libraries
+// and spooler drivers, and the language folder with everything in it.
+bool isCode(const std::u16string& name)
+{
+    const std::size_t dot = name.find_last_of(u'.');
+    if (dot == std::u16string::npos) return false;
+    std::u16string extension = name.substr(dot);
+    for (char16_t& c : extension)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    return extension == u".exe" || extension == u".dll" || extension == u".drv" || extension == u".ocx";
+}
+
+DWORD readFolder(const std::u16string& folder, bool everything, std::vector<ObjectSecurity>& objects)
+{
+    WIN32_FIND_DATAW entry;
+    const std::u16string pattern = folder + u"\\*";
+    HANDLE search = FindFirstFileW(wide(pattern.c_str()), &entry);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    do {
+        const std::u16string name(utf16(entry.cFileName));
+        if (name == u"." || name == u".." || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            continue;
+        if (!everything && !isCode(name)) continue;
+        objects.emplace_back();
+        error = readSecurity(folder + u"\\" + name, objects.back());
+    } while (error == ERROR_SUCCESS && FindNextFileW(search, &entry));
+    FindClose(search);
+    return error;
+}
+
+// The list of one trustee's entries taken off, or the data folder's whole
+// list set; in both, a protected list stays protected.
+DWORD setList(const std::u16string& folder, PACL list, bool protectedList)
+{
+    std::u16string path = folder;
+    const SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION
+        | (protectedList ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    return SetNamedSecurityInfoW(wide(path.data()), SE_FILE_OBJECT, what, nullptr, nullptr, list, nullptr);
 }
 
 } // namespace
@@ -206,15 +265,116 @@ std::uint32_t setupRemoveEventSource()
     return error == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : static_cast<std::uint32_t>(error);
 }
 
-std::uint32_t setupGrantFolder(const std::u16string& folder)
+std::uint32_t setupReadProgramFiles(
+    const std::u16string& programFolder, std::vector<ObjectSecurity>& objects, std::u16string& installerSid)
 {
-    // SET_ACCESS rather than GRANT_ACCESS: installing twice leaves one entry.
-    return changeFolderRights(folder, SET_ACCESS);
+    HANDLE rawToken = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken)) return GetLastError();
+    ScopedHandle token(rawToken);
+    BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size)) return GetLastError();
+    installerSid = sidText(reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+
+    objects.emplace_back();
+    if (DWORD error = readSecurity(programFolder, objects.back()); error != ERROR_SUCCESS) return error;
+    if (DWORD error = readFolder(programFolder, false, objects); error != ERROR_SUCCESS) return error;
+    const std::u16string languages = programFolder + u"\\lang";
+    objects.emplace_back();
+    if (DWORD error = readSecurity(languages, objects.back()); error != ERROR_SUCCESS) return error;
+    return readFolder(languages, true, objects);
+}
+
+std::uint32_t setupDataFolder(const std::u16string& programFolder, bool create, std::u16string& folder)
+{
+    folder = dataFolderSetting();
+    if (folder.empty() && !create) folder = programFolder;
+    if (!create) return ERROR_SUCCESS;
+    if (folder.empty()) {
+        const std::u16string ini = programFolder + u"\\" + contract::settingsFileName;
+        if (!WritePrivateProfileStringW(L"data", L"folder", contract::defaultDataFolder, wide(ini.c_str())))
+            return GetLastError();
+        folder = dataFolderSetting();
+        if (folder.empty()) return ERROR_ENVVAR_NOT_FOUND;
+    }
+    // Made with its parents, as a first installation needs.
+    for (std::size_t at = folder.find(u'\\', 3);; at = folder.find(u'\\', at + 1)) {
+        const std::u16string part = folder.substr(0, at);
+        if (!CreateDirectoryW(wide(part.c_str()), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return GetLastError();
+        if (at == std::u16string::npos) return ERROR_SUCCESS;
+    }
+}
+
+std::uint32_t setupGrantFolder(const std::u16string& dataFolder)
+{
+    // Whatever was there before goes: the system and administrators full
+    // control; the service's own SID and the interactive users (the tray
+    // programs beside the service) read, write and delete; folders and files
+    // made inside inherit it. Protected, so what ProgramData gives its
+    // folders (Users may create files and own them) stays out.
+    const std::u16string modify = u"0x1301bf";
+    const std::u16string text = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;" + modify + u";;;"
+        + serviceSidString() + u")(A;OICI;" + modify + u";;;IU)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+            wide(text.c_str()), SDDL_REVISION_1, &descriptor, nullptr))
+        return GetLastError();
+    OwnedMemory owned(descriptor);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL list = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted)) return GetLastError();
+    return setList(dataFolder, list, true);
 }
 
 std::uint32_t setupRevokeFolder(const std::u16string& folder)
 {
-    return changeFolderRights(folder, REVOKE_ACCESS);
+    std::u16string path = folder;
+    PACL current = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    DWORD error = GetNamedSecurityInfoW(wide(path.data()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+        nullptr, &current, nullptr, &descriptor);
+    // A data folder never made has nothing to take back.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return ERROR_SUCCESS;
+    if (error != ERROR_SUCCESS) return error;
+    OwnedMemory ownedDescriptor(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!GetSecurityDescriptorControl(descriptor, &control, &revision)) return GetLastError();
+
+    // The service's own SID, and LocalService, which older versions gave
+    // the program's folder.
+    PSID service = nullptr, localService = nullptr;
+    std::u16string serviceText = serviceSidString();
+    if (!ConvertStringSidToSidW(wide(serviceText.data()), &service)
+        || !ConvertStringSidToSidW(L"S-1-5-19", &localService))
+        return GetLastError();
+    OwnedMemory ownedService(service), ownedLocal(localService);
+    EXPLICIT_ACCESSW revoke[2]{};
+    PSID trustees[2] = {service, localService};
+    for (int i = 0; i < 2; ++i) {
+        revoke[i].grfAccessMode = REVOKE_ACCESS;
+        revoke[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
+        revoke[i].Trustee.ptstrName = static_cast<LPWSTR>(trustees[i]);
+    }
+    PACL changed = nullptr;
+    if ((error = SetEntriesInAclW(2, revoke, current, &changed)) != ERROR_SUCCESS) return error;
+    OwnedMemory ownedList(changed);
+    return setList(folder, changed, (control & SE_DACL_PROTECTED) != 0);
+}
+
+DatabaseMoveResult setupMoveDatabase(const std::u16string& programFolder, const std::u16string& dataFolder)
+{
+    if (lstrcmpiW(wide(programFolder.c_str()), wide(dataFolder.c_str())) == 0) return {};
+    DatabaseMoveResult result = moveJobDatabase(programFolder, dataFolder);
+    // Jobs a stopped program kept for a busy file go with the database;
+    // a pending file already in the data folder is never replaced.
+    if (result.outcome == DatabaseMove::moved || result.outcome == DatabaseMove::nothingToMove) {
+        const std::u16string from = programFolder + u"\\pgwarden-pending.txt";
+        const std::u16string to = dataFolder + u"\\pgwarden-pending.txt";
+        MoveFileExW(wide(from.c_str()), wide(to.c_str()), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH);
+    }
+    return result;
 }
 
 std::uint32_t setupStartService(bool& stoppedAtOnce)

@@ -1,6 +1,7 @@
 #include "service/service_setup.h"
 
 #include "common/language_texts.h"
+#include "common/strings.h"
 #include "common/window_contract.h"
 
 namespace {
@@ -33,8 +34,56 @@ SetupOutcome failed(textid::Id headline, textid::Id step, const std::u16string& 
 
 } // namespace
 
+namespace {
+
+// Nothing a user could change may run as the service: its own program,
+// the libraries beside it and the language files it reads.
+SetupOutcome checkProgramFiles(const std::u16string& programFolder)
+{
+    std::vector<ObjectSecurity> objects;
+    std::u16string installer;
+    if (std::uint32_t code = setupReadProgramFiles(programFolder, objects, installer); code != 0)
+        return failed(textid::serviceInstallFailed, textid::stepCheckProgramFiles, causeOf(code));
+    ChangeableObject found = firstChangeableByOthers(objects, installer);
+    if (found.path.empty()) return {0, {}};
+    return failed(textid::serviceInstallFailed, textid::stepCheckProgramFiles,
+        found.path + u" " + getText(textid::causeChangeableBy) + u" " + found.who + u".\r\n\r\n"
+            + getText(textid::causeMoveProgram));
+}
+
+// The words of a move that did not happen; empty when it did or had nothing to move.
+std::u16string moveFailure(DatabaseMove outcome)
+{
+    switch (outcome) {
+    case DatabaseMove::alreadyThere: return getText(textid::causeDatabaseInBoth);
+    case DatabaseMove::unreadable: return getText(textid::causeDatabaseUnreadable);
+    case DatabaseMove::copyFailed: return getText(textid::causeDatabaseCopyFailed);
+    case DatabaseMove::nothingToMove:
+    case DatabaseMove::moved: break;
+    }
+    return {};
+}
+
+std::u16string installedWords(const std::u16string& dataFolder, const DatabaseMoveResult& move)
+{
+    std::u16string words = std::u16string(getText(textid::serviceInstalled)) + u"\r\n\r\n"
+        + getText(textid::dataFolderIs) + u" " + dataFolder;
+    if (move.outcome == DatabaseMove::moved)
+        words += u"\r\n" + std::u16string(getText(textid::databaseMovedJobs)) + u" " + decimalText(move.jobs);
+    return words;
+}
+
+} // namespace
+
 SetupOutcome installService(const std::u16string& programPath)
 {
+    const std::u16string programFolder = folderOf(programPath);
+    // What an older version gave LocalService on the program's folder goes
+    // first: it alone would make the folder one that others can change.
+    std::uint32_t code = setupRevokeFolder(programFolder);
+    if (code != 0) return failed(textid::serviceInstallFailed, textid::stepRevokeFolder, causeOf(code));
+    if (SetupOutcome refused = checkProgramFiles(programFolder); refused.exitCode != 0) return refused;
+
     ServiceRegistration registration;
     // Quoted: a path with blanks would otherwise let the service manager try
     // "C:\Program.exe" first.
@@ -42,24 +91,28 @@ SetupOutcome installService(const std::u16string& programPath)
     registration.description = getText(textid::serviceDescription);
 
     bool created = false;
-    std::uint32_t code = setupRegisterService(registration, created);
+    code = setupRegisterService(registration, created);
     if (code != 0) return failed(textid::serviceInstallFailed, textid::stepRegisterService, causeOf(code));
 
     // A failure after this point leaves nothing half made: a service that
     // cannot write its database would only fail and be restarted for ever.
-    auto undo = [&] {
-        if (!created) return;
-        setupDeleteService();
-        setupRemoveEventSource();
+    auto failedAfterRegistering = [&](textid::Id step, const std::u16string& cause) {
+        if (created) {
+            setupDeleteService();
+            setupRemoveEventSource();
+        }
+        return failed(textid::serviceInstallFailed, step, cause);
     };
-    if ((code = setupRegisterEventSource(programPath)) != 0) {
-        undo();
-        return failed(textid::serviceInstallFailed, textid::stepEventSource, causeOf(code));
-    }
-    if ((code = setupGrantFolder(folderOf(programPath))) != 0) {
-        undo();
-        return failed(textid::serviceInstallFailed, textid::stepGrantFolder, causeOf(code));
-    }
+    if ((code = setupRegisterEventSource(programPath)) != 0)
+        return failedAfterRegistering(textid::stepEventSource, causeOf(code));
+    std::u16string dataFolder;
+    if ((code = setupDataFolder(programFolder, true, dataFolder)) != 0
+        || (code = setupGrantFolder(dataFolder)) != 0)
+        return failedAfterRegistering(textid::stepGrantFolder, causeOf(code));
+    const DatabaseMoveResult move = setupMoveDatabase(programFolder, dataFolder);
+    if (std::u16string cause = moveFailure(move.outcome); !cause.empty())
+        return failedAfterRegistering(textid::stepMoveDatabase, cause);
+
     bool stoppedAtOnce = false;
     code = setupStartService(stoppedAtOnce);
     // Registered and allowed, but not running: it stays installed, for the
@@ -69,7 +122,7 @@ SetupOutcome installService(const std::u16string& programPath)
         return failed(
             textid::serviceInstallFailed, textid::stepStartService, getText(textid::causeStoppedAtStart));
     if (code != 0) return failed(textid::serviceInstallFailed, textid::stepStartService, causeOf(code));
-    return {0, getText(textid::serviceInstalled)};
+    return {0, installedWords(dataFolder, move)};
 }
 
 SetupOutcome uninstallService(const std::u16string& programPath)
@@ -84,7 +137,11 @@ SetupOutcome uninstallService(const std::u16string& programPath)
     // goes now.
     if ((code = setupRemoveEventSource()) != 0)
         return failed(textid::serviceUninstallFailed, textid::stepRemoveEventSource, causeOf(code));
-    if ((code = setupRevokeFolder(folderOf(programPath))) != 0)
+    const std::u16string programFolder = folderOf(programPath);
+    std::u16string dataFolder;
+    if ((code = setupDataFolder(programFolder, false, dataFolder)) != 0
+        || (code = setupRevokeFolder(dataFolder)) != 0
+        || (dataFolder != programFolder && (code = setupRevokeFolder(programFolder)) != 0))
         return failed(textid::serviceUninstallFailed, textid::stepRevokeFolder, causeOf(code));
     return {0, getText(installed ? textid::serviceUninstalled : textid::serviceWasNotInstalled)};
 }

@@ -6,18 +6,26 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "service/program_files_check.h"
+#include "store/database_move.h"
 
 struct SetupOutcome {
     int exitCode = 0;       // 0: done; 1: failed
     std::u16string message; // what the box says, or nothing says with /quiet
 };
 
-// Registers the program at this path as the service (or brings an existing
-// registration up to date), registers its event log source, lets the
-// service account change the files of the program's folder, and starts it.
+// Refuses a program folder whose files others than the administrators can
+// change (a service would run their code). Then registers the program at
+// this path as the service (or brings an existing registration up to
+// date), registers its event log source, makes the data folder named
+// beside the program (the default one, named there, when none is) with its
+// access list, moves a pgwarden.db from the program's folder there, and
+// starts the service.
 SetupOutcome installService(const std::u16string& programPath);
-// Stops and removes the service, its event log source and the folder rights.
-// The database stays. A service that is not installed is no failure.
+// Stops and removes the service, its event log source and its rights to
+// its folders. The data stays. A service that is not installed is no failure.
 SetupOutcome uninstallService(const std::u16string& programPath);
 
 // ---- the seam: each call returns 0 or the system's error code --------------------
@@ -39,8 +47,22 @@ std::uint32_t setupRegisterService(const ServiceRegistration& registration, bool
 std::uint32_t setupDeleteService();
 std::uint32_t setupRegisterEventSource(const std::u16string& programPath);
 std::uint32_t setupRemoveEventSource();
-std::uint32_t setupGrantFolder(const std::u16string& folder);
+// The program's folder, its programs and libraries, its language folder and
+// files, each with its owner and access list; and the SID of whoever installs.
+std::uint32_t setupReadProgramFiles(
+    const std::u16string& programFolder, std::vector<ObjectSecurity>& objects, std::u16string& installerSid);
+// The data folder the setting beside the program names, expanded; with
+// `create`, the default is named there first when none is, and the folder
+// is made. Without a setting and without `create`: the program's folder.
+std::uint32_t setupDataFolder(const std::u16string& programFolder, bool create, std::u16string& dataFolder);
+// The data folder's access list: the system and administrators full
+// control, the service's own SID and the interactive users modify.
+std::uint32_t setupGrantFolder(const std::u16string& dataFolder);
+// Takes the service's entries off a folder's list: its own SID's and those
+// older versions gave LocalService.
 std::uint32_t setupRevokeFolder(const std::u16string& folder);
+// pgwarden.db (and a pending file) from the program's folder to the data folder.
+DatabaseMoveResult setupMoveDatabase(const std::u16string& programFolder, const std::u16string& dataFolder);
 // Starts the service and waits until it runs; `stoppedAtOnce` when it ended
 // instead (its own report is in its log then).
 std::uint32_t setupStartService(bool& stoppedAtOnce);

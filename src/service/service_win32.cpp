@@ -45,7 +45,12 @@ void reportStatus(DWORD state, DWORD waitHint = 0, DWORD exitCode = 0)
     const bool pending = state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING;
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
     status.dwCurrentState = state;
-    status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN : 0;
+    // The notice before shutdown comes while the system still waits for
+    // services (the shutdown notice gives seconds only): the stop writes
+    // every finished job, or keeps it in the pending file, within it.
+    status.dwControlsAccepted = state == SERVICE_RUNNING
+        ? SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN | SERVICE_ACCEPT_PRESHUTDOWN
+        : 0;
     status.dwWin32ExitCode = exitCode == 0 ? NO_ERROR : ERROR_SERVICE_SPECIFIC_ERROR;
     status.dwServiceSpecificExitCode = exitCode;
     status.dwWaitHint = pending ? waitHint : 0;
@@ -71,6 +76,7 @@ DWORD WINAPI onControl(DWORD control, DWORD, void*, void*)
 {
     switch (control) {
     case SERVICE_CONTROL_STOP:
+    case SERVICE_CONTROL_PRESHUTDOWN:
     case SERVICE_CONTROL_SHUTDOWN:
         reportStatus(SERVICE_STOP_PENDING, stopWaitHint);
         SetEvent(stopRequested.get());
@@ -115,7 +121,8 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
     dbMutex = CreateMutexW(nullptr, FALSE, nullptr);
     if (dbMutex == nullptr) fatalError(unit::service, u"12");
     // Running from here on, also while a tray program hands the monitor
-    // over: a stop is answered at once in the meantime.
+    // over: the tray programs yield to a running service, and a stop is
+    // answered at once in the meantime.
     reportStatus(SERVICE_RUNNING);
     if (takeMonitorForService(stopRequested.get())) {
         // Started once the tray program has let the counting go, so that
@@ -128,7 +135,6 @@ void WINAPI serviceMain(DWORD, LPWSTR*)
         stopCountingWhileReporting();
         giveUpMonitorFromService();
     }
-    endServiceClaim();
     CloseHandle(dbMutex);
     reportStatus(SERVICE_STOPPED);
 }

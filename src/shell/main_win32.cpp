@@ -34,6 +34,18 @@ namespace {
     ExitProcess(0);
 }
 
+// Looked up rather than imported: a Windows 7 without its loader update
+// lacks the call, and the program must start there all the same.
+void restrictLibrarySearch()
+{
+    using Restrict = BOOL(WINAPI*)(DWORD);
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    auto restrict = kernel == nullptr ? nullptr
+                                      : reinterpret_cast<Restrict>(reinterpret_cast<void*>(
+                                          GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (restrict != nullptr) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 std::vector<std::u16string> commandLineWords()
 {
     int count = 0;
@@ -90,6 +102,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // Memory running out anywhere, in any thread, ends in the same report as
     // a failed allocation of our own, never in an unexplained crash.
     std::set_new_handler([] { fatalError(unit::library, u"191"); });
+    // Libraries loaded from here on come from the system folder alone,
+    // never from the current folder or PATH. sqlite3.dll and winspool.drv
+    // are imports, loaded before this line from beside the program, which
+    // only administrators may change where the service runs from.
+    restrictLibrarySearch();
     const CommandLineRequest request = readCommandLine(commandLineWords());
     // A service shows nothing, from its first step on; nor does a quiet
     // installation or removal.

@@ -97,7 +97,7 @@ DateTime chosenStart()
         // The entry's whole text: a name saved by another program may be of any length.
         std::u16string name = selectedComboText(periodCombo);
         DateTime saved = start;
-        bool found = findSavedDate(programFolder(), saved, name);
+        bool found = findSavedDate(dataFolder(), saved, name);
         start = periodStart(
             start, name, found ? std::optional<DateTime>(saved) : std::nullopt, loadedPeriodTexts());
     }

@@ -37,7 +37,7 @@ DatabaseWorkerStatus databaseStatus;
 
 HWND groupingTabs;
 
-// Where the view's figures come from: the job store beside the program, as
+// Where the view's figures come from: the job store in the data folder, as
 // quickly as it answers at any size. The one place to change for another
 // source; the caller holds the database lock. Nothing when the kept totals
 // must be prepared first.
@@ -45,9 +45,8 @@ std::optional<std::vector<StatisticsRow>> readFigures(const DateTime& since, Vie
 {
     std::vector<StatisticsRow> rows;
     auto add = [&](const StatisticsRow& row) { rows.push_back(row); };
-    const bool answered = tab == ViewTab::month
-        ? quickMonthlyStatistics(programFolder(), since, add)
-        : quickStatistics(programFolder(), since, groupingOf(tab), add);
+    const bool answered = tab == ViewTab::month ? quickMonthlyStatistics(dataFolder(), since, add)
+                                                : quickStatistics(dataFolder(), since, groupingOf(tab), add);
     if (!answered) return std::nullopt;
     return rows;
 }
@@ -150,7 +149,7 @@ void createStatisticsControls(HWND mainWindow)
     // A file a program prepared before is counted from at once, before the
     // window is first shown; a new or an old one once its worker is done.
     tryDatabaseBriefly(interfaceLockWait, interfaceFileWait,
-        [] { databaseStatus.prepared = jobDatabasePrepared(programFolder()); });
+        [] { databaseStatus.prepared = jobDatabasePrepared(dataFolder()); });
     createComputerChoice(mainWindow, font);
     createFigureControls(mainWindow, font);
     createGroupingTabs(mainWindow);

@@ -72,7 +72,7 @@ void applyPendingFile(const std::u16string& folder)
 
 DWORD WINAPI workerThread(void*)
 {
-    const std::u16string folder = programFolder();
+    const std::u16string folder = dataFolder();
     // A stop interrupts whatever statement the worker runs.
     InterruptibleBy interruptible(worker.preparation.cancel);
     applyPendingFile(folder); // before counting

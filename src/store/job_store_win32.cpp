@@ -71,7 +71,7 @@ void appendSavedDateNames(HWND combo, const std::u16string& folder)
 
 void appendSavedDateNames(HWND combo)
 {
-    appendSavedDateNames(combo, programFolder());
+    appendSavedDateNames(combo, dataFolder());
 }
 
 void loadSavedDateNames(HWND combo, const std::u16string& folder)
@@ -82,5 +82,5 @@ void loadSavedDateNames(HWND combo, const std::u16string& folder)
 
 void loadSavedDateNames(HWND combo)
 {
-    loadSavedDateNames(combo, programFolder());
+    loadSavedDateNames(combo, dataFolder());
 }

@@ -1,6 +1,6 @@
 // Job store, Win32 half: local time from the system's zone, and the fills of
 // the statistics list view and the saved-date combo boxes, all on the
-// database beside the program.
+// database in the data folder.
 #pragma once
 
 #include <windows.h>

@@ -71,6 +71,20 @@ std::wstring programFolder()
     return programPath.substr(0, programPath.find_last_of(L'\\'));
 }
 
+std::wstring dataFolder()
+{
+    wchar_t named[1024] = {}, expanded[1024] = {};
+    GetPrivateProfileStringW(
+        L"data", L"folder", L"", named, 1024, (programFolder() + L"\\pagewarden.ini").c_str());
+    ExpandEnvironmentStringsW(named, expanded, 1024);
+    return expanded[0] == 0 ? programFolder() : std::wstring(expanded);
+}
+
+bool dataFileThere(const std::wstring& name)
+{
+    return GetFileAttributesW((dataFolder() + L"\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 Program::Program()
     : Program(programPath)
 {
@@ -400,7 +414,7 @@ bool fileThere(const std::wstring& name)
 std::vector<std::wstring> pendingFiles()
 {
     std::vector<std::wstring> found;
-    for (const std::wstring& name : folderNames(programFolder())) {
+    for (const std::wstring& name : folderNames(dataFolder())) {
         const bool batch = name.size() == 17 + 32 + 4 && name.starts_with(L"pgwarden-pending-")
             && name.ends_with(L".txt") && name.find_first_not_of(L"0123456789abcdef", 17) == 17 + 32;
         if (name == L"pgwarden-pending.txt" || batch) found.push_back(name);
@@ -637,7 +651,7 @@ struct DatabaseConnection {
     sqlite3* db = nullptr;
     DatabaseConnection()
     {
-        std::wstring path = programFolder() + L"\\pgwarden.db";
+        std::wstring path = dataFolder() + L"\\pgwarden.db";
         if (sqlite3_open16(path.c_str(), &db) != SQLITE_OK)
             std::printf("FAIL cannot open %ls\n", path.c_str());
         sqlite3_busy_timeout(db, 10000);
@@ -721,7 +735,18 @@ SYSTEMTIME dayAt(WORD year, WORD month, WORD day, WORD hour, WORD minute)
 int wmain(int argc, wchar_t** argv)
 {
     if (recordLink(argc, argv)) return 0;
+    if (argc == 3 && std::wstring(argv[1]) == L"admin-only")
+        return giveAdministratorsOnlyList(argv[2]) ? 0 : 1;
     const auto& scenarios = scenarioTable();
+    // A helper process of a scenario: it holds what the scenario asks and
+    // leaves its verdict to the scenario.
+    if (argc == 3 && std::wstring(argv[1]) == L"hold-mutex") {
+        wchar_t full[MAX_PATH];
+        GetFullPathNameW(argv[2], MAX_PATH, full, nullptr);
+        programPath = full;
+        holdMonitorMutex();
+        return 0;
+    }
     auto scenario = argc == 3 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end()) {
         std::fputs("usage: pwdriver SCENARIO PROGRAM.exe\nscenarios:", stderr);
@@ -744,7 +769,7 @@ int wmain(int argc, wchar_t** argv)
 
 void databaseFromAFirstRun(const std::wstring& sql)
 {
-    DeleteFileW((programFolder() + L"\\pgwarden.db").c_str());
+    DeleteFileW((dataFolder() + L"\\pgwarden.db").c_str());
     {
         Program first;
         HWND main = waitForMainWindow(first);
@@ -756,7 +781,7 @@ void databaseFromAFirstRun(const std::wstring& sql)
 
 ForeignLock::ForeignLock(Kind kind)
 {
-    sqlite3_open16((programFolder() + L"\\pgwarden.db").c_str(), &db_);
+    sqlite3_open16((dataFolder() + L"\\pgwarden.db").c_str(), &db_);
     sqlite3_busy_timeout(db_, 10000);
     const std::string begin = kind == exclusive ? "BEGIN EXCLUSIVE;" : "BEGIN IMMEDIATE;";
     bool held = sqlite3_exec(db_,

@@ -46,9 +46,20 @@ bool addScenario(const wchar_t* name, Scenario run);
 
 // ---- the program under test --------------------------------------------------------
 
-// The program's full path, and its folder (the database and "lang" are there).
+// The program's full path, and its folder ("lang" is there, and the
+// database unless pagewarden.ini names a data folder).
 extern std::wstring programPath;
 std::wstring programFolder();
+// The folder of pgwarden.db and the files beside it, as the program finds it.
+std::wstring dataFolder();
+bool dataFileThere(const std::wstring& name);
+// "pwdriver admin-only FOLDER": the folder, and every file and folder in it,
+// given the list of a folder under Program Files (administrators and the
+// system change, users read and run), as the service's installation wants.
+bool giveAdministratorsOnlyList(const std::wstring& folder);
+// "pwdriver hold-mutex PROGRAM.exe": a process that makes and owns the
+// monitor's mutex, as any user could, until end-squat.txt lies beside the program.
+void holdMonitorMutex();
 
 struct Program {
     PROCESS_INFORMATION process{};

@@ -5,6 +5,9 @@
 // scripted winspool.drv beside it, which the service loads as well and which
 // leaves scenario-ended beside the program at the end.
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -49,6 +52,88 @@ void deleteBesideProgram(std::initializer_list<const wchar_t*> names)
     for (const std::wstring& name : pendingFiles()) DeleteFileW((programFolder() + L"\\" + name).c_str());
 }
 
+void deleteInDataFolder(std::initializer_list<const wchar_t*> names)
+{
+    for (const wchar_t* name : names) DeleteFileW((dataFolder() + L"\\" + name).c_str());
+}
+
+// The service's data in a folder of the run's own, named beside the program.
+void nameDataFolder(const std::wstring& folder)
+{
+    writeFile(L"pagewarden.ini", "[data]\r\nfolder=" + std::string(folder.begin(), folder.end()) + "\r\n");
+}
+
+struct LocalMemory {
+    void operator()(void* memory) const { LocalFree(memory); }
+};
+
+// A file's or folder's access list in SDDL, and whether it is protected.
+std::wstring accessListText(const std::wstring& path)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL list = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+            &list, nullptr, &descriptor)
+        != ERROR_SUCCESS)
+        return L"";
+    std::unique_ptr<void, LocalMemory> owned(descriptor);
+    wchar_t* text = nullptr;
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorW(
+            descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return L"";
+    std::wstring result(text);
+    LocalFree(text);
+    return result;
+}
+
+bool setAccessList(const std::wstring& path, const wchar_t* sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    std::unique_ptr<void, LocalMemory> owned(descriptor);
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL list = nullptr;
+    GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted);
+    std::wstring name = path;
+    return SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT,
+               DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, list,
+               nullptr)
+        == ERROR_SUCCESS;
+}
+
+// As under Program Files: administrators and the system change, users read and run.
+constexpr wchar_t administratorsOnly[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+
+} // namespace
+
+bool giveAdministratorsOnlyList(const std::wstring& folder)
+{
+    // Wine keeps the list it is given without passing it on to what the
+    // folder holds, so each entry gets its own.
+    bool done = setAccessList(folder, administratorsOnly);
+    for (const std::wstring& name : folderNames(folder)) {
+        const std::wstring path = folder + L"\\" + name;
+        done = (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY
+                       ? giveAdministratorsOnlyList(path)
+                       : setAccessList(path, administratorsOnly))
+            && done;
+    }
+    return done;
+}
+
+// "pwdriver hold-mutex": what any user may do: make the monitor's mutex
+// first, own it, and keep it until end-squat.txt appears beside the program.
+void holdMonitorMutex()
+{
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, monitorMutexName);
+    writeFile(L"squatting.txt", "");
+    waitUntil([] { return fileThere(L"end-squat.txt"); }, 240000);
+    if (mutex != nullptr) CloseHandle(mutex);
+}
+
+namespace {
+
 // A service left by a run that failed half-way is stopped and removed, and
 // the folder starts without a database or the files of a former run.
 void freshFolder()
@@ -59,9 +144,16 @@ void freshFolder()
         waitUntil([] { return !serviceIn(SERVICE_RUNNING) && !serviceIn(SERVICE_STOP_PENDING); });
         DeleteService(service.get());
     }
-    deleteBesideProgram(
-        {L"pgwarden.db", L"pgwarden.db-journal", L"scenario-ended", L"go.txt", L"held.txt", L"back.txt",
-            L"end.txt", L"pgwarden-pending.txt", L"pagewarden-handover.dat", L"pagewarden-service.log"});
+    deleteBesideProgram({L"pgwarden.db", L"scenario-ended", L"go.txt", L"held.txt", L"back.txt", L"end.txt",
+        L"end-squat.txt"});
+    // Installing refuses a folder that others than administrators may change.
+    const std::wstring data = programFolder() + L"\\data";
+    nameDataFolder(data);
+    CreateDirectoryW(data.c_str(), nullptr);
+    deleteInDataFolder({L"pgwarden.db", L"pgwarden.db-journal", L"pgwarden-pending.txt",
+        L"pagewarden-handover.dat", L"pagewarden-service.log"});
+    check(
+        giveAdministratorsOnlyList(programFolder()), "the program's folder changes for administrators only");
 }
 
 // "/install-service" or "/uninstall-service", with "/quiet": its exit code.
@@ -75,7 +167,7 @@ DWORD runSetup(const wchar_t* arguments)
 // The service has made pgwarden.db and its tables.
 bool prepared()
 {
-    return fileThere(L"pgwarden.db")
+    return dataFileThere(L"pgwarden.db")
         && databaseRows(L"select count(*) from sqlite_master where name = 'tbTrabajos';")
         == std::vector<std::wstring>{L"1"};
 }
@@ -97,7 +189,7 @@ bool rowsAre(const std::vector<std::wstring>& expected)
 std::wstring serviceLog()
 {
     std::string log;
-    if (FILE* file = _wfopen((programFolder() + L"\\pagewarden-service.log").c_str(), L"rb")) {
+    if (FILE* file = _wfopen((dataFolder() + L"\\pagewarden-service.log").c_str(), L"rb")) {
         char chunk[4096];
         for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) log.append(chunk, got);
         std::fclose(file);
@@ -360,7 +452,7 @@ void handOverAndBack()
     check(runSetup(L"/install-service /quiet") == 0, "the service is installed");
     check(rowsAre({L"ana|Office|1", L"bo|Office|2", L"cy|Office|1"}),
         "the service takes over: the job that left meanwhile is counted once, from its last sighting");
-    check(!fileThere(L"pagewarden-handover.dat"), "what the tray program left is taken");
+    check(!dataFileThere(L"pagewarden-handover.dat"), "what the tray program left is taken");
 
     ForeignLock lock(ForeignLock::exclusive);
     writeFile(L"held.txt", "");
@@ -395,9 +487,9 @@ void damagedDatabase()
     check(waitUntil(prepared), "and prepares its database");
     // Written again while the service still has the file open.
     check(waitUntil([] {
-        writeFile(L"pgwarden.db", std::string(8192, 'x'));
+        writeFile(L"data\\pgwarden.db", std::string(8192, 'x'));
         char head[4] = {};
-        if (FILE* file = _wfopen((programFolder() + L"\\pgwarden.db").c_str(), L"rb")) {
+        if (FILE* file = _wfopen((dataFolder() + L"\\pgwarden.db").c_str(), L"rb")) {
             std::fread(head, 1, sizeof head, file);
             std::fclose(file);
         }
@@ -421,10 +513,121 @@ void damagedDatabase()
     check(runSetup(L"/uninstall-service /quiet") == 0, "the failed service is removed");
 }
 
+// ---- the program's folder, the data folder and a database that moves ---------------
+
+void programAndDataFolders()
+{
+    freshFolder();
+    // A folder that Users may write is refused, and nothing is registered.
+    const std::wstring folder = programFolder();
+    setAccessList(folder, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;BU)");
+    Program refused(programPath, L"/install-service");
+    HWND box = waitForMessageBox(refused);
+    const std::wstring words = box != nullptr ? messageBoxText(box) : L"";
+    check(words.starts_with(texts[1430013])
+            && words.find(folder + L" " + texts[1430051] + L" ") != std::wstring::npos
+            && words.ends_with(texts[1430052])
+            && words.find(L"C:\\Program Files\\Pagewarden") != std::wstring::npos,
+        "installing from a folder Users may write is refused, with where to move the program");
+    if (box != nullptr) {
+        windowScreenshot(box, L"service-7-refused-folder");
+        dismissMessageBox(box);
+    }
+    check(refused.ends() && refused.exitCode() == 1, "with 1");
+    check(!serviceStatus(), "and no service registered");
+
+    // No data folder named: the default one is, and a database beside the
+    // program moves there with its rows.
+    giveAdministratorsOnlyList(folder);
+    DeleteFileW((folder + L"\\pagewarden.ini").c_str());
+    writeFile(L"spooler-scenario.txt", "pass\n"); // the first run counts nothing
+    databaseFromAFirstRun(L"insert into tbTrabajos (trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
+                          L"values ('2026-01-05T10:00:00.000', 'ana', 'PC', 'Office', 3), "
+                          L"('2026-01-05T11:00:00.000', 'bo', 'PC', 'Office', 4);");
+    const std::vector<std::wstring> before = jobRows();
+    check(before.size() == 2, "a database with rows lies beside the program");
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 9 status=0x10 printed=2 user=eve\npass\nprinter \"Office\"\nend\n");
+    wchar_t programData[MAX_PATH] = {};
+    ExpandEnvironmentStringsW(L"%ProgramData%\\Pagewarden", programData, MAX_PATH);
+    const std::wstring defaultData = programData;
+    DeleteFileW((defaultData + L"\\pgwarden.db").c_str());
+    Program install(programPath, L"/install-service");
+    box = waitForMessageBox(install);
+    const std::wstring told = box != nullptr ? messageBoxText(box) : L"";
+    check(told.find(texts[1430057] + L" " + defaultData) != std::wstring::npos
+            && told.find(texts[1430058] + L" " + std::to_wstring(before.size())) != std::wstring::npos,
+        "installing says where the data is and that the database moved with its jobs");
+    if (box != nullptr) {
+        windowScreenshot(box, L"service-8-database-moved");
+        dismissMessageBox(box);
+    }
+    check(install.ends() && install.exitCode() == 0, "and ends with 0");
+    check(dataFolder() == defaultData, "pagewarden.ini names the default data folder");
+    check(!fileThere(L"pgwarden.db") && dataFileThere(L"pgwarden.db"),
+        "the database left the program's folder");
+    check(waitUntil([&] { return jobRows().size() == before.size() + 1; }),
+        "with every row, and the service counts on in it");
+
+    const std::wstring service = L"S-1-5-80-1438625638-20530767-170991381-936539563-773667104";
+    const std::wstring list = accessListText(defaultData);
+    std::printf("     (the data folder's list: %ls)\n", list.c_str());
+    check(list.starts_with(L"D:P") && list.find(L"(A;OICI;FA;;;SY)") != std::wstring::npos
+            && list.find(L"(A;OICI;FA;;;BA)") != std::wstring::npos
+            && list.find(L"(A;OICI;0x1301bf;;;" + service + L")") != std::wstring::npos
+            && list.find(L"(A;OICI;0x1301bf;;;IU)") != std::wstring::npos
+            && list.find(L";;;LS)") == std::wstring::npos,
+        "the data folder: system and administrators full, the service's SID and interactive users modify");
+    check(accessListText(folder).find(L";;;LS)") == std::wstring::npos, "no list names LocalService");
+
+    check(runSetup(L"/uninstall-service /quiet") == 0, "removing it succeeds");
+    check(
+        accessListText(defaultData).find(service) == std::wstring::npos, "the service's entry goes with it");
+    check(jobRows().size() == before.size() + 1, "and the data stays");
+    deleteInDataFolder({L"pgwarden.db", L"pgwarden.db-journal", L"pagewarden-handover.dat"});
+}
+
+// ---- a mutex somebody else holds ---------------------------------------------------
+
+void squattedMutex()
+{
+    freshFolder();
+    deleteBesideProgram({L"squatting.txt"});
+    Program squatter(programFolder() + L"\\pwdriver.exe", L"hold-mutex \"" + programPath + L"\"");
+    check(waitUntil([] { return fileThere(L"squatting.txt"); }), "another process holds the monitor's mutex");
+    writeFile(L"spooler-scenario.txt",
+        "pass\nprinter \"Office\"\njob 1 status=0x10 printed=2 user=ana\npass after=\"go.txt\"\nprinter "
+        "\"Office\"\njob 2 status=0x10 printed=5 user=bo\npass\nprinter \"Office\"\nend\n");
+
+    Program tray;
+    HWND main = waitForMainWindow(tray);
+    check(main != nullptr, "a tray program starts beside it, and no fatal report ends it");
+    check(runSetup(L"/install-service /quiet") == 0, "the service is installed");
+    check(rowsAre({L"ana|Office|2"}), "the service counts all the same");
+    writeFile(L"go.txt", "");
+    check(rowsAre({L"ana|Office|2", L"bo|Office|5"}), "and goes on counting");
+    check(serviceIn(SERVICE_RUNNING), "it runs");
+    check(findWindow(L"#32770", tray.id()) == nullptr && tray.running(),
+        "the tray program runs on, without a box");
+    if (main != nullptr) quitFromTheMenu(tray, main);
+    check(runSetup(L"/uninstall-service /quiet") == 0, "the service is removed");
+
+    // Without the service, the squatter keeps a tray program from counting,
+    // but not from quitting cleanly.
+    Program alone;
+    main = waitForMainWindow(alone);
+    check(main != nullptr, "a tray program starts beside the squatter alone");
+    if (main != nullptr) quitFromTheMenu(alone, main);
+    writeFile(L"end-squat.txt", "");
+    check(squatter.ends(), "the squatter ends");
+}
+
 const bool registered = addScenario(L"service-install", installCountRemove)
     && addScenario(L"service-stop-while-writing", stopWhileRecordersWait)
     && addScenario(L"service-beside-tray", trayBesideService)
     && addScenario(L"service-handover", handOverAndBack)
-    && addScenario(L"service-damaged-database", damagedDatabase);
+    && addScenario(L"service-damaged-database", damagedDatabase)
+    && addScenario(L"service-folders", programAndDataFolders)
+    && addScenario(L"service-squatter", squattedMutex);
 
 } // namespace
