@@ -8,6 +8,9 @@ if(NOT fetch_result EQUAL 0)
   message(FATAL_ERROR "The SQLite amalgamation could not be obtained or failed its checksum")
 endif()
 
+# SQLITE_REPLACE_INVALID_UTF: a surrogate without its partner, in a name the
+# spooler gave, becomes U+FFFD in a file of UTF-8 instead of eating the
+# character after it.
 set(PW_SQLITE_DEFINITIONS SQLITE_THREADSAFE=1 SQLITE_DEFAULT_FOREIGN_KEYS=0 SQLITE_OMIT_LOAD_EXTENSION SQLITE_TEMP_STORE=2
   SQLITE_REPLACE_INVALID_UTF)
 if(WIN32)

@@ -446,3 +446,29 @@ TEST_F(StoreDatabase, ADamagedFileIsReportedInSqlitesWords)
     EXPECT_FATAL(openJobDatabase(folder), u"misqlite", u"215");
     EXPECT_EQ(takeFailureDetail(), u"file is not a database");
 }
+
+// A file another program made in UTF-8 holds our UTF-16 names converted: a
+// surrogate without its partner becomes U+FFFD, and the character after it
+// stays (SQLite built with SQLITE_REPLACE_INVALID_UTF).
+TEST(StoreText, ALoneSurrogateKeepsTheCharacterAfterIt)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK); // UTF-8
+    sqlite3_stmt* query = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT ?1 || '';", -1, &query, nullptr), SQLITE_OK);
+    const std::u16string cases[][2] = {
+        {u"a\xD800xb", u"a\uFFFDxb"},
+        {u"a\xDC00xb", u"a\uFFFDxb"},
+        {u"ab\xD800", u"ab\uFFFD"},
+        {u"a\U0001F5A8b", u"a\U0001F5A8b"},
+    };
+    for (const auto& c : cases) {
+        sqlite3_reset(query);
+        sqlite3_bind_text16(query, 1, c[0].data(), static_cast<int>(c[0].size() * 2), SQLITE_TRANSIENT);
+        ASSERT_EQ(sqlite3_step(query), SQLITE_ROW);
+        const auto* text = static_cast<const char16_t*>(sqlite3_column_text16(query, 0));
+        EXPECT_EQ(std::u16string(text, static_cast<std::size_t>(sqlite3_column_bytes16(query, 0)) / 2), c[1]);
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(db);
+}
