@@ -33,18 +33,37 @@ std::u16string computerName()
     return std::u16string(utf16(name), length);
 }
 
+std::u16string besideProgram(const char16_t* name)
+{
+    std::u16string file = programFolder();
+    appendBackslash(file);
+    return file + name;
+}
+
+bool present(const std::u16string& file)
+{
+    return GetFileAttributesW(wide(file.c_str())) != INVALID_FILE_ATTRIBUTES;
+}
+
 } // namespace
 
 CentralSetting readCentralSetting()
 {
-    std::u16string file = programFolder();
-    appendBackslash(file);
-    file += centralSettingFileName;
+    const std::u16string file = besideProgram(centralSettingFileName);
+    const std::u16string secret = besideProgram(centralSecretFileName);
     CentralSetting setting;
-    if (GetFileAttributesW(wide(file.c_str())) == INVALID_FILE_ATTRIBUTES) return setting;
-    setting.connection = profileValue(file, L"connection");
-    if (setting.connection.empty()) return setting;
-    setting.source = profileValue(file, L"source");
+    if (present(file)) {
+        setting.connection = profileValue(file, L"connection");
+        setting.viewer = profileValue(file, L"viewer");
+        setting.source = profileValue(file, L"source");
+    }
+    // A user the file's list turns away reads nothing: that program ships
+    // nothing, and shows every computer through the viewer.
+    if (present(secret)) {
+        setting.secretKept = true;
+        std::u16string connection = profileValue(secret, L"connection");
+        if (!connection.empty()) setting.connection = std::move(connection);
+    }
     if (setting.source.empty()) setting.source = computerName();
     return setting;
 }
