@@ -59,6 +59,7 @@ struct CentralShipping : StoreFolder {
     bool fileHeld = false;     // another program holds pgwarden.db
     std::uint64_t now = 0;
     int refusalsAtStop = 0; // the server goes away the moment the stop comes
+    bool stopAtOnce = true; // the stop is there at the first look, or comes in the first pause
 
     ShipperServices services()
     {
@@ -72,7 +73,8 @@ struct CentralShipping : StoreFolder {
             return true;
         };
         s.nowText = [] { return std::u16string(u"2026-05-04T10:00:00.000"); };
-        s.waitForStop = [this](std::uint32_t) {
+        s.waitForStop = [this](std::uint32_t milliseconds) {
+            if (milliseconds == 0 && !stopAtOnce) return false;
             central.refusals = refusalsAtStop;
             return true;
         };
@@ -220,24 +222,29 @@ TEST_F(CentralShipping, EachRowGoesAsTheFileHoldsItWithNullsWhereItHoldsNone)
 }
 
 // A stop ships what waits while the server keeps up, starting no batch
-// after shippingQuitMs, and gives up at the first failure: a quit never
-// waits long on the network.
+// after shippingQuitMs, and gives up at the first failure; a try that
+// failed while the stop came is the last: a quit never waits long on the
+// network.
 TEST_F(CentralShipping, AStopShipsForAShortWhileAndNotAfterAFailure)
 {
     struct Case {
+        int refusalsBefore;
+        bool stopAtOnce;
         int refusalsAtStop;
         std::uint64_t shipMs;
         int rows;
         std::size_t batches; // of 500 rows each, the first before the stop
     };
     const Case cases[] = {
-        {1, 300, 1000, 1},  // the server gone at the stop: no second try
-        {0, 300, 4500, 8},  // one before the stop, then started at 0.3 s .. 2.1 s after it
-        {0, 2500, 1500, 2}, // one slow batch takes the whole time
-        {0, 0, 3000, 6},    // a server that keeps up takes the whole backlog
+        {0, true, 1, 300, 1000, 1},  // the server gone at the stop: no second try
+        {0, true, 0, 300, 4500, 8},  // one before the stop, then started at 0.3 s .. 2.1 s after it
+        {0, true, 0, 2500, 1500, 2}, // one slow batch takes the whole time
+        {0, true, 0, 0, 3000, 6},    // a server that keeps up takes the whole backlog
+        {1, false, 0, 0, 1000, 2},   // refused before the stop: tried again at the stop
+        {1, true, 0, 0, 1000, 0},    // refused as the stop came: not tried again
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.shipMs);
+        SCOPED_TRACE(&c - cases);
         std::filesystem::remove_all(path);
         std::filesystem::create_directories(path);
         closeJobDatabase(openJobDatabase(folder));
@@ -245,6 +252,8 @@ TEST_F(CentralShipping, AStopShipsForAShortWhileAndNotAfterAFailure)
         central = StandInCentral{};
         central.clock = &now;
         central.shipMs = c.shipMs;
+        central.refusals = c.refusalsBefore;
+        stopAtOnce = c.stopAtOnce;
         refusalsAtStop = c.refusalsAtStop;
         const std::uint64_t start = now;
         Shipper(folder, u"SRV-A", services()).run();

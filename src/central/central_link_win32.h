@@ -11,9 +11,11 @@
 #include "store/job_store.h"
 
 // How long a connection attempt may take before the server counts as out of
-// reach; once a stop was asked for, the last attempt gets less, so that a
-// quit never waits long on a server that does not answer.
-inline constexpr std::uint32_t centralLoginSeconds = 5;
+// reach; once a stop was asked for, the last attempt gets less. A log-in
+// cannot be cancelled, and a process may not end before it returns (under
+// Wine, where the driver runs outside the Windows threads): it bounds a
+// quit, which must end within five seconds.
+inline constexpr std::uint32_t centralLoginSeconds = 3;
 inline constexpr std::uint32_t centralQuitLoginSeconds = 2;
 
 class OdbcConnection;
