@@ -237,7 +237,7 @@ TEST_F(CentralShipping, AStopShipsForAShortWhileAndNotAfterAFailure)
     };
     const Case cases[] = {
         {0, true, 1, 300, 1000, 1},  // the server gone at the stop: no second try
-        {0, true, 0, 300, 4500, 8},  // one before the stop, then started at 0.3 s .. 2.1 s after it
+        {0, true, 0, 300, 4500, 6},  // one before the stop, then started at 0.3 s .. 1.5 s after it
         {0, true, 0, 2500, 1500, 2}, // one slow batch takes the whole time
         {0, true, 0, 0, 3000, 6},    // a server that keeps up takes the whole backlog
         {1, false, 0, 0, 1000, 2},   // refused before the stop: tried again at the stop
