@@ -4,6 +4,7 @@
 // periods "All computers" reads; and what an error text may never show.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -27,6 +28,8 @@ std::string bytesOf(const std::u16string& text)
 // connecting while `refusals` lasts, and counts what each batch added.
 struct StandInCentral {
     int refusals = 0;
+    std::uint64_t* clock = nullptr; // moved on by shipMs at each batch
+    std::uint64_t shipMs = 0;
     std::map<std::tuple<std::u16string, std::u16string, std::int64_t>, ShippedRow> rows;
     std::vector<std::size_t> batchSizes;
     std::size_t added = 0;
@@ -42,6 +45,7 @@ struct StandInCentral {
     static bool ship(void* context, const ShippingBatch& batch, std::u16string&)
     {
         auto& self = *static_cast<StandInCentral*>(context);
+        if (self.clock != nullptr) *self.clock += self.shipMs;
         self.batchSizes.push_back(batch.rows.size());
         for (const ShippedRow& row : batch.rows)
             self.added += self.rows.emplace(std::tuple(batch.source, batch.fileId, row.rowId), row).second;
@@ -53,6 +57,9 @@ struct CentralShipping : StoreFolder {
     StandInCentral central;
     int locksBeforeCrash = -1; // the local work after that many more ends like a killed process
     bool fileHeld = false;     // another program holds pgwarden.db
+    std::uint64_t now = 0;
+    int refusalsAtStop = 0; // the server goes away the moment the stop comes
+    bool stopAtOnce = true; // the stop is there at the first look, or comes in the first pause
 
     ShipperServices services()
     {
@@ -66,8 +73,12 @@ struct CentralShipping : StoreFolder {
             return true;
         };
         s.nowText = [] { return std::u16string(u"2026-05-04T10:00:00.000"); };
-        s.waitForStop = [](std::uint32_t) { return true; };
-        s.tickMs = [] { return std::uint64_t{0}; };
+        s.waitForStop = [this](std::uint32_t milliseconds) {
+            if (milliseconds == 0 && !stopAtOnce) return false;
+            central.refusals = refusalsAtStop;
+            return true;
+        };
+        s.tickMs = [this] { return now; };
         return s;
     }
 
@@ -208,6 +219,47 @@ TEST_F(CentralShipping, EachRowGoesAsTheFileHoldsItWithNullsWhereItHoldsNone)
     EXPECT_EQ(work.batch.rows[0].pages, 7);
     EXPECT_EQ(work.waiting, 1);
     EXPECT_EQ(readShippingState(folder).waiting, 1);
+}
+
+// A stop ships what waits while the server keeps up, starting no batch
+// after shippingQuitMs, and gives up at the first failure; a try that
+// failed while the stop came is the last: a quit never waits long on the
+// network.
+TEST_F(CentralShipping, AStopShipsForAShortWhileAndNotAfterAFailure)
+{
+    struct Case {
+        int refusalsBefore;
+        bool stopAtOnce;
+        int refusalsAtStop;
+        std::uint64_t shipMs;
+        int rows;
+        std::size_t batches; // of 500 rows each, the first before the stop
+    };
+    const Case cases[] = {
+        {0, true, 1, 300, 1000, 1},  // the server gone at the stop: no second try
+        {0, true, 0, 300, 4500, 6},  // one before the stop, then started at 0.3 s .. 1.5 s after it
+        {0, true, 0, 2500, 1500, 2}, // one slow batch takes the whole time
+        {0, true, 0, 0, 3000, 6},    // a server that keeps up takes the whole backlog
+        {1, false, 0, 0, 1000, 2},   // refused before the stop: tried again at the stop
+        {1, true, 0, 0, 1000, 0},    // refused as the stop came: not tried again
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+        closeJobDatabase(openJobDatabase(folder));
+        record(c.rows);
+        central = StandInCentral{};
+        central.clock = &now;
+        central.shipMs = c.shipMs;
+        central.refusals = c.refusalsBefore;
+        stopAtOnce = c.stopAtOnce;
+        refusalsAtStop = c.refusalsAtStop;
+        const std::uint64_t start = now;
+        Shipper(folder, u"SRV-A", services()).run();
+        EXPECT_EQ(central.batchSizes, std::vector<std::size_t>(c.batches, shippingBatchRows));
+        EXPECT_LE(now - start, c.shipMs + shippingQuitMs + c.shipMs);
+    }
 }
 
 TEST(CentralShippingRetry, QuickForHalfAMinuteThenDoublingUpToFiveMinutes)

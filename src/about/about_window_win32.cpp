@@ -103,7 +103,7 @@ void showAboutWindow(
     registerSecondaryClass(contract::aboutClass, aboutWndProc, largeIcon, arrow, smallIcon);
 
     shippingLines.clear();
-    if (readCentralSetting().enabled()) {
+    if (readCentralSetting().stateShown()) {
         if (std::optional<ShippingState> state = readShippingStateBriefly())
             shippingLines = shippingStateLines(*state);
     }

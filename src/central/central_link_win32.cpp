@@ -23,17 +23,19 @@ bool ensureSchema(OdbcConnection& connection, std::u16string& error)
                             u"WHERE to_regclass(name) IS NULL",
             {names}, error, [&](const OdbcRow& row) { missing.push_back(row[0].value_or(u"")); }))
         return false;
-    if (missing.empty()) return connection.commit(error);
     for (const central::SchemaObject& object : central::schemaObjects()) {
         if (std::find(missing.begin(), missing.end(), object.name) == missing.end()) continue;
         if (!connection.execute(object.statement, {}, error)) return false;
     }
+    for (const std::u16string& upgrade : central::schemaUpgrades())
+        if (!connection.execute(upgrade, {}, error)) return false;
     return connection.commit(error);
 }
 
-bool openCentral(OdbcConnection& connection, const CentralSetting& setting, std::u16string& error)
+bool openCentral(OdbcConnection& connection, const std::u16string& connectionText, std::uint32_t loginSeconds,
+    std::u16string& error)
 {
-    if (!connection.open(setting.connection, centralLoginSeconds, error)) return false;
+    if (!connection.open(connectionText, loginSeconds, error)) return false;
     if (ensureSchema(connection, error)) return true;
     connection.rollback();
     connection.close();
@@ -42,8 +44,9 @@ bool openCentral(OdbcConnection& connection, const CentralSetting& setting, std:
 
 } // namespace
 
-CentralSession::CentralSession(CentralSetting setting)
+CentralSession::CentralSession(CentralSetting setting, std::function<bool()> stopping)
     : setting_(std::move(setting))
+    , stopping_(std::move(stopping))
     , connection_(std::make_unique<OdbcConnection>())
 {
 }
@@ -59,7 +62,13 @@ bool CentralSession::connect(void* context, std::u16string& error)
 {
     auto& session = *static_cast<CentralSession*>(context);
     if (session.connection_->connected()) return true;
-    return openCentral(*session.connection_, session.setting_, error);
+    const std::uint32_t seconds = session.stopping_() ? centralQuitLoginSeconds : centralLoginSeconds;
+    return openCentral(*session.connection_, session.setting_.connection, seconds, error);
+}
+
+void CentralSession::cancel()
+{
+    connection_->cancel();
 }
 
 bool CentralSession::ship(void* context, const ShippingBatch& batch, std::u16string& error)
@@ -93,7 +102,8 @@ bool queryCentralStatistics(const CentralSetting& setting, const DateTime& since
     // fresh one is asked.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const bool fresh = !connection.connected();
-        if (fresh && !openCentral(connection, setting, error)) return false;
+        if (fresh && !openCentral(connection, setting.viewConnection(), centralLoginSeconds, error))
+            return false;
         rows.clear();
         const bool answered = connection.execute(central::statisticsStatement(column),
             central::statisticsParameters(plan, column), error, [&](const OdbcRow& row) {

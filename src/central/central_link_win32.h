@@ -11,26 +11,35 @@
 #include "store/job_store.h"
 
 // How long a connection attempt may take before the server counts as out of
-// reach; also what a quit waits at most for it.
-inline constexpr std::uint32_t centralLoginSeconds = 5;
+// reach; once a stop was asked for, the last attempt gets less. A log-in
+// cannot be cancelled, and a process may not end before it returns (under
+// Wine, where the driver runs outside the Windows threads): it bounds a
+// quit, which must end within five seconds.
+inline constexpr std::uint32_t centralLoginSeconds = 3;
+inline constexpr std::uint32_t centralQuitLoginSeconds = 2;
 
 class OdbcConnection;
 
 // The shipper's side: connected on demand, the tables made when missing.
 class CentralSession {
 public:
-    explicit CentralSession(CentralSetting setting);
+    // `stopping` says whether a stop was asked for.
+    CentralSession(CentralSetting setting, std::function<bool()> stopping);
     ~CentralSession();
     CentralSession(const CentralSession&) = delete;
     CentralSession& operator=(const CentralSession&) = delete;
 
     CentralLink link();
+    // From another thread: the statement under way fails soon (see
+    // OdbcConnection::cancel).
+    void cancel();
 
 private:
     static bool connect(void* context, std::u16string& error);
     static bool ship(void* context, const ShippingBatch& batch, std::u16string& error);
 
     CentralSetting setting_;
+    std::function<bool()> stopping_;
     std::unique_ptr<OdbcConnection> connection_;
 };
 

@@ -33,15 +33,29 @@ std::int64_t dayKeyOf(const store::CivilDate& date)
 }
 
 // Adds the totals of one table for the rows of `keyed` that were inserted.
+// The source is part of each total's key, so that a source's role may be
+// kept to its own totals.
 std::string totalsUpsert(const std::string& table, const std::string& key, const std::string& keyColumn)
 {
     return "INSERT INTO " + table + " (kind, " + keyColumn
-        + ", name_null, name, row_count, job_count, page_sum) SELECT kind, " + key
-        + ", name IS NULL, coalesce(name, ''), count(*), count(pages), coalesce(sum(pages), 0) FROM keyed "
-          "GROUP BY 1, 2, 3, 4 ORDER BY 1, 2, 3, 4 ON CONFLICT (kind, "
-        + keyColumn + ", name_null, name) DO UPDATE SET row_count = " + table
+        + ", name_null, name, source, row_count, job_count, page_sum) SELECT kind, " + key
+        + ", name IS NULL, coalesce(name, ''), source, count(*), count(pages), coalesce(sum(pages), 0) FROM "
+          "keyed GROUP BY 1, 2, 3, 4, 5 ORDER BY 1, 2, 3, 4, 5 ON CONFLICT (kind, "
+        + keyColumn + ", name_null, name, source) DO UPDATE SET row_count = " + table
         + ".row_count + excluded.row_count, job_count = " + table
         + ".job_count + excluded.job_count, page_sum = " + table + ".page_sum + excluded.page_sum";
+}
+
+// Totals made before they carried their source get one: '' for what they
+// hold, a total no source's role may change.
+std::u16string totalsSourceUpgrade(const std::u16string& table, const std::u16string& keyColumn)
+{
+    return u"DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM information_schema.columns WHERE table_schema = "
+           u"current_schema() AND table_name = '"
+        + table + u"' AND column_name = 'source') THEN ALTER TABLE " + table
+        + u" ADD COLUMN source text NOT NULL DEFAULT '', DROP CONSTRAINT " + table
+        + u"_pkey, ADD PRIMARY KEY (kind, " + keyColumn + u", name_null, name, source); ALTER TABLE " + table
+        + u" ALTER COLUMN source DROP DEFAULT; END IF; END$$";
 }
 
 } // namespace
@@ -58,16 +72,27 @@ const std::vector<SchemaObject>& schemaObjects()
         {u"pagewarden_jobs_time", u"CREATE INDEX pagewarden_jobs_time ON pagewarden_jobs (julian_ms)"},
         {u"pagewarden_month_totals",
             u"CREATE TABLE pagewarden_month_totals (kind smallint NOT NULL, month_key integer NOT NULL, "
-            u"name_null boolean NOT NULL, name text NOT NULL, row_count bigint NOT NULL, job_count bigint "
-            u"NOT NULL, "
-            u"page_sum bigint NOT NULL, PRIMARY KEY (kind, month_key, name_null, name))"},
+            u"name_null boolean NOT NULL, name text NOT NULL, source text NOT NULL, row_count bigint NOT "
+            u"NULL, "
+            u"job_count bigint NOT NULL, page_sum bigint NOT NULL, PRIMARY KEY (kind, month_key, name_null, "
+            u"name, source))"},
         {u"pagewarden_day_totals",
             u"CREATE TABLE pagewarden_day_totals (kind smallint NOT NULL, day_key integer NOT NULL, "
-            u"name_null boolean NOT NULL, name text NOT NULL, row_count bigint NOT NULL, job_count bigint "
-            u"NOT NULL, "
-            u"page_sum bigint NOT NULL, PRIMARY KEY (kind, day_key, name_null, name))"},
+            u"name_null boolean NOT NULL, name text NOT NULL, source text NOT NULL, row_count bigint NOT "
+            u"NULL, "
+            u"job_count bigint NOT NULL, page_sum bigint NOT NULL, PRIMARY KEY (kind, day_key, name_null, "
+            u"name, source))"},
     };
     return objects;
+}
+
+const std::vector<std::u16string>& schemaUpgrades()
+{
+    static const std::vector<std::u16string> upgrades = {
+        totalsSourceUpgrade(u"pagewarden_month_totals", u"month_key"),
+        totalsSourceUpgrade(u"pagewarden_day_totals", u"day_key"),
+    };
+    return upgrades;
 }
 
 std::u16string batchStatement(std::size_t rows)
@@ -86,7 +111,8 @@ std::u16string batchStatement(std::size_t rows)
             "trimpresora, trnumpags, julian_ms FROM batch ON CONFLICT DO NOTHING RETURNING row_id), "
             // Only what this statement inserted counts: a row already there
             // (shipped before a crash lost the local mark) adds nothing.
-            "keyed AS (SELECT g.kind, g.name, b.trnumpags AS pages, b.day_key, b.month_key FROM batch b "
+            "keyed AS (SELECT b.source, g.kind, g.name, b.trnumpags AS pages, b.day_key, b.month_key FROM "
+            "batch b "
             "JOIN added a ON a.row_id = b.row_id CROSS JOIN LATERAL (VALUES (1, b.trimpresora), (2, "
             "b.trusuario), "
             "(3, b.trmaquina)) AS g (kind, name) WHERE b.day_key IS NOT NULL), months AS (";

@@ -31,6 +31,9 @@ struct SchemaObject {
     const char16_t* statement;
 };
 const std::vector<SchemaObject>& schemaObjects();
+// Statements that bring tables an earlier version made up to date; each
+// changes nothing when there is nothing to change, so any role may run them.
+const std::vector<std::u16string>& schemaUpgrades();
 
 // Parameters per row of the batch statement, and the statement for n rows:
 // the rows the table does not hold yet are inserted, and only those are

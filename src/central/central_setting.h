@@ -1,6 +1,8 @@
 // The central database setting: section [central] of "pagewarden.ini" beside
-// the program, read by the Win32 half. Without the file, the section or a
-// connection string the program ships nothing and loads nothing new.
+// the program, and the shipper's connection string in a file of its own
+// that only administrators, the system and the service may read; read by
+// the Win32 half. Without a connection string the program ships nothing,
+// shows no other computer and loads nothing new.
 // Portable: no Windows header here.
 #pragma once
 
@@ -9,15 +11,26 @@
 inline constexpr char16_t centralSettingFileName[] = u"pagewarden.ini";
 // A larger settings file is not read: the program then ships nothing.
 inline constexpr std::size_t centralSettingLimit = 64u << 10;
+// Holds [central] connection= alone; when present and readable it wins over
+// the one in pagewarden.ini, which every user may read.
+inline constexpr char16_t centralSecretFileName[] = u"pagewarden-secret.ini";
 
 struct CentralSetting {
-    // An ODBC connection string. It holds a password: it never goes into a
-    // log, a report or an error text.
-    std::u16string connection;
+    // ODBC connection strings. They hold passwords: they never go into a
+    // log, a report or an error text. `connection` ships the rows; `viewer`,
+    // when given, is a role that may only read the totals, for "All
+    // computers" of a user who cannot read the shipper's.
+    std::u16string connection, viewer;
     // The name this computer's rows carry in the central database.
     std::u16string source;
+    // The secret file is there, readable or not: someone (the service) ships
+    // from this computer, and its shipping state is worth showing.
+    bool secretKept = false;
 
     bool enabled() const { return !connection.empty(); }
+    bool viewable() const { return !viewer.empty() || enabled(); }
+    bool stateShown() const { return enabled() || secretKept; }
+    const std::u16string& viewConnection() const { return viewer.empty() ? connection : viewer; }
 };
 
 // Blanks, tabs and line breaks around a value read from the file go.

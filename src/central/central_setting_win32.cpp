@@ -33,21 +33,46 @@ std::u16string computerName()
     return std::u16string(utf16(name), length);
 }
 
+std::u16string besideProgram(const char16_t* name)
+{
+    std::u16string file = programFolder();
+    appendBackslash(file);
+    return file + name;
+}
+
+bool present(const std::u16string& file)
+{
+    return GetFileAttributesW(wide(file.c_str())) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The profile calls read the whole file at every value: a larger file is
+// not read, and the program then ships nothing.
+bool withinSettingLimit(const std::u16string& file)
+{
+    WIN32_FILE_ATTRIBUTE_DATA found{};
+    if (!GetFileAttributesExW(wide(file.c_str()), GetFileExInfoStandard, &found)) return false;
+    return found.nFileSizeHigh == 0 && found.nFileSizeLow <= centralSettingLimit;
+}
+
 } // namespace
 
 CentralSetting readCentralSetting()
 {
-    std::u16string file = programFolder();
-    appendBackslash(file);
-    file += centralSettingFileName;
+    const std::u16string file = besideProgram(centralSettingFileName);
+    const std::u16string secret = besideProgram(centralSecretFileName);
     CentralSetting setting;
-    WIN32_FILE_ATTRIBUTE_DATA found{};
-    if (!GetFileAttributesExW(wide(file.c_str()), GetFileExInfoStandard, &found)) return setting;
-    // The profile calls read the whole file at every value.
-    if (found.nFileSizeHigh != 0 || found.nFileSizeLow > centralSettingLimit) return setting;
-    setting.connection = profileValue(file, L"connection");
-    if (setting.connection.empty()) return setting;
-    setting.source = profileValue(file, L"source");
+    if (present(file) && withinSettingLimit(file)) {
+        setting.connection = profileValue(file, L"connection");
+        setting.viewer = profileValue(file, L"viewer");
+        setting.source = profileValue(file, L"source");
+    }
+    // A user the file's list turns away reads nothing: that program ships
+    // nothing, and shows every computer through the viewer.
+    if (present(secret)) {
+        setting.secretKept = true;
+        std::u16string connection = withinSettingLimit(secret) ? profileValue(secret, L"connection") : u"";
+        if (!connection.empty()) setting.connection = std::move(connection);
+    }
     if (setting.source.empty()) setting.source = computerName();
     return setting;
 }

@@ -28,6 +28,7 @@ struct OdbcApi {
     decltype(&SQLGetData) getData = nullptr;
     decltype(&SQLEndTran) endTran = nullptr;
     decltype(&SQLGetDiagRecW) getDiagRec = nullptr;
+    decltype(&SQLCancel) cancel = nullptr;
     bool loaded = false;
 };
 
@@ -55,7 +56,7 @@ const OdbcApi& odbcApi()
             && find(module, "SQLBindParameter", api.bindParameter)
             && find(module, "SQLNumResultCols", api.numResultCols) && find(module, "SQLFetch", api.fetch)
             && find(module, "SQLGetData", api.getData) && find(module, "SQLEndTran", api.endTran)
-            && find(module, "SQLGetDiagRecW", api.getDiagRec);
+            && find(module, "SQLGetDiagRecW", api.getDiagRec) && find(module, "SQLCancel", api.cancel);
     });
     return api;
 }
@@ -203,6 +204,29 @@ struct OdbcConnection::Handles {
     bool connected = false;
 };
 
+// The statement running now, for a cancel from another thread: set before
+// the statement is sent and cleared before its handle is freed, under the
+// turn, so a cancel never reaches a freed handle.
+class OdbcConnection::Running {
+public:
+    Running(OdbcConnection& owner, SQLHANDLE statement)
+        : owner_(owner)
+    {
+        std::lock_guard<std::mutex> mine(owner_.cancelTurn_);
+        owner_.running_ = statement;
+    }
+    ~Running()
+    {
+        std::lock_guard<std::mutex> mine(owner_.cancelTurn_);
+        owner_.running_ = nullptr;
+    }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+private:
+    OdbcConnection& owner_;
+};
+
 OdbcConnection::OdbcConnection() = default;
 
 OdbcConnection::~OdbcConnection()
@@ -249,6 +273,10 @@ bool OdbcConnection::open(const std::u16string& connection, std::uint32_t loginS
     handles->connection = Handle(SQL_HANDLE_DBC, raw);
     api.setConnectAttr(
         raw, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginSeconds)), 0);
+    // Drivers that honour it bound every later request on the connection
+    // (a commit included) as well; the others are cancelled from outside.
+    api.setConnectAttr(raw, SQL_ATTR_CONNECTION_TIMEOUT,
+        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginSeconds)), 0);
     std::u16string text = connection;
     SQLWCHAR completed[1024];
     SQLSMALLINT completedLength = 0;
@@ -296,6 +324,7 @@ bool OdbcConnection::execute(const std::u16string& statement, const OdbcParamete
     // The values and their lengths stay where they are until the statement ran.
     std::vector<SQLLEN> lengths(parameters.size());
     if (!bindParameters(raw, parameters, lengths)) return fail();
+    Running running(*this, raw);
     std::u16string text = statement;
     SQLRETURN result = api.execDirect(raw, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS);
     if (!succeeded(result) && result != SQL_NO_DATA) return fail();
@@ -315,6 +344,12 @@ bool OdbcConnection::commit(std::u16string& error)
     error = withoutSecrets(diagnostics(SQL_HANDLE_DBC, handles_->connection.get()), connection_);
     if (error.empty()) error = getText(textid::centralNoReason);
     return false;
+}
+
+void OdbcConnection::cancel()
+{
+    std::lock_guard<std::mutex> mine(cancelTurn_);
+    if (running_ != nullptr) odbcApi().cancel(running_);
 }
 
 void OdbcConnection::rollback()

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,9 +40,17 @@ public:
         const std::function<void(const OdbcRow&)>& onRow = nullptr, std::uint32_t timeoutSeconds = 60);
     bool commit(std::u16string& error);
     void rollback();
+    // From another thread: asks the driver to end the statement running on
+    // the connection, which then fails. A driver may take its time to ask
+    // the server, so a caller that must not wait calls it from a thread of
+    // its own.
+    void cancel();
 
 private:
     struct Handles;
+    class Running;
     std::unique_ptr<Handles> handles_;
+    std::mutex cancelTurn_;
+    SQLHANDLE running_ = nullptr;
     std::u16string connection_; // kept only to take it out of messages
 };

@@ -63,13 +63,16 @@ void Shipper::run()
 {
     for (;;) {
         const CycleResult result = cycle();
+        // A stop asked while a try failed: that was the last chance, and a
+        // second log-in would only hold the stop up.
+        if (result == CycleResult::failed && services_.waitForStop(0)) return;
         std::uint32_t pause = 0;
         if (result == CycleResult::idle) pause = shippingIdleMs;
         if (result == CycleResult::failed) pause = shippingRetryMs(failures_);
         if (result == CycleResult::busy) pause = shippingBusyMs;
         if (services_.waitForStop(pause)) break;
     }
-    // The quit: one more try even after failures, since the server may be
+    // The stop: one more try even after failures, since the server may be
     // back, but nothing after the time is up or the first failure.
     const std::uint64_t end = services_.tickMs() + shippingQuitMs;
     while (services_.tickMs() < end && cycle() == CycleResult::shipped) { }

@@ -18,8 +18,10 @@
 inline constexpr std::size_t shippingBatchRows = 500;
 // How often pgwarden.db is looked at for new rows while nothing is waiting.
 inline constexpr std::uint32_t shippingIdleMs = 2000;
-// At quit, what is waiting goes if the server answers within this time.
-inline constexpr std::uint32_t shippingQuitMs = 5000;
+// At a stop, what is waiting goes if the server answers within this time:
+// short, since a quit, a service stop and a hand-over must all end within
+// five seconds whatever the server does.
+inline constexpr std::uint32_t shippingQuitMs = 1500;
 
 // The wait before the next attempt after `failures` failed ones in a row:
 // every 5 s for the first half minute (a server restarting is back soon),

@@ -71,7 +71,7 @@ DWORD WINAPI askCentralDatabase(void* parameter)
 void createComputerChoice(HWND mainWindow, HFONT font)
 {
     centralSetting = readCentralSetting();
-    if (!centralSetting.enabled()) return;
+    if (!centralSetting.viewable()) return;
     thisComputerRadio = createControl(mainWindow, L"Button", getText(textid::thisComputer),
         WS_CHILD | WS_VISIBLE | WS_GROUP | BS_AUTORADIOBUTTON, font, u"457");
     allComputersRadio = createControl(mainWindow, L"Button", getText(textid::allComputers),

@@ -80,7 +80,7 @@ void startTrayIcon(HWND window)
     trayIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(tray::iconResource));
     if (trayIcon == nullptr) fatalError(unit::shell, u"301");
     iconState = IconState::absent;
-    tipShowsShipping = readCentralSetting().enabled();
+    tipShowsShipping = readCentralSetting().stateShown();
     refreshShippingState(window);
     SetTimer(window, tray::timerId, tray::timerPeriod, nullptr);
 }
