@@ -197,9 +197,8 @@ ShownTotals shownTotals()
 {
     const bool months = shownTab == ViewTab::month;
     ShownTotals shown;
-    shown.headers = {getText(months ? textid::monthColumn : textid::listColumns[0]),
-        getText(textid::listColumns[1]), getText(textid::listColumns[2])};
-    for (const StatisticsRow& row : shownRows) shown.rows.push_back({row.group, row.pages, row.jobs});
+    shown.headers = totalsHeaders(months);
+    shown.rows = totalsCells(shownRows);
     shown.csvStem
         = getText(months ? textid::monthCsvNameStem : textid::csvNameStems[groupingIndex(shownTab)]);
     shown.since = shownSince;

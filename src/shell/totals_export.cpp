@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/language_texts.h"
 #include "common/strings.h"
 
 namespace {
@@ -34,6 +35,20 @@ std::u16string joined(const TotalsRow& headers, const std::vector<TotalsRow>& ro
 }
 
 } // namespace
+
+TotalsRow totalsHeaders(bool months)
+{
+    return {getText(months ? textid::monthColumn : textid::listColumns[0]), getText(textid::listColumns[1]),
+        getText(textid::listColumns[2])};
+}
+
+std::vector<TotalsRow> totalsCells(const std::vector<StatisticsRow>& rows)
+{
+    std::vector<TotalsRow> cells;
+    cells.reserve(rows.size());
+    for (const StatisticsRow& row : rows) cells.push_back({row.group, row.pages, row.jobs});
+    return cells;
+}
 
 std::u16string totalsAsTabSeparated(const TotalsRow& headers, const std::vector<TotalsRow>& rows)
 {

@@ -7,8 +7,14 @@
 #include <vector>
 
 #include "common/date_time.h"
+#include "store/job_store.h"
 
 using TotalsRow = std::array<std::u16string, 3>; // group, pages, jobs
+
+// The headers of what the view shows, in the language's words: the month
+// chart's, or a list's (whatever its grouping), and its rows as cells.
+TotalsRow totalsHeaders(bool months);
+std::vector<TotalsRow> totalsCells(const std::vector<StatisticsRow>& rows);
 
 // The header line, then a line per row, CR LF after each line. A cell that
 // holds a tab, a line break or a quote is quoted as spreadsheets expect.

@@ -124,6 +124,9 @@ std::vector<std::wstring> folderNames(const std::wstring& folder);
 void writeFile(const std::wstring& name, const std::string& content);
 // Whether a file of that name lies beside the program.
 bool fileThere(const std::wstring& name);
+// A file's bytes as they are (empty when it cannot be read), and text as UTF-8.
+std::string fileBytes(const std::wstring& path);
+std::string utf8Of(const std::wstring& text);
 // A fresh copy of the program, its SQLite and its language files in a folder
 // of that name beside it, for a scenario that changes files; the program's
 // path in it.
