@@ -243,6 +243,14 @@ TEST_F(CentralShipping, ABacklogIsCountedInSlicesAcrossGapsInTheRowNumbers)
     while (shipper.cycle() == CycleResult::shipped) { }
     EXPECT_EQ(central.added, 1003u);
     EXPECT_EQ(readShippingState(folder).waiting, 0);
+
+    // A quit ships what is waiting in batches of the first size only, so
+    // that the last one begun ends well within the time given.
+    record(3500);
+    central.batchSizes.clear();
+    Shipper(folder, u"SRV", services()).run();
+    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{1000, 1000, 1000, 500}));
+    EXPECT_EQ(central.added, 4503u);
 }
 
 TEST(CentralShippingRetry, QuickForHalfAMinuteThenDoublingUpToFiveMinutes)

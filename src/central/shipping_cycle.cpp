@@ -104,7 +104,7 @@ CycleResult Shipper::cycle()
     if (!whole)
         endRun();
     else
-        batchRows_ = std::min(batchRows_ * 2, shippingMostBatchRows);
+        batchRows_ = std::min(batchRows_ * 2, mostRows_);
     return CycleResult::shipped;
 }
 
@@ -120,6 +120,9 @@ void Shipper::run()
     }
     // The quit: one more try even after failures, since the server may be
     // back, but nothing after the time is up or the first failure.
+    // Small batches only: one that began just before the time is up still
+    // ends well within it.
+    mostRows_ = batchRows_ = shippingFirstBatchRows;
     const std::uint64_t end = services_.tickMs() + shippingQuitMs;
     while (services_.tickMs() < end && cycle() == CycleResult::shipped) { }
 }

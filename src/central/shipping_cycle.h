@@ -89,4 +89,5 @@ private:
     int failures_ = 0;
     std::int64_t waiting_ = -1; // unknown: counted at the next cycle
     std::size_t batchRows_ = shippingFirstBatchRows;
+    std::size_t mostRows_ = shippingMostBatchRows; // the first size once a quit began
 };
