@@ -24,12 +24,14 @@ if(TARGET pagewarden)
   # scripted spooler, the periods, tabs and date picker, an empty database,
   # the tray click timed on 100000 jobs (printed, not judged), copy and
   # export, and the view on three years of jobs: header clicks, grouped
-  # digits, the status bar's totals and the month chart. The screenshots stay
+  # digits, the status bar's totals and the month chart, and "/report" beside
+  # the tray program, its CSV against the window's copy. The screenshots stay
   # in shell-tests-run/shots of the build tree.
   add_test(NAME shell_wine_statistics
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             statistics-empty statistics tray-click-time report-damaged-database report-from-a-recorder
-            export-totals statistics-view statistics-odd-pages)
+            export-totals statistics-view statistics-odd-pages
+            report-command report-no-database)
   # The secondary windows: the saved-dates window (its controls, adding,
   # refusing, deleting, and counting from a saved date with the scripted
   # spooler's jobs), the about window and its links, and windows closed out of

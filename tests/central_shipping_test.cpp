@@ -4,6 +4,7 @@
 // periods "All computers" reads; and what an error text may never show.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -99,7 +100,7 @@ struct CentralShipping : StoreFolder {
 TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndANewFile)
 {
     closeJobDatabase(openJobDatabase(folder));
-    record(1201);
+    record(12001);
     Shipper shipper(folder, u"SRV-A", services());
 
     // Another program holds the file: nothing is taken, nothing shipped.
@@ -116,28 +117,34 @@ TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndA
     ShippingState state = readShippingState(folder);
     EXPECT_TRUE(state.started);
     EXPECT_EQ(state.lastShipped, 0);
-    EXPECT_EQ(state.waiting, 1201);
+    EXPECT_EQ(state.waiting, 12001);
     EXPECT_EQ(state.lastError, u"connection refused");
     EXPECT_EQ(state.lastShipment, u"");
     const std::u16string fileId = state.fileId;
     EXPECT_EQ(fileId.size(), 32u);
 
-    // Then the batches, at most 500 rows each, in row order.
+    // Then the batches in row order, small after a failure.
     EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
-    EXPECT_EQ(readShippingState(folder).waiting, 701);
+    EXPECT_EQ(readShippingState(folder).waiting, 11001);
     // Killed between the central commit and the local mark: the next start
     // ships the same rows again, and the central key takes them once.
     locksBeforeCrash = 1;
     EXPECT_THROW(shipper.cycle(), std::runtime_error);
     locksBeforeCrash = -1;
     Shipper restarted(folder, u"SRV-A", services());
-    while (restarted.cycle() == CycleResult::shipped) { }
-    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{500, 500, 500, 201}));
-    EXPECT_EQ(central.added, 1201u);
+    std::vector<std::int64_t> waitingAfterEach;
+    while (restarted.cycle() == CycleResult::shipped)
+        waitingAfterEach.push_back(readShippingState(folder).waiting);
+    // While the backlog lasts each batch is twice the last, read from the
+    // file in slices: the last one of 4001 rows in two.
+    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{1000, 2000, 1000, 2000, 4000, 4001}));
+    EXPECT_EQ(waitingAfterEach, (std::vector<std::int64_t>{10001, 8001, 4001, 0}));
+    EXPECT_EQ(restarted.batchRows(), shippingFirstBatchRows);
+    EXPECT_EQ(central.added, 12001u);
     std::int64_t expected = 1;
     for (const auto& [key, row] : central.rows) EXPECT_EQ(row.rowId, expected++);
     state = readShippingState(folder);
-    EXPECT_EQ(state.lastShipped, 1201);
+    EXPECT_EQ(state.lastShipped, 12001);
     EXPECT_EQ(state.waiting, 0);
     EXPECT_EQ(state.lastError, u"");
     EXPECT_EQ(state.lastShipment, u"2026-05-04T10:00:00.000");
@@ -156,7 +163,7 @@ TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndA
     closeJobDatabase(openJobDatabase(folder));
     record(3, u"bea");
     EXPECT_EQ(restarted.cycle(), CycleResult::shipped);
-    EXPECT_EQ(central.rows.size(), 1204u);
+    EXPECT_EQ(central.rows.size(), 12004u);
     EXPECT_NE(readShippingState(folder).fileId, fileId);
     EXPECT_EQ(restarted.cycle(), CycleResult::idle);
 }
@@ -189,11 +196,11 @@ TEST_F(CentralShipping, EachRowGoesAsTheFileHoldsItWithNullsWhereItHoldsNone)
     }
 
     // At most `limit` rows, in row order, under the identity made for the file.
-    ShippingWork work = takeShippingWork(folder, u"SRV", u"first identity", 4, false);
+    ShippingWork work = takeShippingWork(folder, u"SRV", u"first identity", 4);
     EXPECT_EQ(work.batch.source, u"SRV");
     EXPECT_EQ(work.batch.fileId, u"first identity");
     EXPECT_EQ(work.lastShipped, 0);
-    EXPECT_EQ(work.waiting, -1); // not counted
+    EXPECT_EQ(work.waiting, 0); // as the file keeps it: never counted yet
     ASSERT_EQ(work.batch.rows.size(), 4u);
     for (std::size_t i = 0; i < work.batch.rows.size(); ++i) {
         const ShippedRow& shipped = work.batch.rows[i];
@@ -207,18 +214,54 @@ TEST_F(CentralShipping, EachRowGoesAsTheFileHoldsItWithNullsWhereItHoldsNone)
     }
     EXPECT_EQ(work.batch.rows[0].julianMs, central::julianMs({2026, 5, 0, 1, 8}));
 
-    // After a shipment: the rest, the identity kept, every waiting row counted
-    // and the count kept in the file.
+    // After a shipment: the rest, the identity kept.
     markShipped(folder, work.batch.fileId, 4, 0, u"2026-05-04T10:00:00.000");
     EXPECT_EQ(readShippingState(folder).waiting, 0);
-    work = takeShippingWork(folder, u"SRV", u"second identity", 4, true);
+    work = takeShippingWork(folder, u"SRV", u"second identity", 4);
     EXPECT_EQ(work.batch.fileId, u"first identity");
     EXPECT_EQ(work.lastShipped, 4);
     ASSERT_EQ(work.batch.rows.size(), 1u);
     EXPECT_EQ(work.batch.rows[0].rowId, 5);
     EXPECT_EQ(work.batch.rows[0].pages, 7);
-    EXPECT_EQ(work.waiting, 1);
-    EXPECT_EQ(readShippingState(folder).waiting, 1);
+    // Read on from a row of the caller's choice.
+    work = takeShippingWork(folder, u"SRV", u"second identity", 4, 2);
+    ASSERT_EQ(work.batch.rows.size(), 3u);
+    EXPECT_EQ(work.batch.rows[0].rowId, 3);
+}
+
+// A backlog is counted a slice of row numbers at a time, each under the lock
+// on its own: the count is whole however far apart the row numbers lie.
+TEST_F(CentralShipping, ABacklogIsCountedInSlicesAcrossGapsInTheRowNumbers)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    record(static_cast<int>(shippingFirstBatchRows));
+    {
+        RawDatabase raw(folder);
+        for (std::int64_t far : {shippingCountSpan * 3 + 7, shippingCountSpan * 3 + 8, shippingCountSpan * 9})
+            raw.exec(
+                "INSERT INTO tbTrabajos (trllapri, trfecha, trusuario, trmaquina, trimpresora, trnumpags) "
+                "VALUES ("
+                + std::to_string(far) + ", '2026-05-01T08:00:00.000', 'ann', 'PC', 'Laser', 1);");
+    }
+    EXPECT_EQ(countWaitingSlice(folder, 0, shippingCountSpan).rows, 1000);
+    EXPECT_TRUE(countWaitingSlice(folder, 0, shippingCountSpan).more);
+    EXPECT_EQ(countWaitingSlice(folder, shippingCountSpan * 3, shippingCountSpan).rows, 2);
+    EXPECT_FALSE(countWaitingSlice(folder, shippingCountSpan * 9 - 1, shippingCountSpan).more);
+    central.refusals = 1;
+    Shipper shipper(folder, u"SRV", services());
+    EXPECT_EQ(shipper.cycle(), CycleResult::failed);
+    EXPECT_EQ(readShippingState(folder).waiting, 1003);
+    while (shipper.cycle() == CycleResult::shipped) { }
+    EXPECT_EQ(central.added, 1003u);
+    EXPECT_EQ(readShippingState(folder).waiting, 0);
+
+    // A quit ships what is waiting in batches of the first size only, so
+    // that the last one begun ends well within the time given.
+    record(3500);
+    central.batchSizes.clear();
+    Shipper(folder, u"SRV", services()).run();
+    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{1000, 1000, 1000, 500}));
+    EXPECT_EQ(central.added, 4503u);
 }
 
 // A stop ships what waits while the server keeps up, starting no batch
@@ -233,14 +276,14 @@ TEST_F(CentralShipping, AStopShipsForAShortWhileAndNotAfterAFailure)
         int refusalsAtStop;
         std::uint64_t shipMs;
         int rows;
-        std::size_t batches; // of 500 rows each, the first before the stop
+        std::size_t batches; // of the first size each, the first before the stop
     };
     const Case cases[] = {
         {0, true, 1, 300, 1000, 1},  // the server gone at the stop: no second try
-        {0, true, 0, 300, 4500, 6},  // one before the stop, then started at 0.3 s .. 1.5 s after it
-        {0, true, 0, 2500, 1500, 2}, // one slow batch takes the whole time
-        {0, true, 0, 0, 3000, 6},    // a server that keeps up takes the whole backlog
-        {1, false, 0, 0, 1000, 2},   // refused before the stop: tried again at the stop
+        {0, true, 0, 300, 9000, 6},  // one before the stop, then started at 0.3 s .. 1.2 s after it
+        {0, true, 0, 2500, 3000, 2}, // one slow batch takes the whole time
+        {0, true, 0, 0, 6000, 6},    // a server that keeps up takes the whole backlog
+        {1, false, 0, 0, 2000, 2},   // refused before the stop: tried again at the stop
         {1, true, 0, 0, 1000, 0},    // refused as the stop came: not tried again
     };
     for (const Case& c : cases) {
@@ -257,7 +300,7 @@ TEST_F(CentralShipping, AStopShipsForAShortWhileAndNotAfterAFailure)
         refusalsAtStop = c.refusalsAtStop;
         const std::uint64_t start = now;
         Shipper(folder, u"SRV-A", services()).run();
-        EXPECT_EQ(central.batchSizes, std::vector<std::size_t>(c.batches, shippingBatchRows));
+        EXPECT_EQ(central.batchSizes, std::vector<std::size_t>(c.batches, shippingFirstBatchRows));
         EXPECT_LE(now - start, c.shipMs + shippingQuitMs + c.shipMs);
     }
 }
@@ -386,4 +429,41 @@ TEST(CentralTexts, AReasonReadsDownTheListInLinesOfWholeWords)
         {u"  ", {}},
     };
     for (const Case& c : cases) EXPECT_EQ(wrappedLines(c.text, 18), c.lines);
+}
+
+// A batch is one statement with an array per shipped column: the markers
+// match the parameters, and each value reads back from its array literal as
+// written, whatever it holds.
+TEST(CentralBatch, ArraysCarryEveryValueAsWrittenAndNullsAsNulls)
+{
+    struct Case {
+        std::vector<std::optional<std::u16string>> values;
+        bool quoted;
+        std::u16string literal;
+    };
+    const Case cases[] = {
+        {{}, true, u"{}"},
+        {{u"ann", std::nullopt, u""}, true, u"{\"ann\",NULL,\"\"}"},
+        {{u"NULL", u" a, b ", u"{x}"}, true, u"{\"NULL\",\" a, b \",\"{x}\"}"},
+        {{u"say \"hi\"", u"\\\\PC-1\\"}, true, u"{\"say \\\"hi\\\"\",\"\\\\\\\\PC-1\\\\\"}"},
+        {{u"12", std::nullopt, u"-3"}, false, u"{12,NULL,-3}"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(central::arrayLiteral(c.values, c.quoted), c.literal);
+
+    ShippingBatch batch{u"SRV\"1", u"id", {}};
+    batch.rows.push_back({7, u"2026-05-01T08:00:00.000", u"a\"b", u"PC", u"Laser", 2, 5, 20260501});
+    batch.rows.push_back({9, u"never", std::nullopt, u"PC", u"x\0y", std::nullopt, std::nullopt, 20260502});
+    batch.rows[1].printer = std::u16string(u"x\0y", 3);
+    const auto parameters = central::batchParameters(batch);
+    const std::u16string statement = central::batchStatement();
+    EXPECT_EQ(parameters.size(), 2 + central::shippedColumns().size());
+    EXPECT_EQ(
+        static_cast<std::size_t>(std::count(statement.begin(), statement.end(), u'?')), parameters.size());
+    const std::vector<std::u16string> expected
+        = {u"SRV\"1", u"id", u"{7,9}", u"{\"2026-05-01T08:00:00.000\",\"never\"}", u"{\"a\\\"b\",NULL}",
+            u"{\"PC\",\"PC\"}", u"{\"Laser\",\"x\uFFFDy\"}", u"{2,NULL}",
+            // A row without its moment counts in no period: neither goes.
+            u"{5,NULL}", u"{20260501,NULL}"};
+    for (std::size_t i = 0; i < expected.size() && i < parameters.size(); ++i)
+        EXPECT_EQ(parameters[i], expected[i]) << i;
 }

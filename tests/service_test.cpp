@@ -248,6 +248,8 @@ TEST(ServiceCommandLine, SwitchesInAnyCaseEitherMarkTheFirstRoleDecides)
         // Not ours: the tray program as always.
         {{u"/services", u"install-service", u"/", u"/quiet"}, ProgramRole::trayProgram, true},
         {{u"C:\\some file.txt", u"/Install-Service"}, ProgramRole::installService, false},
+        {{u"-Report", u"/by", u"user"}, ProgramRole::report, false},
+        {{u"/report", u"/install-service"}, ProgramRole::report, false},
     };
     for (const Case& c : cases) {
         CommandLineRequest request = readCommandLine(c.words);

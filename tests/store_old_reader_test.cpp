@@ -80,7 +80,7 @@ TEST_F(StoreOldReader, FileWrittenByTheStoreIsReadAndWrittenBySqlite385)
     addSavedDate(folder, {2016, 3, 0, 1}, u"March");
     ASSERT_EQ(byUser(folder, {2016, 3, 0, 1}), std::vector<std::string>{"ann|3|1"});
     // A shipment to a central database leaves its state in a table of its own.
-    ShippingWork work = takeShippingWork(folder, u"SRV", randomFileIdentity(), 500, true);
+    ShippingWork work = takeShippingWork(folder, u"SRV", randomFileIdentity(), 500);
     markShipped(folder, work.batch.fileId, work.batch.rows.back().rowId, 0, u"2016-03-05T10:00:00.000");
 
     CheckRun after = runOldReader(file);

@@ -78,8 +78,9 @@ bool CentralSession::ship(void* context, const ShippingBatch& batch, std::u16str
     // A batch takes well under a second; a server that stops answering
     // in the middle must not hold a quit for long.
     constexpr std::uint32_t batchSeconds = 15;
-    if (connection.execute(central::batchStatement(batch.rows.size()), central::batchParameters(batch), error,
-            nullptr, batchSeconds)
+    if (connection.execute(central::batchSettings, {}, error)
+        && connection.execute(
+            central::batchStatement(), central::batchParameters(batch), error, nullptr, batchSeconds)
         && connection.commit(error))
         return true;
     // Whatever went wrong, the next batch starts on a fresh connection.

@@ -1,5 +1,7 @@
 #include "central/central_schema.h"
 
+#include <string_view>
+
 #include "common/strings.h"
 #include "store/civil_days.h"
 
@@ -32,16 +34,15 @@ std::int64_t dayKeyOf(const store::CivilDate& date)
     return date.year * 10000 + date.month * 100 + date.day;
 }
 
-// Adds the totals of one table for the rows of `keyed` that were inserted.
-// The source is part of each total's key, so that a source's role may be
-// kept to its own totals.
-std::string totalsUpsert(const std::string& table, const std::string& key, const std::string& keyColumn)
+// Adds `rows` (kind, key, name_null, name, source, row_count, job_count,
+// page_sum) to the totals of one table. The source is part of each total's
+// key, so that a source's role may be kept to its own totals.
+std::string totalsUpsert(const std::string& table, const std::string& keyColumn, const std::string& rows)
 {
     return "INSERT INTO " + table + " (kind, " + keyColumn
-        + ", name_null, name, source, row_count, job_count, page_sum) SELECT kind, " + key
-        + ", name IS NULL, coalesce(name, ''), source, count(*), count(pages), coalesce(sum(pages), 0) FROM "
-          "keyed GROUP BY 1, 2, 3, 4, 5 ORDER BY 1, 2, 3, 4, 5 ON CONFLICT (kind, "
-        + keyColumn + ", name_null, name, source) DO UPDATE SET row_count = " + table
+        + ", name_null, name, source, row_count, job_count, page_sum) " + rows
+        + " ORDER BY 1, 2, 3, 4, 5 ON CONFLICT (kind, " + keyColumn
+        + ", name_null, name, source) DO UPDATE SET row_count = " + table
         + ".row_count + excluded.row_count, job_count = " + table
         + ".job_count + excluded.job_count, page_sum = " + table + ".page_sum + excluded.page_sum";
 }
@@ -95,30 +96,34 @@ const std::vector<std::u16string>& schemaUpgrades()
     return upgrades;
 }
 
-std::u16string batchStatement(std::size_t rows)
+std::u16string batchStatement()
 {
-    std::string text = "WITH batch (source, file_id, row_id, trfecha, trusuario, trmaquina, trimpresora, "
-                       "trnumpags, julian_ms, day_key, month_key) AS (VALUES ";
-    for (std::size_t row = 0; row < rows; ++row) {
-        if (row > 0) text += ", ";
-        text += "(?::text, ?::text, ?::bigint, ?::text, ?::text, ?::text, ?::text, ?::bigint, ?::bigint, "
-                "?::integer, ?::integer)";
+    // The arrays side by side in the select list, one row an element:
+    // the quickest way the server takes them apart.
+    std::string columns, stored;
+    for (const ShippedColumn& column : shippedColumns()) {
+        columns += std::string(", unnest(?::") + column.type + "[]) AS " + column.name;
+        if (column.stored) stored += std::string(", ") + column.name;
     }
-    text += "), added AS (INSERT INTO pagewarden_jobs (source, file_id, row_id, trfecha, trusuario, "
-            "trmaquina, "
-            "trimpresora, trnumpags, julian_ms) SELECT source, file_id, row_id, trfecha, trusuario, "
-            "trmaquina, "
-            "trimpresora, trnumpags, julian_ms FROM batch ON CONFLICT DO NOTHING RETURNING row_id), "
-            // Only what this statement inserted counts: a row already there
-            // (shipped before a crash lost the local mark) adds nothing.
-            "keyed AS (SELECT b.source, g.kind, g.name, b.trnumpags AS pages, b.day_key, b.month_key FROM "
-            "batch b "
-            "JOIN added a ON a.row_id = b.row_id CROSS JOIN LATERAL (VALUES (1, b.trimpresora), (2, "
-            "b.trusuario), "
-            "(3, b.trmaquina)) AS g (kind, name) WHERE b.day_key IS NOT NULL), months AS (";
-    text += totalsUpsert("pagewarden_month_totals", "month_key", "month_key");
+    std::string text = "WITH batch AS (SELECT ?::text AS source, ?::text AS file_id" + columns
+        + "), added AS (INSERT INTO pagewarden_jobs (source, file_id" + stored + ") SELECT source, file_id"
+        + stored
+        + " FROM batch ON CONFLICT DO NOTHING RETURNING row_id), "
+          // Only what this statement inserted counts: a row already there
+          // (shipped before a crash lost the local mark) adds nothing.
+          // The rows' totals per day, then the months' from the days'.
+          "days AS (SELECT g.kind, b.day_key, g.name IS NULL AS name_null, coalesce(g.name, '') AS name, "
+          "b.source, count(*) AS row_count, count(b.trnumpags) AS job_count, coalesce(sum(b.trnumpags), 0) "
+          "AS page_sum "
+          "FROM batch b JOIN added a ON a.row_id = b.row_id CROSS JOIN LATERAL (VALUES (1, b.trimpresora), "
+          "(2, b.trusuario), (3, b.trmaquina)) AS g (kind, name) WHERE b.day_key IS NOT NULL "
+          "GROUP BY 1, 2, 3, 4, 5), months AS (";
+    text += totalsUpsert("pagewarden_month_totals", "month_key",
+        "SELECT kind, day_key / 100, name_null, name, source, sum(row_count), sum(job_count), "
+        "sum(page_sum) FROM days GROUP BY 1, 2, 3, 4, 5");
     text += ") ";
-    text += totalsUpsert("pagewarden_day_totals", "day_key", "day_key");
+    text += totalsUpsert("pagewarden_day_totals", "day_key",
+        "SELECT kind, day_key, name_null, name, source, row_count, job_count, page_sum FROM days");
     return asciiText(text);
 }
 
@@ -141,33 +146,78 @@ std::u16string storableText(const std::u16string& text)
     return stored;
 }
 
+namespace {
+
+std::optional<std::u16string> shippedText(const std::optional<std::u16string>& value)
+{
+    if (!value) return std::nullopt;
+    return storableText(*value);
+}
+
+std::optional<std::u16string> shippedNumber(const std::optional<std::int64_t>& value)
+{
+    if (!value) return std::nullopt;
+    return decimalText(*value);
+}
+
+// A row whose moment julianday() cannot read counts in no period: it goes
+// without its moment and its day.
+bool dated(const ShippedRow& row)
+{
+    return row.julianMs && row.dayKey;
+}
+
+} // namespace
+
+const std::vector<ShippedColumn>& shippedColumns()
+{
+    static const std::vector<ShippedColumn> columns = {
+        {"row_id", "bigint", true, [](const ShippedRow& r) { return shippedNumber(r.rowId); }},
+        {"trfecha", "text", true, [](const ShippedRow& r) { return shippedText(r.date); }},
+        {"trusuario", "text", true, [](const ShippedRow& r) { return shippedText(r.user); }},
+        {"trmaquina", "text", true, [](const ShippedRow& r) { return shippedText(r.machine); }},
+        {"trimpresora", "text", true, [](const ShippedRow& r) { return shippedText(r.printer); }},
+        {"trnumpags", "bigint", true, [](const ShippedRow& r) { return shippedNumber(r.pages); }},
+        {"julian_ms", "bigint", true,
+            [](const ShippedRow& r) { return dated(r) ? shippedNumber(r.julianMs) : std::nullopt; }},
+        {"day_key", "integer", false,
+            [](const ShippedRow& r) { return dated(r) ? shippedNumber(r.dayKey) : std::nullopt; }},
+    };
+    return columns;
+}
+
+std::u16string arrayLiteral(const std::vector<std::optional<std::u16string>>& values, bool quoted)
+{
+    std::u16string literal = u"{";
+    for (const std::optional<std::u16string>& value : values) {
+        if (literal.size() > 1) literal += u',';
+        if (!value) {
+            literal += u"NULL";
+            continue;
+        }
+        if (!quoted) {
+            literal += *value;
+            continue;
+        }
+        literal += u'"';
+        for (char16_t unit : *value) {
+            if (unit == u'"' || unit == u'\\') literal += u'\\';
+            literal += unit;
+        }
+        literal += u'"';
+    }
+    return literal + u"}";
+}
+
 std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& batch)
 {
-    std::vector<std::optional<std::u16string>> values;
-    values.reserve(batch.rows.size() * parametersPerRow);
-    auto text = [](const std::optional<std::u16string>& value) -> std::optional<std::u16string> {
-        if (!value) return std::nullopt;
-        return storableText(*value);
-    };
-    auto integer = [](const std::optional<std::int64_t>& value) -> std::optional<std::u16string> {
-        if (!value) return std::nullopt;
-        return decimalText(*value);
-    };
-    for (const ShippedRow& row : batch.rows) {
-        values.push_back(storableText(batch.source));
-        values.push_back(batch.fileId);
-        values.push_back(decimalText(row.rowId));
-        values.push_back(text(row.date));
-        values.push_back(text(row.user));
-        values.push_back(text(row.machine));
-        values.push_back(text(row.printer));
-        values.push_back(integer(row.pages));
-        values.push_back(integer(row.dayKey ? row.julianMs : std::nullopt));
-        values.push_back(integer(row.julianMs ? row.dayKey : std::nullopt));
-        values.push_back(integer(
-            row.julianMs && row.dayKey ? std::optional<std::int64_t>(*row.dayKey / 100) : std::nullopt));
+    std::vector<std::optional<std::u16string>> parameters = {storableText(batch.source), batch.fileId};
+    std::vector<std::optional<std::u16string>> values(batch.rows.size());
+    for (const ShippedColumn& column : shippedColumns()) {
+        for (std::size_t i = 0; i < batch.rows.size(); ++i) values[i] = column.value(batch.rows[i]);
+        parameters.push_back(arrayLiteral(values, std::string_view(column.type) == "text"));
     }
-    return values;
+    return parameters;
 }
 
 std::int64_t julianMs(const DateTime& time)

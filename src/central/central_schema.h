@@ -35,13 +35,34 @@ const std::vector<SchemaObject>& schemaObjects();
 // changes nothing when there is nothing to change, so any role may run them.
 const std::vector<std::u16string>& schemaUpgrades();
 
-// Parameters per row of the batch statement, and the statement for n rows:
-// the rows the table does not hold yet are inserted, and only those are
-// added to the totals, so a batch shipped again adds nothing.
-inline constexpr int parametersPerRow = 11;
-std::u16string batchStatement(std::size_t rows);
-// The parameters of the batch, row after row; an absent value is a null.
+// The values a batch carries per row, in one list: each is a column of
+// pagewarden_jobs unless `stored` is false (then the statement only uses it
+// for the totals). A column added here travels with every batch; the table
+// itself gets it from its statement above.
+struct ShippedColumn {
+    const char* name;
+    const char* type; // the PostgreSQL type of the column and of its array
+    bool stored;
+    std::optional<std::u16string> (*value)(const ShippedRow& row);
+};
+const std::vector<ShippedColumn>& shippedColumns();
+
+// One statement for a batch of any size: the source and the file identity,
+// then one array per shipped column. The rows the table does not hold yet
+// are inserted, and only those are added to the totals, so a batch shipped
+// again adds nothing.
+std::u16string batchStatement();
+// Said first in each batch's transaction. The driver has the server plan
+// each statement for the values bound to it; for the batch that means a
+// plan holding every row as a constant, whose start alone takes longer
+// than the whole batch under the plan made for any values.
+inline constexpr char16_t batchSettings[] = u"SET LOCAL plan_cache_mode = force_generic_plan";
+// The parameters of the batch in the statement's order; each array as
+// PostgreSQL reads an array literal, a null element as NULL.
 std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& batch);
+// One array literal of the values: texts quoted with their quotes and
+// backslashes escaped, absent values NULL.
+std::u16string arrayLiteral(const std::vector<std::optional<std::u16string>>& values, bool quoted);
 
 // Names and notes travel as UTF-16 text, and PostgreSQL's text holds neither
 // U+0000 nor half of a surrogate pair: each becomes U+FFFD, or the server

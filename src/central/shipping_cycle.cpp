@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "store/shipping_table.h"
-
 std::uint32_t shippingRetryMs(int failures)
 {
     constexpr std::uint32_t quick = 5000, longest = 300000;
@@ -21,41 +19,92 @@ Shipper::Shipper(std::u16string folder, std::u16string source, ShipperServices s
 {
 }
 
+bool Shipper::takeBatch(ShippingWork& work)
+{
+    const std::u16string identity = randomFileIdentity();
+    std::size_t asked = std::min(batchRows_, shippingSliceRows);
+    if (!services_.underLock([&] { work = takeShippingWork(folder_, source_, identity, asked); }))
+        return false;
+    // The rest a slice at a time, each after the last row read. Rows never
+    // change once written, so the slices join into what one read would give.
+    while (work.batch.rows.size() == asked && asked < batchRows_) {
+        const std::size_t slice = std::min(batchRows_ - asked, shippingSliceRows);
+        ShippingWork more;
+        const std::int64_t after = work.batch.rows.back().rowId;
+        // Busy meanwhile: what was read goes as it is.
+        if (!services_.underLock([&] { more = takeShippingWork(folder_, source_, identity, slice, after); }))
+            break;
+        // The file was replaced meanwhile: its rows wait for the next batch.
+        if (more.batch.fileId != work.batch.fileId) break;
+        for (ShippedRow& row : more.batch.rows) work.batch.rows.push_back(std::move(row));
+        if (more.batch.rows.size() < slice) break;
+        asked += slice;
+    }
+    return true;
+}
+
+bool Shipper::countWaiting(const ShippingWork& work)
+{
+    std::int64_t total = 0;
+    WaitingSlice slice{0, true};
+    for (std::int64_t after = work.lastShipped; slice.more; after += shippingCountSpan) {
+        if (!services_.underLock([&] { slice = countWaitingSlice(folder_, after, shippingCountSpan); }))
+            return false;
+        total += slice.rows;
+    }
+    waiting_ = total;
+    return true;
+}
+
+void Shipper::endRun()
+{
+    waiting_ = -1;
+    batchRows_ = shippingFirstBatchRows;
+}
+
 CycleResult Shipper::cycle()
 {
     ShippingWork work;
-    // A fresh count starts each run of batches; within one it goes down by
-    // what each batch shipped, so a backlog is not counted at every batch.
-    const bool count = waiting_ < 0;
-    if (!services_.underLock([&] {
-            work = takeShippingWork(folder_, source_, randomFileIdentity(), shippingBatchRows, count);
-        }))
-        return CycleResult::busy;
-    if (count) waiting_ = work.waiting;
-    if (work.batch.rows.empty()) {
-        waiting_ = -1;
+    if (!takeBatch(work)) return CycleResult::busy;
+    const std::size_t rows = work.batch.rows.size();
+    if (rows == 0) {
+        endRun();
         failures_ = 0;
+        if (work.waiting != 0) services_.underLock([&] { noteWaiting(folder_, work.batch.fileId, 0); });
         return CycleResult::idle;
     }
+    // A fresh count starts each run of batches; within one it goes down by
+    // what each batch shipped, so a backlog is not counted at every batch.
+    const bool whole = rows == batchRows_;
+    if (waiting_ < 0 && !whole) waiting_ = static_cast<std::int64_t>(rows);
+    if (waiting_ < 0 && !countWaiting(work)) return CycleResult::busy;
     std::u16string error;
     const CentralLink& link = services_.link;
     if (!link.connect(link.context, error) || !link.ship(link.context, work.batch, error)) {
         ++failures_;
-        waiting_ = -1;
+        const std::int64_t waiting = waiting_;
+        endRun();
         const std::u16string when = services_.nowText();
-        services_.underLock([&] { noteShippingFailure(folder_, work.batch.fileId, error, when); });
+        services_.underLock([&] {
+            if (waiting != work.waiting) noteWaiting(folder_, work.batch.fileId, waiting);
+            noteShippingFailure(folder_, work.batch.fileId, error, when);
+        });
         return CycleResult::failed;
     }
     failures_ = 0;
-    waiting_ = std::max<std::int64_t>(waiting_ - static_cast<std::int64_t>(work.batch.rows.size()), 0);
+    waiting_ = std::max<std::int64_t>(waiting_ - static_cast<std::int64_t>(rows), 0);
     const std::int64_t last = work.batch.rows.back().rowId;
     const std::u16string when = services_.nowText();
     // Unmarked (the file busy), the batch goes again with the next one; the
     // central key takes it once.
     if (!services_.underLock([&] { markShipped(folder_, work.batch.fileId, last, waiting_, when); }))
         waiting_ = -1;
-    // A batch shorter than the limit emptied the backlog as it stood.
-    if (work.batch.rows.size() < shippingBatchRows) waiting_ = -1;
+    // A batch shorter than asked emptied the backlog as it stood; a whole one
+    // leaves more, and the next batch may be larger.
+    if (!whole)
+        endRun();
+    else
+        batchRows_ = std::min(batchRows_ * 2, mostRows_);
     return CycleResult::shipped;
 }
 
@@ -74,6 +123,9 @@ void Shipper::run()
     }
     // The stop: one more try even after failures, since the server may be
     // back, but nothing after the time is up or the first failure.
+    // Small batches only: one that began just before the time is up still
+    // ends well within it.
+    mostRows_ = batchRows_ = shippingFirstBatchRows;
     const std::uint64_t end = services_.tickMs() + shippingQuitMs;
     while (services_.tickMs() < end && cycle() == CycleResult::shipped) { }
 }

@@ -12,10 +12,17 @@
 #include <string>
 
 #include "central/central_schema.h"
+#include "store/shipping_table.h"
 
-// Rows per transaction: large enough that a backlog goes quickly, small
-// enough that a transaction stays short and a failure repeats little.
-inline constexpr std::size_t shippingBatchRows = 500;
+// Rows per transaction: the first batch of a run is small, so a failure
+// repeats little; while a backlog lasts each batch doubles up to the most,
+// which the server takes in well under a second, so a quit is never held.
+inline constexpr std::size_t shippingFirstBatchRows = 1000;
+inline constexpr std::size_t shippingMostBatchRows = 16000;
+// The local work per hold of the program's lock: rows read for a batch, and
+// row numbers counted for the backlog; each takes a few milliseconds.
+inline constexpr std::size_t shippingSliceRows = 4000;
+inline constexpr std::int64_t shippingCountSpan = 50000;
 // How often pgwarden.db is looked at for new rows while nothing is waiting.
 inline constexpr std::uint32_t shippingIdleMs = 2000;
 // At a stop, what is waiting goes if the server answers within this time:
@@ -68,10 +75,21 @@ public:
     void run();
 
     int failures() const { return failures_; }
+    std::size_t batchRows() const { return batchRows_; }
 
 private:
+    // The next batch, read a slice at a time; false when pgwarden.db was busy.
+    bool takeBatch(ShippingWork& work);
+    // Every row after the last shipped, counted a slice at a time and kept in
+    // the file; false when pgwarden.db was busy.
+    bool countWaiting(const ShippingWork& work);
+    // A run of batches ended: the next one counts anew and starts small.
+    void endRun();
+
     std::u16string folder_, source_;
     ShipperServices services_;
     int failures_ = 0;
     std::int64_t waiting_ = -1; // unknown: counted at the next cycle
+    std::size_t batchRows_ = shippingFirstBatchRows;
+    std::size_t mostRows_ = shippingMostBatchRows; // the first size once a quit began
 };

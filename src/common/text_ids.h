@@ -159,6 +159,19 @@ inline constexpr Id odbcMissing = 1440009;
 inline constexpr Id centralNoReason = 1440010;
 inline constexpr Id monthsThisComputerOnly = 1440011;
 
+// What "/report" says on its error output when it writes no figures: a
+// word of the command line it did not understand (%1), an unknown saved
+// name (%1), a missing database (%1 its path), a file another program kept,
+// no central database set, a file it could not write (%1), and the months
+// asked of every computer.
+inline constexpr Id reportNotUnderstood = 1470000;
+inline constexpr Id reportUnknownSaved = 1470001;
+inline constexpr Id reportNoDatabase = 1470002;
+inline constexpr Id reportDatabaseBusy = 1470003;
+inline constexpr Id reportNoCentral = 1470004;
+inline constexpr Id reportNotWritten = 1470005;
+inline constexpr Id reportMonthsThisComputer = 1470006;
+
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem,
     savedDatesItem, aboutHeading, aboutLabels[0], aboutValues[0], aboutLabels[1], aboutValues[1],
@@ -186,6 +199,7 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     monthNames[9], monthNames[10], monthNames[11], monthAbbreviations[0], monthAbbreviations[1],
     monthAbbreviations[2], monthAbbreviations[3], monthAbbreviations[4], monthAbbreviations[5],
     monthAbbreviations[6], monthAbbreviations[7], monthAbbreviations[8], monthAbbreviations[9],
-    monthAbbreviations[10], monthAbbreviations[11]};
+    monthAbbreviations[10], monthAbbreviations[11], reportNotUnderstood, reportUnknownSaved, reportNoDatabase,
+    reportDatabaseBusy, reportNoCentral, reportNotWritten, reportMonthsThisComputer};
 
 } // namespace textid

@@ -55,6 +55,8 @@ inline constexpr char16_t runAsServiceSwitch[] = u"/service";
 inline constexpr char16_t installServiceSwitch[] = u"/install-service";
 inline constexpr char16_t uninstallServiceSwitch[] = u"/uninstall-service";
 inline constexpr char16_t quietSwitch[] = u"/quiet";
+// The figures as CSV for scripts and scheduled tasks; its options follow.
+inline constexpr char16_t reportSwitch[] = u"/report";
 // The event log source of the service's reports, and its one message (%1).
 inline constexpr wchar_t eventSource[] = L"Pagewarden";
 inline constexpr unsigned long serviceReportEvent = 1;

@@ -36,6 +36,8 @@ CommandLineRequest readCommandLine(const std::vector<std::u16string>& words)
             request.role = ProgramRole::installService;
         else if (isSwitch(word, contract::uninstallServiceSwitch))
             request.role = ProgramRole::uninstallService;
+        else if (isSwitch(word, contract::reportSwitch))
+            request.role = ProgramRole::report;
         else
             continue;
         roleNamed = true;

@@ -1,11 +1,12 @@
 // What the command line asks of the program: the tray program (nothing), the
-// service itself, or installing or removing the service. Portable.
+// service itself, installing or removing the service, or a report of the
+// figures for a script. Portable.
 #pragma once
 
 #include <string>
 #include <vector>
 
-enum class ProgramRole { trayProgram, service, installService, uninstallService };
+enum class ProgramRole { trayProgram, service, installService, uninstallService, report };
 
 struct CommandLineRequest {
     ProgramRole role = ProgramRole::trayProgram;

@@ -1,7 +1,7 @@
 // The program's main routine. Without a switch of ours: the tray program, with
 // its texts, the single-instance guard, the hidden main window and the
-// message loop that lasts for the whole run. With one: the service, or the
-// installation or removal of the service.
+// message loop that lasts for the whole run. With one: the service, the
+// installation or removal of the service, or a report for a script.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -23,6 +23,7 @@
 #include "service/service_setup.h"
 #include "service/service_win32.h"
 #include "shell/main_window_win32.h"
+#include "shell/report_win32.h"
 
 namespace {
 
@@ -107,11 +108,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     // are imports, loaded before this line from beside the program, which
     // only administrators may change where the service runs from.
     restrictLibrarySearch();
-    const CommandLineRequest request = readCommandLine(commandLineWords());
+    const std::vector<std::u16string> words = commandLineWords();
+    const CommandLineRequest request = readCommandLine(words);
     // A service shows nothing, from its first step on; nor does a quiet
-    // installation or removal.
+    // installation or removal, nor a report.
     if (request.role == ProgramRole::service)
         prepareServiceReports();
+    else if (request.role == ProgramRole::report)
+        prepareReportOutput();
     else if (request.quiet && request.role != ProgramRole::trayProgram)
         prepareQuietReports();
     // Texts come first: even the refusal of a second copy is a language text.
@@ -126,6 +130,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     case ProgramRole::installService: return tellSetupOutcome(installService(programPath()), request.quiet);
     case ProgramRole::uninstallService:
         return tellSetupOutcome(uninstallService(programPath()), request.quiet);
+    case ProgramRole::report: {
+        int exitCode = runReport(words);
+        freeTexts();
+        return exitCode;
+    }
     case ProgramRole::trayProgram: break;
     }
 

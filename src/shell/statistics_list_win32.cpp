@@ -204,15 +204,8 @@ ShownTotals shownTotals()
 {
     const bool months = shownTab == ViewTab::month;
     ShownTotals shown;
-    shown.headers = {getText(months ? textid::monthColumn : textid::listColumns[0]),
-        getText(textid::listColumns[1]), getText(textid::listColumns[2])};
-    // Jobs of unknown pages get a column of their own where the period holds any.
-    const bool unknown = sumFigures(shownRows).unknownPages > 0;
-    if (unknown) shown.headers.push_back(getText(textid::unknownPagesColumn));
-    for (const StatisticsRow& row : shownRows) {
-        shown.rows.push_back({row.group, row.pages, row.jobs});
-        if (unknown) shown.rows.back().push_back(decimalText(row.unknownPages));
-    }
+    shown.headers = totalsHeaders(months, shownRows);
+    shown.rows = totalsCells(shownRows);
     shown.csvStem
         = getText(months ? textid::monthCsvNameStem : textid::csvNameStems[groupingIndex(shownTab)]);
     shown.since = shownSince;

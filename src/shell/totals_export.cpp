@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "common/language_texts.h"
 #include "common/strings.h"
 
 namespace {
@@ -34,6 +35,34 @@ std::u16string joined(const TotalsRow& headers, const std::vector<TotalsRow>& ro
 }
 
 } // namespace
+
+bool anyUnknownPages(const std::vector<StatisticsRow>& rows)
+{
+    for (const StatisticsRow& row : rows)
+        if (row.unknownPages > 0) return true;
+    return false;
+}
+
+TotalsRow totalsHeaders(bool months, const std::vector<StatisticsRow>& rows)
+{
+    TotalsRow headers{getText(months ? textid::monthColumn : textid::listColumns[0]),
+        getText(textid::listColumns[1]), getText(textid::listColumns[2])};
+    // Jobs of unknown pages get a column of their own where the period holds any.
+    if (anyUnknownPages(rows)) headers.push_back(getText(textid::unknownPagesColumn));
+    return headers;
+}
+
+std::vector<TotalsRow> totalsCells(const std::vector<StatisticsRow>& rows)
+{
+    const bool unknown = anyUnknownPages(rows);
+    std::vector<TotalsRow> cells;
+    cells.reserve(rows.size());
+    for (const StatisticsRow& row : rows) {
+        cells.push_back({row.group, row.pages, row.jobs});
+        if (unknown) cells.back().push_back(decimalText(row.unknownPages));
+    }
+    return cells;
+}
 
 std::u16string totalsAsTabSeparated(const TotalsRow& headers, const std::vector<TotalsRow>& rows)
 {

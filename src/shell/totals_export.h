@@ -6,9 +6,15 @@
 #include <vector>
 
 #include "common/date_time.h"
+#include "store/job_store.h"
 
 // Group, pages, jobs, and where a period holds any, jobs of unknown pages.
 using TotalsRow = std::vector<std::u16string>;
+
+// The headers of what the view shows, in the language's words: the month
+// chart's, or a list's (whatever its grouping), and its rows as cells.
+TotalsRow totalsHeaders(bool months, const std::vector<StatisticsRow>& rows);
+std::vector<TotalsRow> totalsCells(const std::vector<StatisticsRow>& rows);
 
 // The header line, then a line per row, CR LF after each line. A cell that
 // holds a tab, a line break or a quote is quoted as spreadsheets expect.

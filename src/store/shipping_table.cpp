@@ -96,8 +96,8 @@ std::int64_t readShippingMark(sqlite3* db, const std::u16string& newIdentity, Sh
     return storedWaiting;
 }
 
-// The rows after the last shipped, at most `limit`, into the batch.
-void readRowsToShip(sqlite3* db, std::size_t limit, ShippingWork& work)
+// The rows after `after`, at most `limit`, into the batch.
+void readRowsToShip(sqlite3* db, std::int64_t after, std::size_t limit, ShippingWork& work)
 {
     // The day and the moment julianday() gives, read in one statement
     // so that both agree; the moment as its whole milliseconds.
@@ -107,7 +107,7 @@ void readRowsToShip(sqlite3* db, std::size_t limit, ShippingWork& work)
         u"AS INTEGER) FROM (SELECT *, julianday(trfecha) AS j FROM tbTrabajos WHERE trllapri > ?1 ORDER BY "
         u"trllapri LIMIT ?2);",
         u"815");
-    if (sqlite3_bind_int64(rows.get(), 1, work.lastShipped) != SQLITE_OK
+    if (sqlite3_bind_int64(rows.get(), 1, after) != SQLITE_OK
         || sqlite3_bind_int64(rows.get(), 2, static_cast<sqlite3_int64>(limit)) != SQLITE_OK)
         storeFailure(u"816");
     for (bool delivered = false; step(rows.get(), u"817", !delivered) == SQLITE_ROW; delivered = true) {
@@ -124,35 +124,53 @@ void readRowsToShip(sqlite3* db, std::size_t limit, ShippingWork& work)
     }
 }
 
-// Every row after the last shipped, counted, and the count kept in the file
-// when it changed since the last attempt.
-void countWaitingRows(sqlite3* db, std::int64_t storedWaiting, ShippingWork& work)
-{
-    Statement count = prepare(db, u"SELECT count(*) FROM tbTrabajos WHERE trllapri > ?1;", u"818");
-    if (sqlite3_bind_int64(count.get(), 1, work.lastShipped) != SQLITE_OK) storeFailure(u"819");
-    if (step(count.get(), u"820") != SQLITE_ROW) storeFailure(u"821");
-    work.waiting = sqlite3_column_int64(count.get(), 0);
-    if (work.waiting != storedWaiting) {
-        Statement note
-            = prepare(db, u"UPDATE tbEnvioCentral SET ecpendientes = ?1 WHERE ecclave = 1;", u"822");
-        if (sqlite3_bind_int64(note.get(), 1, work.waiting) != SQLITE_OK) storeFailure(u"823");
-        if (step(note.get(), u"824") != SQLITE_DONE) storeFailure(u"825");
-    }
-}
-
 } // namespace
 
 ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
-    const std::u16string& newIdentity, std::size_t limit, bool countWaiting)
+    const std::u16string& newIdentity, std::size_t limit, std::optional<std::int64_t> after)
 {
     ShippingWork work;
     work.batch.source = source;
     Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
-    const std::int64_t storedWaiting = readShippingMark(db.get(), newIdentity, work);
-    readRowsToShip(db.get(), limit, work);
-    if (countWaiting) countWaitingRows(db.get(), storedWaiting, work);
+    work.waiting = readShippingMark(db.get(), newIdentity, work);
+    readRowsToShip(db.get(), after.value_or(work.lastShipped), limit, work);
     closeJobDatabase(std::move(db));
     return work;
+}
+
+WaitingSlice countWaitingSlice(const std::u16string& folder, std::int64_t after, std::int64_t span)
+{
+    WaitingSlice slice;
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    {
+        Statement count = prepare(db.get(),
+            u"SELECT count(*), EXISTS (SELECT 1 FROM tbTrabajos WHERE trllapri > ?2) FROM tbTrabajos WHERE "
+            u"trllapri > ?1 AND trllapri <= ?2;",
+            u"818");
+        if (sqlite3_bind_int64(count.get(), 1, after) != SQLITE_OK
+            || sqlite3_bind_int64(count.get(), 2, after + span) != SQLITE_OK)
+            storeFailure(u"819");
+        if (step(count.get(), u"820") != SQLITE_ROW) storeFailure(u"821");
+        slice.rows = sqlite3_column_int64(count.get(), 0);
+        slice.more = sqlite3_column_int64(count.get(), 1) != 0;
+    }
+    closeJobDatabase(std::move(db));
+    return slice;
+}
+
+void noteWaiting(const std::u16string& folder, const std::u16string& fileId, std::int64_t waiting)
+{
+    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    if (shippingTableExists(db.get())) {
+        Statement note = prepare(db.get(),
+            u"UPDATE tbEnvioCentral SET ecpendientes = ?2 WHERE ecclave = 1 AND ecarchivo = ?1 AND "
+            u"ecpendientes <> ?2;",
+            u"822");
+        bindText(note.get(), 1, fileId, u"823");
+        if (sqlite3_bind_int64(note.get(), 2, waiting) != SQLITE_OK) storeFailure(u"824");
+        if (step(note.get(), u"825") != SQLITE_DONE) storeFailure(u"838");
+    }
+    closeJobDatabase(std::move(db));
 }
 
 void markShipped(const std::u16string& folder, const std::u16string& fileId, std::int64_t lastRow,

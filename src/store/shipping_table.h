@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "store/shipping_batch.h"
@@ -27,16 +28,29 @@ struct ShippingState {
 // The state as the shipper left it; `started` false when nothing was tried.
 ShippingState readShippingState(const std::u16string& folder);
 
-// The rows after the last one shipped, at most `limit`, in row-number
-// order, under the file's identity (made from `newIdentity` when the file has
-// none). With `countWaiting`, `waiting` gets every row after the last shipped.
+// The rows after `after` (absent: after the last one shipped), at most
+// `limit`, in row-number order, under the file's identity (made from
+// `newIdentity` when the file has none); `waiting` is the count of waiting
+// rows the file keeps from the last attempt.
 struct ShippingWork {
     ShippingBatch batch;
     std::int64_t lastShipped = 0;
-    std::int64_t waiting = -1;
+    std::int64_t waiting = 0;
 };
 ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
-    const std::u16string& newIdentity, std::size_t limit, bool countWaiting);
+    const std::u16string& newIdentity, std::size_t limit, std::optional<std::int64_t> after = std::nullopt);
+
+// The rows numbered after `after` up to `after + span`, counted: a backlog is
+// counted a slice at a time, each quick at any size. `more` when the file
+// holds rows numbered beyond the slice.
+struct WaitingSlice {
+    std::int64_t rows = 0;
+    bool more = false;
+};
+WaitingSlice countWaitingSlice(const std::u16string& folder, std::int64_t after, std::int64_t span);
+// The count of rows waiting, kept for other programs to show, unless the
+// file's identity is no longer `fileId`.
+void noteWaiting(const std::u16string& folder, const std::u16string& fileId, std::int64_t waiting);
 
 // After the central commit: the rows up to `lastRow` went. Nothing happens
 // when the file's identity is no longer `fileId` (the file was replaced

@@ -431,6 +431,27 @@ void writeFile(const std::wstring& name, const std::string& content)
     CloseHandle(file);
 }
 
+std::string fileBytes(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return "";
+    std::string bytes(GetFileSize(file, nullptr), '\0');
+    DWORD got = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    CloseHandle(file);
+    bytes.resize(got);
+    return bytes;
+}
+
+std::string utf8Of(const std::wstring& text)
+{
+    std::string bytes(text.size() * 3, '\0');
+    bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(),
+        static_cast<int>(text.size()), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
+    return bytes;
+}
+
 std::wstring privateProgramCopy(const std::wstring& name)
 {
     const std::wstring from = programFolder();

@@ -138,6 +138,9 @@ bool fileThere(const std::wstring& name);
 // The pending files beside the program: "pgwarden-pending.txt" and the
 // files of single batches, "pgwarden-pending-" and 32 hexadecimal digits.
 std::vector<std::wstring> pendingFiles();
+// A file's bytes as they are (empty when it cannot be read), and text as UTF-8.
+std::string fileBytes(const std::wstring& path);
+std::string utf8Of(const std::wstring& text);
 // A fresh copy of the program, its SQLite and its language files in a folder
 // of that name beside it, for a scenario that changes files; the program's
 // path in it.

@@ -1,0 +1,241 @@
+#include "shell/report_win32.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+#include "central/central_link_win32.h"
+#include "central/central_setting_win32.h"
+#include "common/database_lock_win32.h"
+#include "common/date_time_win32.h"
+#include "common/fatal_report.h"
+#include "common/folders_win32.h"
+#include "common/language_texts.h"
+#include "common/scoped_handle_win32.h"
+#include "common/strings.h"
+#include "common/wide_text_win32.h"
+#include "shell/month_chart.h"
+#include "shell/report_request.h"
+#include "shell/statistics_view.h"
+#include "shell/totals_export.h"
+#include "store/database_try_win32.h"
+#include "store/job_store.h"
+
+namespace {
+
+// How long the report waits for a file another program holds before it
+// says so: a scheduled task may not hang.
+constexpr DWORD lockWait = 3000;
+constexpr std::chrono::milliseconds fileWait{3000};
+
+bool usable(HANDLE handle)
+{
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+
+bool writeBytes(HANDLE handle, const std::string& bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data() + done, piece, &written, nullptr) || written == 0) return false;
+        done += written;
+    }
+    return true;
+}
+
+bool writeConsole(HANDLE console, const std::u16string& text)
+{
+    for (std::size_t done = 0; done < text.size();) {
+        const auto piece = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 8192));
+        DWORD written = 0;
+        if (!WriteConsoleW(console, wide(text.data() + done), piece, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+// To the standard output or error: a file or a pipe it was redirected to
+// gets the bytes; a console gets the text (without the byte order mark,
+// which only files want). A program of the windows subsystem has no console
+// of its own: it writes to the one of the command line it was started from.
+bool writeStandard(DWORD which, const std::string& bytes)
+{
+    HANDLE handle = GetStdHandle(which);
+    std::string_view text = bytes;
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::u16string units(text.size(), u'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+        wide(units.data()), static_cast<int>(units.size()));
+    units.resize(static_cast<std::size_t>(std::max(length, 0)));
+    if (usable(handle) && GetFileType(handle) != FILE_TYPE_CHAR) return writeBytes(handle, bytes);
+    if (usable(handle) && writeConsole(handle, units)) return true;
+    if (usable(handle)) return writeBytes(handle, bytes); // NUL is a character device too
+    AttachConsole(ATTACH_PARENT_PROCESS);
+    ScopedHandle console(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    // Started with no console and no redirection: nobody would read it.
+    if (!console) return true;
+    return writeConsole(console.get(), units);
+}
+
+int refuse(const std::u16string& words)
+{
+    writeStandard(STD_ERROR_HANDLE, utf8Of(words + u"\r\n"));
+    return 1;
+}
+
+void reportFatalLine(const std::u16string& message, const std::u16string& caption)
+{
+    std::u16string line = caption + u":";
+    for (char16_t unit : message) line += unit == u'\r' || unit == u'\n' ? u' ' : unit;
+    writeStandard(STD_ERROR_HANDLE, utf8Of(line + u"\r\n"));
+}
+
+std::u16string withValue(const std::u16string& text, const std::u16string& value)
+{
+    std::u16string filled = text;
+    const std::size_t at = filled.find(u"%1");
+    if (at != std::u16string::npos) filled.replace(at, 2, value);
+    return filled;
+}
+
+DateTime localNow()
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return fromSystemTime(now);
+}
+
+GroupingColumn columnOf(ReportGrouping by)
+{
+    if (by == ReportGrouping::user) return GroupingColumn::user;
+    if (by == ReportGrouping::computer) return GroupingColumn::machine;
+    return GroupingColumn::printer;
+}
+
+} // namespace
+
+void prepareReportOutput()
+{
+    sendFatalReportsTo(reportFatalLine);
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+}
+
+namespace {
+
+// The start the request names, as the window's period choice would make it.
+// False and the reason when no date is saved under the name.
+bool requestedStart(const ReportRequest& request, const DateTime& now, DateTime& since, std::u16string& error)
+{
+    if (request.start == ReportStart::moment) {
+        since = request.since;
+        return true;
+    }
+    if (request.start == ReportStart::period) {
+        PeriodTexts names;
+        for (std::size_t i = 0; i < names.size(); ++i) names[i] = reportPeriodNames[i];
+        since = periodStart(now, names[static_cast<std::size_t>(request.period)], std::nullopt, names);
+        return true;
+    }
+    bool found = false;
+    if (!tryDatabaseBriefly(
+            lockWait, fileWait, [&] { found = findSavedDate(programFolder(), since, request.savedName); })) {
+        error = getText(textid::reportDatabaseBusy);
+        return false;
+    }
+    if (!found) error = withValue(getText(textid::reportUnknownSaved), request.savedName);
+    return found;
+}
+
+// This computer's figures, read as the window reads them; counted from the
+// jobs when the kept totals are not ready (as the window's worker would).
+bool localFigures(const ReportRequest& request, const DateTime& since, std::vector<StatisticsRow>& rows,
+    std::u16string& error)
+{
+    const std::u16string folder = programFolder();
+    auto add = [&](const StatisticsRow& row) { rows.push_back(row); };
+    const bool months = request.by == ReportGrouping::month;
+    const bool read = tryDatabaseBriefly(lockWait, fileWait, [&] {
+        rows.clear();
+        const bool quick = months ? quickMonthlyStatistics(folder, since, add)
+                                  : quickStatistics(folder, since, columnOf(request.by), add);
+        if (quick) return;
+        rows.clear();
+        if (months)
+            rows = queryMonthlyStatistics(folder, since);
+        else
+            queryStatistics(folder, since, columnOf(request.by), add);
+    });
+    if (!read) error = getText(textid::reportDatabaseBusy);
+    return read;
+}
+
+bool centralFigures(const ReportRequest& request, const DateTime& since, std::vector<StatisticsRow>& rows,
+    std::u16string& error)
+{
+    if (request.by == ReportGrouping::month) {
+        error = getText(textid::reportMonthsThisComputer);
+        return false;
+    }
+    const CentralSetting setting = readCentralSetting();
+    if (!setting.enabled()) {
+        error = getText(textid::reportNoCentral);
+        return false;
+    }
+    if (queryCentralStatistics(setting, since, columnOf(request.by), rows, error)) return true;
+    error = std::u16string(getText(textid::centralUnreachable)) + u" " + error;
+    return false;
+}
+
+// The CSV of the request, or false and the reason in words.
+bool reportCsv(const ReportRequest& request, std::string& csv, std::u16string& error)
+{
+    const std::u16string path = jobDatabasePath(programFolder());
+    // Opening would make a new, empty file: a report never creates one.
+    if (GetFileAttributesW(wide(path.c_str())) == INVALID_FILE_ATTRIBUTES) {
+        error = withValue(getText(textid::reportNoDatabase), path);
+        return false;
+    }
+    const DateTime now = localNow();
+    DateTime since{};
+    std::vector<StatisticsRow> rows;
+    if (!requestedStart(request, now, since, error)) return false;
+    if (!(request.allComputers ? centralFigures : localFigures)(request, since, rows, error)) return false;
+    const bool months = request.by == ReportGrouping::month;
+    if (months) rows = chartRows(chartMonths(rows, since, now));
+    csv = totalsAsCsv(totalsHeaders(months, rows), totalsCells(rows));
+    return true;
+}
+
+bool writeFile(const std::u16string& name, const std::string& bytes)
+{
+    ScopedHandle file(CreateFileW(
+        wide(name.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && writeBytes(file.get(), bytes);
+}
+
+} // namespace
+
+int runReport(const std::vector<std::u16string>& words)
+{
+    std::u16string fault;
+    const std::optional<ReportRequest> request = readReportRequest(words, fault);
+    if (!request) return refuse(withValue(getText(textid::reportNotUnderstood), fault));
+    // The lock of this process alone, as the service has one: the tray
+    // program's named one is its guard against a second copy. Between
+    // programs, SQLite's own locks keep the reads whole.
+    dbMutex = CreateMutexW(nullptr, FALSE, nullptr);
+    if (dbMutex == nullptr) return refuse(getText(textid::reportDatabaseBusy));
+    std::string csv;
+    std::u16string error;
+    if (!reportCsv(*request, csv, error)) return refuse(error);
+    if (request->outFile.empty()) return writeStandard(STD_OUTPUT_HANDLE, csv) ? 0 : 1;
+    if (writeFile(request->outFile, csv)) return 0;
+    DeleteFileW(wide(request->outFile.c_str())); // nothing in its place, not half of it
+    return refuse(withValue(getText(textid::reportNotWritten), request->outFile));
+}
