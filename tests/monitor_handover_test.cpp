@@ -110,7 +110,7 @@ TEST(MonitorHandover, OnlyAWholeFreshStateIsTaken)
         {"older than five minutes", bytes, leftAt + 5 * oneMinute + 1, false},
         {"from the future (a clock set back)", bytes, leftAt - 1, false},
         {"with a byte more", bytes + '\0', leftAt, false},
-        {"of another version", bytes.substr(0, 4) + '\2' + bytes.substr(5), leftAt, false},
+        {"of another version", bytes.substr(0, 4) + '\1' + bytes.substr(5), leftAt, false},
         {"not ours", "PWMX" + bytes.substr(4), leftAt, false},
         {"a count far beyond the bytes", bytes.substr(0, 16) + "\xFF\xFF\xFF\x7F" + bytes.substr(20), leftAt,
             false},

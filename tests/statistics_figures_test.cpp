@@ -179,3 +179,32 @@ TEST(MonthChart, LayoutOfBarsLabelsAndColumns)
     const ChartLayout one = layoutChart(600, 300, {months.front()}, measures);
     EXPECT_LE(one.bars[0].right - one.bars[0].left, 3 * measures.lineHeight); // no slab
 }
+
+// The details' columns sort and add up like the others; the cost sums only
+// when some group has one (a central server's rows have none), and is
+// written as an amount for the locale's currency format.
+TEST(StatisticsFigures, DetailColumnsSortSumAndShowMoney)
+{
+    const std::vector<StatisticsRow> query = {{u"ann", u"10", u"2", u"4", u"6", u"12300"},
+        {u"bob", u"7", u"1", u"0", u"7", u""}, {u"cid", u"3", u"1", u"3", u"2", u"-500"}};
+    std::vector<StatisticsRow> rows = query;
+    orderRows(rows, afterHeaderClick({}, 3), byLetters);
+    EXPECT_EQ(names(rows), u"ann cid bob");
+    orderRows(rows, afterHeaderClick({}, 4), byLetters);
+    EXPECT_EQ(names(rows), u"bob ann cid");
+    orderRows(rows, afterHeaderClick({}, costColumn), byLetters);
+    EXPECT_EQ(names(rows), u"ann cid bob"); // no cost lowest
+    const ShownSums sums = sumFigures(query);
+    EXPECT_EQ(sums.colourPages, u"7");
+    EXPECT_EQ(sums.sheets, u"15");
+    EXPECT_EQ(sums.cost, u"11800");
+    EXPECT_EQ(sumFigures({query[1]}).cost, u"");
+    EXPECT_FALSE(anyCost({query[1]}));
+    EXPECT_TRUE(anyDetails({query[1]}));
+    EXPECT_FALSE(anyDetails({{u"eve", u"5", u"1"}})); // rows of jobs without details
+
+    const std::pair<const char16_t*, const char16_t*> amounts[] = {{u"12345", u"1.2345"}, {u"500", u"0.05"},
+        {u"-20000", u"-2.00"}, {u"0", u"0.00"}, {u"12300", u"1.23"}, {u"1", u"0.0001"},
+        {u"123456789012", u"12345678.9012"}, {u"", u""}, {u"1.5", u""}, {u"x", u""}};
+    for (const auto& [cell, amount] : amounts) EXPECT_EQ(moneyAmount(cell), amount);
+}

@@ -145,6 +145,25 @@ inline constexpr Id odbcMissing = 1440009;
 inline constexpr Id centralNoReason = 1440010;
 inline constexpr Id monthsThisComputerOnly = 1440011;
 
+// What the jobs' details add: the statistics' columns and their phrases in
+// the status bar, the Jobs tab with its columns, the words for colour and
+// sides, the filter a double-click sets, the search and the log's CSV name.
+inline constexpr std::array<Id, 3> detailColumns = {1450000, 1450001, 1450002}; // colour pages, sheets, cost
+inline constexpr Id colourPagesPhrase = 1450003;
+inline constexpr Id sheetsPhrase = 1450004;
+inline constexpr Id costPhrase = 1450005;
+inline constexpr Id jobsTab = 1450010;
+// time, user, computer, printer, document, pages, colour, sides, paper, sheets, cost
+inline constexpr std::array<Id, 11> jobColumns
+    = {1450011, 1450012, 1450013, 1450014, 1450015, 1450016, 1450017, 1450018, 1450019, 1450020, 1450021};
+inline constexpr std::array<Id, 2> colourWords = {1450022, 1450023}; // colour, mono
+inline constexpr std::array<Id, 3> sidesWords = {1450024, 1450025, 1450026}; // one-sided, long, short edge
+inline constexpr Id onlyFilter = 1450027;
+inline constexpr Id showAllButton = 1450028;
+inline constexpr Id searchLabel = 1450029;
+inline constexpr Id searchProgress = 1450030;
+inline constexpr Id jobsCsvNameStem = 1450031;
+
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem,
     savedDatesItem, aboutHeading, aboutLabels[0], aboutValues[0], aboutLabels[1], aboutValues[1],
@@ -170,6 +189,10 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     monthNames[9], monthNames[10], monthNames[11], monthAbbreviations[0], monthAbbreviations[1],
     monthAbbreviations[2], monthAbbreviations[3], monthAbbreviations[4], monthAbbreviations[5],
     monthAbbreviations[6], monthAbbreviations[7], monthAbbreviations[8], monthAbbreviations[9],
-    monthAbbreviations[10], monthAbbreviations[11]};
+    monthAbbreviations[10], monthAbbreviations[11], detailColumns[0], detailColumns[1], detailColumns[2],
+    colourPagesPhrase, sheetsPhrase, costPhrase, jobsTab, jobColumns[0], jobColumns[1], jobColumns[2],
+    jobColumns[3], jobColumns[4], jobColumns[5], jobColumns[6], jobColumns[7], jobColumns[8], jobColumns[9],
+    jobColumns[10], colourWords[0], colourWords[1], sidesWords[0], sidesWords[1], sidesWords[2], onlyFilter,
+    showAllButton, searchLabel, searchProgress, jobsCsvNameStem};
 
 } // namespace textid

@@ -66,6 +66,12 @@ inline constexpr wchar_t monitorMutexName[] = L"Global\\PagewardenMonitor";
 // hands the monitor over, and one that does not leaves it alone.
 inline constexpr wchar_t serviceWantsMonitorName[] = L"Global\\PagewardenServiceWantsMonitor";
 
+// The Jobs tab's controls, found by the tests under their ids: the log's
+// list, its search box and the button that removes a drill-down's filter.
+inline constexpr unsigned short jobLogListId = 10030;
+inline constexpr unsigned short jobSearchEditId = 10031;
+inline constexpr unsigned short showAllButtonId = 10032;
+
 // Files beside the program besides pgwarden.db: what the monitor left for the
 // next one at a hand-over, and the service's own reports.
 inline constexpr char16_t handoverFileName[] = u"pagewarden-handover.dat";

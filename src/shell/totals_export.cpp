@@ -17,34 +17,37 @@ std::u16string quotedWhenNeeded(const std::u16string& cell, const std::u16string
     return quoted + u"\"";
 }
 
-std::u16string joined(const TotalsRow& headers, const std::vector<TotalsRow>& rows, char16_t separator,
-    const std::u16string& special)
+std::u16string joined(const TotalsRow& headers, const std::vector<TotalsRow>& rows, ExportForm form)
 {
-    std::u16string text;
-    auto addLine = [&](const TotalsRow& cells) {
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            if (i > 0) text += separator;
-            text += quotedWhenNeeded(cells[i], special);
-        }
-        text += u"\r\n";
-    };
-    addLine(headers);
-    for (const TotalsRow& row : rows) addLine(row);
+    std::u16string text = exportLine(headers, form);
+    for (const TotalsRow& row : rows) text += exportLine(row, form);
     return text;
 }
 
 } // namespace
 
+std::u16string exportLine(const TotalsRow& cells, ExportForm form)
+{
+    const char16_t separator = form == ExportForm::csv ? u',' : u'\t';
+    const std::u16string special = form == ExportForm::csv ? u",\r\n\"" : u"\t\r\n\"";
+    std::u16string text;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) text += separator;
+        text += quotedWhenNeeded(cells[i], special);
+    }
+    return text + u"\r\n";
+}
+
 std::u16string totalsAsTabSeparated(const TotalsRow& headers, const std::vector<TotalsRow>& rows)
 {
-    return joined(headers, rows, u'\t', u"\t\r\n\"");
+    return joined(headers, rows, ExportForm::tabSeparated);
 }
 
 std::string totalsAsCsv(const TotalsRow& headers, const std::vector<TotalsRow>& rows)
 {
     // The mark tells spreadsheet programs the file is UTF-8, so names in any
     // script open as written.
-    return "\xEF\xBB\xBF" + utf8Of(joined(headers, rows, u',', u",\r\n\""));
+    return csvFileStart + utf8Of(joined(headers, rows, ExportForm::csv));
 }
 
 std::u16string suggestedCsvName(const std::u16string& stem, const DateTime& since)

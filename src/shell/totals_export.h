@@ -8,7 +8,16 @@
 
 #include "common/date_time.h"
 
-using TotalsRow = std::array<std::u16string, 3>; // group, pages, jobs
+// The cells of one line: a group, its pages and jobs and the details'
+// figures, or a job of the log; every line of one export has as many.
+using TotalsRow = std::vector<std::u16string>;
+
+// One line of either form, CR LF at its end: what the two exports below
+// are made of, for an export that streams its lines (the job log's).
+enum class ExportForm { tabSeparated, csv };
+std::u16string exportLine(const TotalsRow& cells, ExportForm form);
+// What a CSV file starts with: the mark that says it is UTF-8.
+inline constexpr char csvFileStart[] = "\xEF\xBB\xBF";
 
 // The header line, then a line per row, CR LF after each line. A cell that
 // holds a tab, a line break or a quote is quoted as spreadsheets expect.

@@ -11,7 +11,7 @@ std::int64_t jobPageCount(const JobRecord& job)
     return pages * copies;
 }
 
-JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal)
+JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal, const RecordSettings& settings)
 {
     JobRow row;
     if (!toLocal || !toLocal(job.submitted, row.submitted)) row.submitted = job.submitted;
@@ -19,5 +19,6 @@ JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal)
     row.machine = job.machineName.value_or(u"");
     row.printer = job.printerName.value_or(u"");
     row.pages = jobPageCount(job);
+    row.details = jobDetailsOf(job, row.pages, settings);
     return row;
 }

@@ -15,7 +15,8 @@ void recordRows(const std::u16string& folder, const std::vector<JobRow>& rows)
     closeJobDatabase(std::move(db));
 }
 
-void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal)
+void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal,
+    const RecordSettings& settings)
 {
-    recordRows(folder, {jobRowOf(job, toLocal)});
+    recordRows(folder, {jobRowOf(job, toLocal, settings)});
 }

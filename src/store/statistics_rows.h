@@ -9,9 +9,13 @@ enum class GroupingColumn { printer, user, machine };
 // "trimpresora", "trusuario" or "trmaquina".
 const char16_t* groupingColumnName(GroupingColumn column);
 
-// Each cell as SQLite gives it as text: the group's value, its page sum, its job count.
+// Each cell as SQLite gives it as text: the group's value, its page sum, its
+// job count; then what the jobs' details add up to: the pages of the jobs
+// printed in colour, the sheets, and the cost in ten-thousandths of the
+// currency unit (empty when no job of the group has a cost).
 struct StatisticsRow {
     std::u16string group, pages, jobs;
+    std::u16string colourPages = u"0", sheets = u"0", cost = {};
 };
 
 // What checkMonthTotals found.
