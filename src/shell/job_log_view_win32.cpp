@@ -107,15 +107,15 @@ void readAround(sqlite3* db, std::int64_t index)
             std::move(page[i]));
 }
 
-const LogEntry* entryAt(std::int64_t index)
+// A copy: the search's thread may grow its rows meanwhile.
+std::optional<LogEntry> entryAt(std::int64_t index)
 {
     if (searching) {
         std::lock_guard lock(search.mutex);
-        return index < static_cast<std::int64_t>(search.found.size())
-            ? &search.found[static_cast<std::size_t>(index)]
-            : nullptr;
+        if (index < 0 || index >= static_cast<std::int64_t>(search.found.size())) return std::nullopt;
+        return search.found[static_cast<std::size_t>(index)];
     }
-    if (auto hit = cache.find(index); hit != cache.end()) return &hit->second;
+    if (auto hit = cache.find(index); hit != cache.end()) return hit->second;
     if (cache.size() > cacheLimit) cache.clear();
     tryDatabaseBriefly(interfaceLockWait, interfaceFileWait, [&] {
         Database db = openJobDatabase(programFolder(), SchemaWork::tablesOnly);
@@ -123,7 +123,8 @@ const LogEntry* entryAt(std::int64_t index)
         closeJobDatabase(std::move(db));
     });
     auto hit = cache.find(index);
-    return hit == cache.end() ? nullptr : &hit->second;
+    if (hit == cache.end()) return std::nullopt;
+    return hit->second;
 }
 
 void setItemCount(std::int64_t count)
@@ -209,14 +210,15 @@ void reload()
         closeJobDatabase(std::move(db));
     });
     setItemCount(entryCount);
-    setStatusText(u"");
+    // The number of jobs listed, as the search's pass ends with it.
+    setStatusText(groupedNumber(decimalText(entryCount)));
 }
 
 void onDisplayInfo(NMLVDISPINFOW& info)
 {
     if ((info.item.mask & LVIF_TEXT) == 0 || info.item.cchTextMax <= 0) return;
     info.item.pszText[0] = 0;
-    const LogEntry* entry = entryAt(info.item.iItem);
+    const std::optional<LogEntry> entry = entryAt(info.item.iItem);
     if (!entry || info.item.iSubItem < 0 || info.item.iSubItem >= logColumns) return;
     std::u16string text = logCells(*entry, words)[static_cast<std::size_t>(info.item.iSubItem)];
     if (info.item.iSubItem == logCostColumn && entry->cost) text = currencyText(decimalText(*entry->cost));
