@@ -208,7 +208,7 @@ bool reportCsv(const ReportRequest& request, std::string& csv, std::u16string& e
     if (!(request.allComputers ? centralFigures : localFigures)(request, since, rows, error)) return false;
     const bool months = request.by == ReportGrouping::month;
     if (months) rows = chartRows(chartMonths(rows, since, now));
-    csv = totalsAsCsv(totalsHeaders(months, rows), totalsCells(rows));
+    csv = totalsAsCsv(totalsHeaders(months, rows), totalsCells(months, rows));
     return true;
 }
 

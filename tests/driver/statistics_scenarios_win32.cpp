@@ -247,15 +247,17 @@ void checkViewControls(const Program& program, const StatisticsControls& view)
     // The tab control gives itself WS_CLIPSIBLINGS, so it never paints over the list.
     check((styleOf(view.groupingTabs) & ~WS_CLIPSIBLINGS) == 0x50000000, "the tab control: plain style");
     check(headerTexts(program, view.statsList)
-            == std::vector<std::wstring>{texts[1200001], texts[1200002], texts[1200003]},
-        "the list's columns are texts 1200001, 1200002, 1200003");
+            == std::vector<std::wstring>{texts[1200001], texts[1200002], texts[1200003], texts[1450000],
+                texts[1450001], texts[1450002]},
+        "the list's columns are texts 1200001, 1200002, 1200003, then the details' 1450000 to 1450002");
     check(SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, 0, 0) == 250
             && SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, 1, 0) == 150
             && SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, 2, 0) == 150,
         "the columns are 250, 150 and 150 pixels wide");
     check(tabTexts(program, view.groupingTabs)
-            == std::vector<std::wstring>{texts[1300000], texts[1300001], texts[1300002], texts[1410001]},
-        "the tabs are texts 1300000, 1300001, 1300002, and the month chart's 1410001");
+            == std::vector<std::wstring>{texts[1300000], texts[1300001], texts[1300002], texts[1410001],
+                texts[1450010]},
+        "the tabs are texts 1300000, 1300001, 1300002, the month chart's 1410001 and the log's 1450010");
     check(SendMessageW(view.periodCombo, CB_GETCOUNT, 0, 0) == 4
             && SendMessageW(view.periodCombo, CB_GETCURSEL, 0, 0) == 0,
         "the period list holds the four fixed periods, the first selected");
