@@ -394,7 +394,11 @@ void emptyDatabaseShowsHeadersOnly()
     check(IsWindowVisible(main) != FALSE, "a tray click shows the window");
     check(SendMessageW(view.statsList, LVM_GETITEMCOUNT, 0, 0) == 0, "the list is empty");
     HWND header = reinterpret_cast<HWND>(SendMessageW(view.statsList, LVM_GETHEADER, 0, 0));
-    check(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) == 3, "its three column headers stay");
+    check(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) == 6, "its six column headers stay");
+    bool detailsHidden = true;
+    for (int column = 3; column < 6; ++column)
+        detailsHidden = detailsHidden && SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, column, 0) == 0;
+    check(detailsHidden, "the details' three of them hidden, as no job has details");
     screenshot(main, L"stats-0-empty");
     quitFromTheMenu(program, main);
 }
