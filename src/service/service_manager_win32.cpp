@@ -291,8 +291,14 @@ std::uint32_t setupDataFolder(const std::u16string& programFolder, bool create, 
     if (folder.empty() && !create) folder = programFolder;
     if (!create) return ERROR_SUCCESS;
     if (folder.empty()) {
+        // Written expanded: a service may be started with an environment
+        // that lacks the variable (Wine's service manager passes on another
+        // program's).
+        wchar_t expanded[MAX_PATH] = {};
+        const DWORD length = ExpandEnvironmentStringsW(contract::defaultDataFolder, expanded, MAX_PATH);
+        if (length == 0 || length > MAX_PATH || expanded[0] == L'%') return ERROR_ENVVAR_NOT_FOUND;
         const std::u16string ini = programFolder + u"\\" + contract::settingsFileName;
-        if (!WritePrivateProfileStringW(L"data", L"folder", contract::defaultDataFolder, wide(ini.c_str())))
+        if (!WritePrivateProfileStringW(L"data", L"folder", expanded, wide(ini.c_str())))
             return GetLastError();
         folder = dataFolderSetting();
         if (folder.empty()) return ERROR_ENVVAR_NOT_FOUND;
@@ -308,14 +314,8 @@ std::uint32_t setupDataFolder(const std::u16string& programFolder, bool create, 
 
 std::uint32_t setupGrantFolder(const std::u16string& dataFolder)
 {
-    // Whatever was there before goes: the system and administrators full
-    // control; the service's own SID and the interactive users (the tray
-    // programs beside the service) read, write and delete; folders and files
-    // made inside inherit it. Protected, so what ProgramData gives its
-    // folders (Users may create files and own them) stays out.
-    const std::u16string modify = u"0x1301bf";
-    const std::u16string text = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;" + modify + u";;;"
-        + serviceSidString() + u")(A;OICI;" + modify + u";;;IU)";
+    // Whatever was there before goes.
+    const std::u16string text = dataFolderAccessList(serviceSidString());
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
             wide(text.c_str()), SDDL_REVISION_1, &descriptor, nullptr))
