@@ -350,6 +350,17 @@ std::uint32_t setupRevokeFolder(const std::u16string& folder)
         || !ConvertStringSidToSidW(L"S-1-5-19", &localService))
         return GetLastError();
     OwnedMemory ownedService(service), ownedLocal(localService);
+    // A list without their entries is left as it is, untouched.
+    bool named = false;
+    for (DWORD index = 0; current != nullptr && index < current->AceCount; ++index) {
+        void* raw = nullptr;
+        if (!GetAce(current, index, &raw)) return GetLastError();
+        const auto* header = static_cast<ACE_HEADER*>(raw);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE) continue;
+        PSID trustee = &static_cast<ACCESS_ALLOWED_ACE*>(raw)->SidStart;
+        named = named || EqualSid(trustee, service) || EqualSid(trustee, localService);
+    }
+    if (!named) return ERROR_SUCCESS;
     EXPLICIT_ACCESSW revoke[2]{};
     PSID trustees[2] = {service, localService};
     for (int i = 0; i < 2; ++i) {
