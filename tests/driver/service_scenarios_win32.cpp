@@ -409,13 +409,13 @@ void trayBesideService()
     }
     // A script's report beside both: the service's figures, the file as it was.
     const std::wstring out = programFolder() + L"\\report beside the service.csv";
-    const std::string before = fileBytes(programFolder() + L"\\pgwarden.db");
+    const std::string before = fileBytes(dataFolder() + L"\\pgwarden.db");
     Program report(programPath, L"/report /by printer /out \"" + out + L"\"");
     check(report.ends() && report.exitCode() == 0, "a report beside the service ends with 0");
     const std::wstring header = texts[1200001] + L"," + texts[1200002] + L"," + texts[1200003];
     check(fileBytes(out) == "\xEF\xBB\xBF" + utf8Of(header) + "\r\nOffice,3,1\r\n",
         "with the service's figures");
-    check(fileBytes(programFolder() + L"\\pgwarden.db") == before, "and changes nothing in pgwarden.db");
+    check(fileBytes(dataFolder() + L"\\pgwarden.db") == before, "and changes nothing in pgwarden.db");
     writeFile(L"go.txt", "");
     check(rowsAre({L"ana|Office|3", L"bo|Office|1"}), "a job finishing now is counted by the service alone");
     Sleep(1600); // a tick of the tray timer, in which the tray program could have started counting
