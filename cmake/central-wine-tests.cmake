@@ -5,16 +5,5 @@
 if(NOT CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64" OR NOT TARGET pagewarden OR NOT TARGET pwdriver)
   return()
 endif()
-# Two halves side by side, each with its own server and prefix: the sources,
-# their roles and certificates (the later cases use the roles the first one
-# makes), and the shipping through outages, kills, refusals and silence.
-set(PW_CENTRAL_TESTS "${PROJECT_SOURCE_DIR}/tests/central/central-tests")
-add_test(NAME central_wine
-  COMMAND "${PW_CENTRAL_TESTS}" "${CMAKE_BINARY_DIR}" no-section two-sources impostor blocked-quit tls)
-add_test(NAME central_wine_shipping
-  COMMAND "${PW_CENTRAL_TESTS}" "${CMAKE_BINARY_DIR}" outage kill-and-restart recreated-file refused stalled-quit)
-set_tests_properties(central_wine_shipping PROPERTIES
-  ENVIRONMENT "PW_CENTRAL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-central-shipping")
-# The longest suites start first.
-set_tests_properties(central_wine PROPERTIES TIMEOUT 400 COST 100)
-set_tests_properties(central_wine_shipping PROPERTIES TIMEOUT 400 COST 150)
+add_test(NAME central_wine COMMAND "${PROJECT_SOURCE_DIR}/tests/central/central-tests" "${CMAKE_BINARY_DIR}")
+set_tests_properties(central_wine PROPERTIES TIMEOUT 400 COST 160) # the longest suites start first
