@@ -54,7 +54,7 @@ if(TARGET pagewarden)
       COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
               service-install service-stop-while-writing service-beside-tray service-handover
               service-damaged-database service-folders service-squatter)
-    set_tests_properties(shell_wine_service PROPERTIES TIMEOUT 300 COST 55 RESOURCE_LOCK pw_wine_service
+    set_tests_properties(shell_wine_service PROPERTIES TIMEOUT 420 COST 60 RESOURCE_LOCK pw_wine_service
       ENVIRONMENT "PW_SHELL_WINE_DIR=${CMAKE_BINARY_DIR}/wine-service;PW_SHELL_RUN=${CMAKE_BINARY_DIR}/service-tests-run")
   endif()
   # The program under load: 3,000 jobs at once, 500 more and clicks while

@@ -59,15 +59,17 @@ struct CentralShipping : StoreFolder {
     int locksBeforeCrash = -1; // the local work after that many more ends like a killed process
     bool fileHeld = false;     // another program holds pgwarden.db
     std::uint64_t now = 0;
-    int refusalsAtStop = 0; // the server goes away the moment the stop comes
-    bool stopAtOnce = true; // the stop is there at the first look, or comes in the first pause
+    int refusalsAtStop = 0;  // the server goes away the moment the stop comes
+    bool stopAtOnce = true;  // the stop is there at the first look, or comes in the first pause
+    std::set<int> busyLocks; // the holds, counted from 1, that find the file busy
+    int locks = 0;
 
     ShipperServices services()
     {
         ShipperServices s;
         s.link = {&central, &StandInCentral::connect, &StandInCentral::ship};
         s.underLock = [this](const std::function<void()>& work) {
-            if (fileHeld) return false;
+            if (fileHeld || busyLocks.count(++locks) != 0) return false;
             if (locksBeforeCrash == 0) throw std::runtime_error("killed");
             if (locksBeforeCrash > 0) --locksBeforeCrash;
             work();
@@ -303,6 +305,33 @@ TEST_F(CentralShipping, AStopShipsForAShortWhileAndNotAfterAFailure)
         EXPECT_EQ(central.batchSizes, std::vector<std::size_t>(c.batches, shippingFirstBatchRows));
         EXPECT_LE(now - start, c.shipMs + shippingQuitMs + c.shipMs);
     }
+}
+
+// A batch the server took whose mark finds the file busy is neither read nor
+// shipped again: the next batch follows it and marks both, and the backlog is
+// not counted anew; a busy moment in the middle of a batch's slices ships what
+// was read and leaves the backlog's count and growth as they were.
+TEST_F(CentralShipping, ABusyMarkOrSliceNeitherShipsAgainNorCountsAgain)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    record(static_cast<int>(shippingFirstBatchRows * 3 + shippingSliceRows + 5));
+    // Holds: 1 takes, 2 counts, 3-5 mark (all busy), 6 takes, 7 marks, 8 takes
+    // a slice, 9 (busy) the next slice.
+    busyLocks = {3, 4, 5, 9};
+    Shipper shipper(folder, u"SRV", services());
+    EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    EXPECT_EQ(readShippingState(folder).lastShipped, 0);
+    EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    ShippingState state = readShippingState(folder);
+    EXPECT_EQ(state.lastShipped, 3000);
+    EXPECT_EQ(state.waiting, static_cast<std::int64_t>(shippingSliceRows) + 5);
+    EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    EXPECT_EQ(shipper.batchRows(), 8000u);
+    while (shipper.cycle() == CycleResult::shipped) { }
+    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{1000, 2000, shippingSliceRows, 5}));
+    EXPECT_EQ(central.added, shippingFirstBatchRows * 3 + shippingSliceRows + 5);
+    EXPECT_EQ(readShippingState(folder).waiting, 0);
+    EXPECT_EQ(locks, 13); // no count after the first
 }
 
 TEST(CentralShippingRetry, QuickForHalfAMinuteThenDoublingUpToFiveMinutes)

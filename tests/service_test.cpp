@@ -341,8 +341,8 @@ TEST(ProgramFiles, OnlyAdministratorsSystemAndTrustedInstallerMayChangeThem)
         {"take ownership", u"S-1-5-32-544", {u"S-1-5-11", u"Auth", 0x80000, true, false}, u"Auth"},
         {"generic write", u"S-1-5-32-544", {u"S-1-5-11", u"Auth", 0x40000000, true, false}, u"Auth"},
         {"generic all", u"S-1-5-32-544", {u"S-1-5-11", u"Auth", 0x10000000, true, false}, u"Auth"},
-        {"the installing administrator's own entry is refused too", u"S-1-5-32-544",
-            {installer, u"PC\\admin", 0x1301BF, true, false}, u"PC\\admin"},
+        {"the installing administrator's own entry, who may own it anyway", u"S-1-5-32-544",
+            {installer, u"PC\\admin", 0x1F01FF, true, false}, u""},
         {"for what is made later only", u"S-1-5-32-544",
             {u"S-1-3-0", u"CREATOR OWNER", 0x10000000, true, true}, u""},
         {"a denying entry", u"S-1-5-32-544", {u"S-1-1-0", u"Everyone", 0x1F01FF, false, false}, u""},
@@ -360,6 +360,17 @@ TEST(ProgramFiles, OnlyAdministratorsSystemAndTrustedInstallerMayChangeThem)
     }
     ObjectSecurity noList{u"C:\\P\\lang", u"S-1-5-32-544", u"", false, {}};
     EXPECT_EQ(firstChangeableByOthers({noList}, installer).who, u"Everyone") << "no list: anybody may";
+}
+
+TEST(DataFolder, ItsListNamesTheServicesOwnSidAndNoSharedServiceAccount)
+{
+    const std::u16string list = dataFolderAccessList(serviceSidText(u"Pagewarden"));
+    EXPECT_EQ(list,
+        u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)"
+        u"(A;OICI;0x1301bf;;;S-1-5-80-1438625638-20530767-170991381-936539563-773667104)(A;OICI;0x1301bf;;;"
+        u"IU)");
+    // Modify: never the rights to change the list or take the folder.
+    EXPECT_EQ(0x1301bfu & (0x00040000u | 0x00080000u | 0x10000000u), 0u);
 }
 
 TEST(ServiceSid, WorkedOutFromTheNameAsWindowsDoes)

@@ -23,8 +23,17 @@ bool Shipper::takeBatch(ShippingWork& work)
 {
     const std::u16string identity = randomFileIdentity();
     std::size_t asked = std::min(batchRows_, shippingSliceRows);
-    if (!services_.underLock([&] { work = takeShippingWork(folder_, source_, identity, asked); }))
+    // After a batch the server took but the file could not mark, the rows
+    // that follow it, unless the file was replaced meanwhile.
+    std::optional<std::int64_t> from;
+    if (unmarked_) from = unmarked_->second;
+    if (!services_.underLock([&] { work = takeShippingWork(folder_, source_, identity, asked, from); }))
         return false;
+    if (unmarked_ && work.batch.fileId != unmarked_->first) {
+        unmarked_.reset();
+        if (!services_.underLock([&] { work = takeShippingWork(folder_, source_, identity, asked); }))
+            return false;
+    }
     // The rest a slice at a time, each after the last row read. Rows never
     // change once written, so the slices join into what one read would give.
     while (work.batch.rows.size() == asked && asked < batchRows_) {
@@ -32,8 +41,11 @@ bool Shipper::takeBatch(ShippingWork& work)
         ShippingWork more;
         const std::int64_t after = work.batch.rows.back().rowId;
         // Busy meanwhile: what was read goes as it is.
-        if (!services_.underLock([&] { more = takeShippingWork(folder_, source_, identity, slice, after); }))
+        if (!services_.underLock(
+                [&] { more = takeShippingWork(folder_, source_, identity, slice, after); })) {
+            work.cut = true;
             break;
+        }
         // The file was replaced meanwhile: its rows wait for the next batch.
         if (more.batch.fileId != work.batch.fileId) break;
         for (ShippedRow& row : more.batch.rows) work.batch.rows.push_back(std::move(row));
@@ -47,7 +59,8 @@ bool Shipper::countWaiting(const ShippingWork& work)
 {
     std::int64_t total = 0;
     WaitingSlice slice{0, true};
-    for (std::int64_t after = work.lastShipped; slice.more; after += shippingCountSpan) {
+    const std::int64_t from = unmarked_ ? unmarked_->second : work.lastShipped;
+    for (std::int64_t after = from; slice.more; after += shippingCountSpan) {
         if (!services_.underLock([&] { slice = countWaitingSlice(folder_, after, shippingCountSpan); }))
             return false;
         total += slice.rows;
@@ -70,12 +83,20 @@ CycleResult Shipper::cycle()
     if (rows == 0) {
         endRun();
         failures_ = 0;
-        if (work.waiting != 0) services_.underLock([&] { noteWaiting(folder_, work.batch.fileId, 0); });
+        if (unmarked_) {
+            const std::u16string when = services_.nowText();
+            if (services_.underLock(
+                    [&] { markShipped(folder_, unmarked_->first, unmarked_->second, 0, when); }))
+                unmarked_.reset();
+        } else if (work.waiting != 0) {
+            services_.underLock([&] { noteWaiting(folder_, work.batch.fileId, 0); });
+        }
         return CycleResult::idle;
     }
     // A fresh count starts each run of batches; within one it goes down by
     // what each batch shipped, so a backlog is not counted at every batch.
-    const bool whole = rows == batchRows_;
+    // A batch cut short by a busy file leaves the backlog as it was.
+    const bool whole = rows == batchRows_ || work.cut;
     if (waiting_ < 0 && !whole) waiting_ = static_cast<std::int64_t>(rows);
     if (waiting_ < 0 && !countWaiting(work)) return CycleResult::busy;
     std::u16string error;
@@ -95,10 +116,15 @@ CycleResult Shipper::cycle()
     waiting_ = std::max<std::int64_t>(waiting_ - static_cast<std::int64_t>(rows), 0);
     const std::int64_t last = work.batch.rows.back().rowId;
     const std::u16string when = services_.nowText();
-    // Unmarked (the file busy), the batch goes again with the next one; the
-    // central key takes it once.
-    if (!services_.underLock([&] { markShipped(folder_, work.batch.fileId, last, waiting_, when); }))
-        waiting_ = -1;
+    // The file busy a moment: the mark is tried again at once. Unmarked all
+    // the same, the next batch follows this one and its mark covers both; a
+    // quit or a crash before that ships this one again, and the central key
+    // takes it once.
+    bool marked = false;
+    for (int attempt = 0; attempt < shippingMarkTries && !marked; ++attempt)
+        marked = services_.underLock([&] { markShipped(folder_, work.batch.fileId, last, waiting_, when); });
+    unmarked_.reset();
+    if (!marked) unmarked_.emplace(work.batch.fileId, last);
     // A batch shorter than asked emptied the backlog as it stood; a whole one
     // leaves more, and the next batch may be larger.
     if (!whole)

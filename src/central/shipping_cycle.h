@@ -9,7 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "central/central_schema.h"
 #include "store/shipping_table.h"
@@ -20,9 +22,13 @@
 inline constexpr std::size_t shippingFirstBatchRows = 1000;
 inline constexpr std::size_t shippingMostBatchRows = 16000;
 // The local work per hold of the program's lock: rows read for a batch, and
-// row numbers counted for the backlog; each takes a few milliseconds.
-inline constexpr std::size_t shippingSliceRows = 4000;
-inline constexpr std::int64_t shippingCountSpan = 50000;
+// row numbers counted for the backlog; each well under 50 ms even on a
+// loaded machine with the file not yet in the system's cache.
+inline constexpr std::size_t shippingSliceRows = 2000;
+inline constexpr std::int64_t shippingCountSpan = 10000;
+// Tries of a batch's mark when the file is busy, before the batch is left
+// to go again.
+inline constexpr int shippingMarkTries = 3;
 // How often pgwarden.db is looked at for new rows while nothing is waiting.
 inline constexpr std::uint32_t shippingIdleMs = 2000;
 // At a stop, what is waiting goes if the server answers within this time:
@@ -92,4 +98,6 @@ private:
     std::int64_t waiting_ = -1; // unknown: counted at the next cycle
     std::size_t batchRows_ = shippingFirstBatchRows;
     std::size_t mostRows_ = shippingMostBatchRows; // the first size once a quit began
+    // The file and last row of a batch the server took that is not marked yet.
+    std::optional<std::pair<std::u16string, std::int64_t>> unmarked_;
 };

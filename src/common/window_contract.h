@@ -76,7 +76,7 @@ inline constexpr unsigned short showAllButtonId = 10032;
 // [data] folder=, where the service and the tray programs beside it keep
 // pgwarden.db and the files below.
 inline constexpr char16_t settingsFileName[] = u"pagewarden.ini";
-// The data folder's default, written there when the service is installed.
+// The data folder's default, written there (expanded) when the service is installed.
 inline constexpr wchar_t defaultDataFolder[] = L"%ProgramData%\\Pagewarden";
 
 // Files in the data folder besides pgwarden.db: what the monitor left for the

@@ -11,10 +11,12 @@ namespace {
 // before the thread starts.
 HANDLE stopEvent = nullptr;
 HANDLE monitorHandle = nullptr;
-// A pass ends between two spooler calls, within moments; a call that hangs
-// (a printer on a network that has gone) must not hold a quit, a service
-// stop or a hand-over for longer than this.
-constexpr DWORD monitorStopLimit = 2000;
+// A pass ends between two spooler calls, within moments, or once the print
+// server it reads answers: a slow one's seconds are waited for, so that the
+// jobs that left the queues read so far are written. A call that hangs (a
+// printer on a network that has gone) must not hold a quit, a service stop
+// or a hand-over for longer than this.
+constexpr DWORD monitorStopLimit = 4000;
 
 } // namespace
 

@@ -21,7 +21,7 @@ ChangeableObject firstChangeableByOthers(
         if (!object.hasList) return {object.path, u"Everyone"};
         for (const AccessEntry& entry : object.entries) {
             if (!entry.allows || entry.inheritOnly || (entry.rights & changingRights) == 0) continue;
-            if (!trusted(entry.sid)) return {object.path, entry.accountName};
+            if (!trusted(entry.sid) && entry.sid != installerSid) return {object.path, entry.accountName};
         }
     }
     return {};

@@ -36,9 +36,11 @@ struct ChangeableObject {
 inline constexpr std::uint32_t changingRights
     = 0x00000002 | 0x00000004 | 0x00000040 | 0x00010000 | 0x00040000 | 0x00080000 | 0x10000000 | 0x40000000;
 
-// The first object that someone other than Administrators, SYSTEM or
-// TrustedInstaller may change; an owner may always change the access list,
-// so the owner must be one of those or the installing administrator.
+// The first object that someone other than Administrators, SYSTEM,
+// TrustedInstaller or the installing administrator may change, by an entry
+// of its list or as its owner (an owner may always change the list). The
+// installing administrator may own the files, and so change their list
+// anyway; an entry naming that account gives it nothing more.
 // Denying entries are not weighed: a list that needs them to be safe is
 // refused all the same.
 ChangeableObject firstChangeableByOthers(

@@ -291,8 +291,14 @@ std::uint32_t setupDataFolder(const std::u16string& programFolder, bool create, 
     if (folder.empty() && !create) folder = programFolder;
     if (!create) return ERROR_SUCCESS;
     if (folder.empty()) {
+        // Written expanded: a service may be started with an environment
+        // that lacks the variable (Wine's service manager passes on another
+        // program's).
+        wchar_t expanded[MAX_PATH] = {};
+        const DWORD length = ExpandEnvironmentStringsW(contract::defaultDataFolder, expanded, MAX_PATH);
+        if (length == 0 || length > MAX_PATH || expanded[0] == L'%') return ERROR_ENVVAR_NOT_FOUND;
         const std::u16string ini = programFolder + u"\\" + contract::settingsFileName;
-        if (!WritePrivateProfileStringW(L"data", L"folder", contract::defaultDataFolder, wide(ini.c_str())))
+        if (!WritePrivateProfileStringW(L"data", L"folder", expanded, wide(ini.c_str())))
             return GetLastError();
         folder = dataFolderSetting();
         if (folder.empty()) return ERROR_ENVVAR_NOT_FOUND;
@@ -308,14 +314,8 @@ std::uint32_t setupDataFolder(const std::u16string& programFolder, bool create, 
 
 std::uint32_t setupGrantFolder(const std::u16string& dataFolder)
 {
-    // Whatever was there before goes: the system and administrators full
-    // control; the service's own SID and the interactive users (the tray
-    // programs beside the service) read, write and delete; folders and files
-    // made inside inherit it. Protected, so what ProgramData gives its
-    // folders (Users may create files and own them) stays out.
-    const std::u16string modify = u"0x1301bf";
-    const std::u16string text = u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;" + modify + u";;;"
-        + serviceSidString() + u")(A;OICI;" + modify + u";;;IU)";
+    // Whatever was there before goes.
+    const std::u16string text = dataFolderAccessList(serviceSidString());
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
             wide(text.c_str()), SDDL_REVISION_1, &descriptor, nullptr))
@@ -350,6 +350,17 @@ std::uint32_t setupRevokeFolder(const std::u16string& folder)
         || !ConvertStringSidToSidW(L"S-1-5-19", &localService))
         return GetLastError();
     OwnedMemory ownedService(service), ownedLocal(localService);
+    // A list without their entries is left as it is, untouched.
+    bool named = false;
+    for (DWORD index = 0; current != nullptr && index < current->AceCount; ++index) {
+        void* raw = nullptr;
+        if (!GetAce(current, index, &raw)) return GetLastError();
+        const auto* header = static_cast<ACE_HEADER*>(raw);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE) continue;
+        PSID trustee = &static_cast<ACCESS_ALLOWED_ACE*>(raw)->SidStart;
+        named = named || EqualSid(trustee, service) || EqualSid(trustee, localService);
+    }
+    if (!named) return ERROR_SUCCESS;
     EXPLICIT_ACCESSW revoke[2]{};
     PSID trustees[2] = {service, localService};
     for (int i = 0; i < 2; ++i) {

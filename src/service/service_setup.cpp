@@ -75,6 +75,14 @@ std::u16string installedWords(const std::u16string& dataFolder, const DatabaseMo
 
 } // namespace
 
+std::u16string dataFolderAccessList(const std::u16string& serviceSid)
+{
+    // Modify: read, write, run, and delete, without changing the list.
+    const std::u16string modify = u"0x1301bf";
+    return u"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;" + modify + u";;;" + serviceSid + u")(A;OICI;"
+        + modify + u";;;IU)";
+}
+
 SetupOutcome installService(const std::u16string& programPath)
 {
     const std::u16string programFolder = folderOf(programPath);

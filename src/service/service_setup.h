@@ -28,6 +28,13 @@ SetupOutcome installService(const std::u16string& programPath);
 // its folders. The data stays. A service that is not installed is no failure.
 SetupOutcome uninstallService(const std::u16string& programPath);
 
+// The data folder's access list in SDDL: the system and administrators full
+// control, the service's own SID and the interactive users (the tray
+// programs beside the service) modify; inherited by what is made inside,
+// and protected from what the parent folder gives (ProgramData lets Users
+// create files there and own them).
+std::u16string dataFolderAccessList(const std::u16string& serviceSid);
+
 // ---- the seam: each call returns 0 or the system's error code --------------------
 
 namespace setupError {

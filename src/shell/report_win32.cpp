@@ -144,7 +144,7 @@ bool requestedStart(const ReportRequest& request, const DateTime& now, DateTime&
     }
     bool found = false;
     if (!tryDatabaseBriefly(
-            lockWait, fileWait, [&] { found = findSavedDate(programFolder(), since, request.savedName); })) {
+            lockWait, fileWait, [&] { found = findSavedDate(dataFolder(), since, request.savedName); })) {
         error = getText(textid::reportDatabaseBusy);
         return false;
     }
@@ -157,7 +157,7 @@ bool requestedStart(const ReportRequest& request, const DateTime& now, DateTime&
 bool localFigures(const ReportRequest& request, const DateTime& since, std::vector<StatisticsRow>& rows,
     std::u16string& error)
 {
-    const std::u16string folder = programFolder();
+    const std::u16string folder = dataFolder();
     auto add = [&](const StatisticsRow& row) { rows.push_back(row); };
     const bool months = request.by == ReportGrouping::month;
     const bool read = tryDatabaseBriefly(lockWait, fileWait, [&] {
@@ -195,7 +195,7 @@ bool centralFigures(const ReportRequest& request, const DateTime& since, std::ve
 // The CSV of the request, or false and the reason in words.
 bool reportCsv(const ReportRequest& request, std::string& csv, std::u16string& error)
 {
-    const std::u16string path = jobDatabasePath(programFolder());
+    const std::u16string path = jobDatabasePath(dataFolder());
     // Opening would make a new, empty file: a report never creates one.
     if (GetFileAttributesW(wide(path.c_str())) == INVALID_FILE_ATTRIBUTES) {
         error = withValue(getText(textid::reportNoDatabase), path);

@@ -124,6 +124,15 @@ void readRowsToShip(sqlite3* db, std::int64_t after, std::size_t limit, Shipping
     }
 }
 
+// Rows read through the file mapped in memory: no call into the system per
+// page, so a slice of a long backlog is read in a few milliseconds. The
+// mapping goes with the connection.
+void readMapped(sqlite3* db)
+{
+    Statement mapped = prepare(db, u"PRAGMA mmap_size = 268435456;", u"839");
+    while (step(mapped.get(), u"840") == SQLITE_ROW) { }
+}
+
 } // namespace
 
 ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
@@ -132,6 +141,7 @@ ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string
     ShippingWork work;
     work.batch.source = source;
     Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    readMapped(db.get());
     work.waiting = readShippingMark(db.get(), newIdentity, work);
     readRowsToShip(db.get(), after.value_or(work.lastShipped), limit, work);
     closeJobDatabase(std::move(db));
@@ -142,6 +152,7 @@ WaitingSlice countWaitingSlice(const std::u16string& folder, std::int64_t after,
 {
     WaitingSlice slice;
     Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
+    readMapped(db.get());
     {
         Statement count = prepare(db.get(),
             u"SELECT count(*), EXISTS (SELECT 1 FROM tbTrabajos WHERE trllapri > ?2) FROM tbTrabajos WHERE "

@@ -36,6 +36,7 @@ struct ShippingWork {
     ShippingBatch batch;
     std::int64_t lastShipped = 0;
     std::int64_t waiting = 0;
+    bool cut = false; // read short of what was asked: the file was busy
 };
 ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
     const std::u16string& newIdentity, std::size_t limit, std::optional<std::int64_t> after = std::nullopt);

@@ -119,8 +119,15 @@ std::wstring csvAsTable(const std::string& csv)
 std::wstring copiedTable(HWND main, HWND figures)
 {
     emptyClipboard();
-    clickWithMouse(figures);
-    check(waitUntil([&] { return focusedIn(main, figures); }, 10000), "the figures have the focus");
+    // The report's own process may take the foreground a moment after it
+    // ended: the window is brought back and the list clicked again.
+    bool focused = false;
+    for (int click = 0; click < 3 && !focused; ++click) {
+        SetForegroundWindow(main);
+        clickWithMouse(figures);
+        focused = waitUntil([&] { return focusedIn(main, figures); }, 5000);
+    }
+    check(focused, "the figures have the focus");
     pressKeys({VK_CONTROL, 'C'});
     waitUntil([&] { return !clipboardText().empty(); }, 10000);
     return clipboardText();
