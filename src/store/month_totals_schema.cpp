@@ -132,31 +132,43 @@ std::string detailPair(const std::string& source, const std::string& job, const 
         + ")";
 }
 
+// tbDetalleCuenta's value for one grouping.
+std::string counted(const std::string& column, int grouping)
+{
+    return "(SELECT " + column + " FROM tbDetalleCuenta WHERE dcgrupo = " + std::to_string(grouping) + ")";
+}
+
 // Adds a job's details (sign 1) or takes them away (sign -1) in its month,
-// for the three groupings, as addRow does for the jobs.
+// for the three groupings, as addRow does for the jobs. The job's month and
+// figures are worked out once, into tbDetalleCuenta (a row per grouping,
+// emptied again at the end), and each statement reads them from there:
+// every program that opens the file parses these triggers, and each
+// statement that writes the jobs compiles them.
 std::vector<std::string> addDetails(const std::string& pair, int sign)
 {
     const std::string s = std::to_string(sign);
-    std::vector<std::string> statements{
+    std::vector<std::string> statements{"DELETE FROM tbDetalleCuenta",
+        "INSERT INTO tbDetalleCuenta (dcgrupo, dcmes, dcnulo, dcvalor, dccolor, dchojas, dccoste, "
+        "dccosteados) SELECT g, b, v IS NULL, ifnull(v, ''), cp, sh, co, cq FROM (SELECT g, b, CASE g WHEN 1 "
+        "THEN c1 WHEN 2 THEN c2 ELSE c3 END AS v, cp, sh, co, cq FROM "
+            + pair + " JOIN (SELECT 1 AS g UNION ALL SELECT 2 UNION ALL SELECT 3)) WHERE b IS NOT NULL",
         "INSERT INTO tbTotalesDetalle (tdgrupo, tdmes, tdnulo, tdvalor, tdcolor, tdhojas, tdcoste, "
-        "tdcosteados) "
-        "SELECT g, b, v IS NULL, ifnull(v, ''), 0, 0, 0, 0 FROM (SELECT 1 AS g, b, c1 AS v FROM "
-        + pair + " UNION ALL SELECT 2, b, c2 FROM " + pair + " UNION ALL SELECT 3, b, c3 FROM " + pair
-        + ") WHERE b IS NOT NULL AND NOT EXISTS (SELECT 1 FROM tbTotalesDetalle WHERE tdgrupo = g AND "
-          "tdmes = b AND tdnulo = (v IS NULL) AND tdvalor = ifnull(v, ''))"};
+        "tdcosteados) SELECT dcgrupo, dcmes, dcnulo, dcvalor, 0, 0, 0, 0 FROM tbDetalleCuenta WHERE NOT "
+        "EXISTS (SELECT 1 FROM tbTotalesDetalle WHERE tdgrupo = dcgrupo AND tdmes = dcmes AND tdnulo = "
+        "dcnulo AND tdvalor = dcvalor)"};
     for (const Grouping& g : groupings) {
-        std::string value = "c";
-        value += std::to_string(g.number);
-        statements.push_back("UPDATE tbTotalesDetalle SET tdcolor = tdcolor + " + s + " * (SELECT cp FROM "
-            + pair + "), tdhojas = tdhojas + " + s + " * (SELECT sh FROM " + pair + "), tdcoste = tdcoste + "
-            + s + " * (SELECT co FROM " + pair + "), tdcosteados = tdcosteados + " + s + " * (SELECT cq FROM "
-            + pair + ") WHERE tdgrupo = " + std::to_string(g.number) + " AND tdmes = (SELECT b FROM " + pair
-            + ") AND tdnulo = (SELECT " + value + " IS NULL FROM " + pair + ") AND tdvalor = (SELECT ifnull("
-            + value + ", '') FROM " + pair + ")");
+        const int n = g.number;
+        statements.push_back("UPDATE tbTotalesDetalle SET tdcolor = tdcolor + " + s + " * "
+            + counted("dccolor", n) + ", tdhojas = tdhojas + " + s + " * " + counted("dchojas", n)
+            + ", tdcoste = tdcoste + " + s + " * " + counted("dccoste", n) + ", tdcosteados = tdcosteados + "
+            + s + " * " + counted("dccosteados", n) + " WHERE tdgrupo = " + std::to_string(n)
+            + " AND tdmes = " + counted("dcmes", n) + " AND tdnulo = " + counted("dcnulo", n)
+            + " AND tdvalor = " + counted("dcvalor", n));
     }
     if (sign < 0)
-        statements.push_back("DELETE FROM tbTotalesDetalle WHERE tdmes = (SELECT b FROM " + pair
-            + ") AND tdcolor = 0 AND tdhojas = 0 AND tdcoste = 0 AND tdcosteados = 0");
+        statements.push_back("DELETE FROM tbTotalesDetalle WHERE tdgrupo IN (1, 2, 3) AND tdmes = "
+            + counted("dcmes", 1) + " AND tdcolor = 0 AND tdhojas = 0 AND tdcoste = 0 AND tdcosteados = 0");
+    statements.push_back("DELETE FROM tbDetalleCuenta");
     return statements;
 }
 
@@ -182,6 +194,11 @@ std::vector<KeptObject> detailObjects()
             "NULL, tdvalor NOT NULL, tdcolor integer NOT NULL, tdhojas integer NOT NULL, tdcoste integer NOT "
             "NULL, tdcosteados integer NOT NULL, PRIMARY KEY (tdgrupo, tdmes, tdnulo, tdvalor)) WITHOUT "
             "ROWID"},
+        // What the detail triggers work out once per job; empty between statements.
+        {"table", "tbDetalleCuenta",
+            "CREATE TABLE tbDetalleCuenta (dcgrupo integer PRIMARY KEY, dcmes integer, dcnulo integer, "
+            "dcvalor, "
+            "dccolor integer, dchojas integer, dccoste integer, dccosteados integer)"},
         {"trigger", "trDetallesAlta",
             trigger("trDetallesAlta", "AFTER INSERT ON tbDetalles", addDetails(ofNewDetail, 1))},
         {"trigger", "trDetallesBaja",
