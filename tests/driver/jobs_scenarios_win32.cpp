@@ -27,29 +27,6 @@ std::wstring money(const wchar_t* amount)
     return text;
 }
 
-using Cells = std::vector<std::wstring>;
-
-std::vector<Cells> listCells(const Program& program, HWND list, int columns)
-{
-    RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
-    std::vector<Cells> rows;
-    const auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int index = 0; index < count; ++index) {
-        Cells row;
-        for (int cell = 0; cell < columns; ++cell) {
-            LVITEMW item{};
-            item.iSubItem = cell;
-            item.pszText = reinterpret_cast<wchar_t*>(memory.address + textOffset);
-            item.cchTextMax = textLimit;
-            memory.write(item);
-            SendMessageW(list, LVM_GETITEMTEXTW, index, memory.at());
-            row.push_back(memory.readText(textOffset, textLimit));
-        }
-        rows.push_back(row);
-    }
-    return rows;
-}
-
 // The log's rows as shown, newest first; `only` keeps the rows of some jobs.
 std::vector<Cells> expectedLog(std::initializer_list<int> jobs)
 {

@@ -77,6 +77,27 @@ std::vector<Row> listRows(const Program& program, HWND list)
     return rows;
 }
 
+std::vector<Cells> listCells(const Program& program, HWND list, int columns)
+{
+    RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
+    std::vector<Cells> rows;
+    const auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int index = 0; index < count; ++index) {
+        Cells row;
+        for (int cell = 0; cell < columns; ++cell) {
+            LVITEMW item{};
+            item.iSubItem = cell;
+            item.pszText = reinterpret_cast<wchar_t*>(memory.address + textOffset);
+            item.cchTextMax = textLimit;
+            memory.write(item);
+            SendMessageW(list, LVM_GETITEMTEXTW, index, memory.at());
+            row.push_back(memory.readText(textOffset, textLimit));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 std::vector<Row> shownListRows(const Program& program, HWND list)
 {
     RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
