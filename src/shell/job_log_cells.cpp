@@ -1,5 +1,6 @@
 #include "shell/job_log_cells.h"
 
+#include "common/language_texts.h"
 #include "common/strings.h"
 #include "shell/statistics_figures.h"
 
@@ -46,4 +47,23 @@ int headerOfLogColumn(LogColumn column)
     case LogColumn::pages: return 5;
     }
     return 0;
+}
+
+LogWords logWords()
+{
+    return {getText(textid::colourWords[0]), getText(textid::colourWords[1]),
+        {getText(textid::sidesWords[0]), getText(textid::sidesWords[1]), getText(textid::sidesWords[2])}};
+}
+
+std::u16string logExportHeader(ExportForm form)
+{
+    TotalsRow headers;
+    for (textid::Id id : textid::jobColumns) headers.push_back(getText(id));
+    return exportLine(headers, form);
+}
+
+std::u16string logExportLine(const LogEntry& entry, const LogWords& words, ExportForm form)
+{
+    const LogCells cells = logCells(entry, words);
+    return exportLine(TotalsRow(cells.begin(), cells.end()), form);
 }

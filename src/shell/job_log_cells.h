@@ -6,6 +6,7 @@
 #include <array>
 #include <string>
 
+#include "shell/totals_export.h"
 #include "store/job_log.h"
 
 // time, user, computer, printer, document, pages, colour, sides, paper, sheets, cost
@@ -27,3 +28,10 @@ LogCells logCells(const LogEntry& entry, const LogWords& words);
 std::optional<LogColumn> logColumnOfHeader(int column);
 // The header column of the order.
 int headerOfLogColumn(LogColumn column);
+
+// The words of the language in force.
+LogWords logWords();
+// The log's export, as the Jobs tab and "/report /by job" write it: the
+// header line, then a line per entry, CR LF after each.
+std::u16string logExportHeader(ExportForm form);
+std::u16string logExportLine(const LogEntry& entry, const LogWords& words, ExportForm form);

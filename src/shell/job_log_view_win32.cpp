@@ -118,7 +118,7 @@ std::optional<LogEntry> entryAt(std::int64_t index)
     if (auto hit = cache.find(index); hit != cache.end()) return hit->second;
     if (cache.size() > cacheLimit) cache.clear();
     tryDatabaseBriefly(interfaceLockWait, interfaceFileWait, [&] {
-        Database db = openJobDatabase(programFolder(), SchemaWork::tablesOnly);
+        Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
         readAround(db.get(), index);
         closeJobDatabase(std::move(db));
     });
@@ -163,7 +163,7 @@ void searchThread(LogFilter searched, LogOrder searchOrder)
     InterruptibleBy interrupt(search.cancel);
     bool whole = false;
     try {
-        Database db = openJobDatabase(programFolder(), SchemaWork::tablesOnly);
+        Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
         whole = forEachLogEntry(
             db.get(), searched, searchOrder,
             [](const LogEntry& entry) {
@@ -205,7 +205,7 @@ void reload()
     }
     entryCount = 0;
     tryDatabaseBriefly(interfaceLockWait, interfaceFileWait, [] {
-        Database db = openJobDatabase(programFolder(), SchemaWork::tablesOnly);
+        Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
         entryCount = countLogEntries(db.get(), filter);
         closeJobDatabase(std::move(db));
     });
@@ -232,27 +232,19 @@ void onDisplayInfo(NMLVDISPINFOW& info)
 
 namespace {
 
-TotalsRow logHeaders()
-{
-    TotalsRow headers;
-    for (textid::Id id : textid::jobColumns) headers.push_back(getText(id));
-    return headers;
-}
-
-void exportThread(LogFilter exported, LogOrder exportOrder, TotalsRow headers)
+void exportThread(LogFilter exported, LogOrder exportOrder)
 {
     BusyLimit limit(std::chrono::milliseconds(2000));
     InterruptibleBy interrupt(exportJob.cancel);
     const ExportForm form = exportJob.copy ? ExportForm::tabSeparated : ExportForm::csv;
-    std::u16string text = exportLine(headers, form);
+    std::u16string text = logExportHeader(form);
     bool whole = false;
     try {
-        Database db = openJobDatabase(programFolder(), SchemaWork::tablesOnly);
+        Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
         whole = forEachLogEntry(
             db.get(), exported, exportOrder,
             [&](const LogEntry& entry) {
-                const LogCells cells = logCells(entry, words);
-                text += exportLine(TotalsRow(cells.begin(), cells.end()), form);
+                text += logExportLine(entry, words, form);
                 return true;
             },
             &exportJob.cancel,
@@ -283,7 +275,7 @@ void startExport(ExportChoice choice)
     }
     exportJob.running = true;
     showStatusProgress(0, getText(textid::saveCsvItem));
-    exportJob.thread = std::thread(exportThread, filter, order, logHeaders());
+    exportJob.thread = std::thread(exportThread, filter, order);
 }
 
 // The export is whole (done 1) or was stopped (done 2): the text goes where
@@ -360,8 +352,7 @@ HWND createChild(const wchar_t* className, const std::u16string& text, DWORD sty
 void createJobLogControls(HWND mainWindow, HFONT font)
 {
     mainWindowOfLog = mainWindow;
-    words = {getText(textid::colourWords[0]), getText(textid::colourWords[1]),
-        {getText(textid::sidesWords[0]), getText(textid::sidesWords[1]), getText(textid::sidesWords[2])}};
+    words = logWords();
     logList = createChild(WC_LISTVIEWW, u"",
         LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | LVS_SINGLESEL | WS_TABSTOP, contract::jobLogListId);
     SendMessageW(logList, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);

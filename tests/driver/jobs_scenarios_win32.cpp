@@ -77,14 +77,16 @@ std::string utf8(const std::wstring& text)
     return bytes;
 }
 
-// The log as the CSV holds it: the times and the money as stored.
-std::string expectedCsv()
+// The log as the CSV holds it: the times and the money as stored; with
+// `fromJanuary6`, only the jobs since 2026-01-06.
+std::string expectedCsv(bool fromJanuary6 = false)
 {
     std::wstring text;
     for (unsigned long id = 1450011; id <= 1450021; ++id) text += (id == 1450011 ? L"" : L",") + texts[id];
     text += L"\r\n";
     text += L"2026-01-07 08:30:00,\"cid, \"\"the boss\"\"\",PC-3,Office,,2,,,,,\r\n";
     text += L"2026-01-06 11:00:00,ana,PC-1,Colour Lab,,5," + texts[1450022] + L",,,5,\r\n";
+    if (fromJanuary6) return "\xEF\xBB\xBF" + utf8(text);
     text += L"2026-01-05 10:00:00,ben,PC-2,Colour Lab,poster,3," + texts[1450022] + L"," + texts[1450024]
         + L",A3,3,1.23\r\n";
     text += L"2026-01-05 09:00:00,ana,PC-1,Office,Q3 report.pdf,12," + texts[1450023] + L"," + texts[1450025]
@@ -172,6 +174,17 @@ void theJobsTab()
     windowScreenshot(main, L"jobs-2-all");
 
     saveLogAsCsv(program, main, log, programFolder() + L"\\jobs log.csv");
+    // A script's report of the log beside the window: the same bytes; and
+    // for a start, the jobs since then.
+    for (const bool since : {false, true}) {
+        const std::wstring out = programFolder() + L"\\jobs report.csv";
+        Program report(programPath,
+            std::wstring(L"/report /by job") + (since ? L" /since 2026-01-06" : L"") + L" /out \"" + out
+                + L"\"");
+        check(report.ends() && report.exitCode() == 0 && fileBytes(out) == expectedCsv(since),
+            since ? "/report /by job /since 2026-01-06 writes that day's jobs and the next"
+                  : "/report /by job writes the log's CSV byte for byte");
+    }
 
     SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"lab"));
     PostMessageW(main, WM_COMMAND, MAKEWPARAM(jobSearchEditId, EN_CHANGE), reinterpret_cast<LPARAM>(search));
