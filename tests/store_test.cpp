@@ -66,9 +66,9 @@ const std::vector<std::string> completeSchema
     = {"ixTrabajosFecha", "ixTrabajosFechaIrregular", "tbDetalles", "tbFechas", "tbTrabajos"};
 // After the first statistics: the month totals and the triggers that keep them.
 const std::vector<std::string> schemaWithTotals
-    = {"ixTrabajosFecha", "ixTrabajosFechaIrregular", "tbDetalles", "tbFechas", "tbTotalesAjenos",
-        "tbTotalesDetalle", "tbTotalesMes", "tbTotalesSello", "tbTrabajos", "trDetallesAlta",
-        "trDetallesBaja", "trDetallesCambio", "trDetallesDuda", "trDetallesDudaCambio",
+    = {"ixTrabajosFecha", "ixTrabajosFechaIrregular", "tbDetalleCuenta", "tbDetalles", "tbFechas",
+        "tbTotalesAjenos", "tbTotalesDetalle", "tbTotalesMes", "tbTotalesSello", "tbTrabajos",
+        "trDetallesAlta", "trDetallesBaja", "trDetallesCambio", "trDetallesDuda", "trDetallesDudaCambio",
         "trDetallesTrabajoAlta", "trDetallesTrabajoBaja", "trDetallesTrabajoCambio", "trTotalesAlta",
         "trTotalesBaja", "trTotalesCambio", "trTotalesDuda", "trTotalesDudaCambio", "trTotalesDudaMenosUno"};
 

@@ -42,8 +42,8 @@ bool ensureSchema(OdbcConnection& connection, central::CentralColumns& columns, 
     }
     columns = {};
     if (!connection.execute(central::detailColumnsQuery(), {}, error, [&](const OdbcRow& row) {
-            columns.shipDetails = row[0] == u"1";
-            columns.readDetails = row[1] == u"1";
+            columns.shipDetails = row[0] == u"yes";
+            columns.readDetails = row[1] == u"yes";
         }))
         return false;
     return connection.commit(error);
@@ -64,8 +64,8 @@ StatisticsRow centralStatisticsRow(const OdbcRow& row)
 {
     StatisticsRow figures{row[0].value_or(u""), row[1].value_or(u""), row[2].value_or(u"")};
     if (row.size() >= 6) {
-        figures.colourPages = row[3].value_or(u"0");
-        figures.sheets = row[4].value_or(u"0");
+        if (row[3]) figures.colourPages = *row[3];
+        if (row[4]) figures.sheets = *row[4];
         figures.cost = row[5].value_or(u"");
     }
     return figures;

@@ -165,13 +165,13 @@ std::u16string detailColumnsQuery()
                                "'pagewarden_day_totals'::regclass) AND attname IN ("
         + totals + ")";
     const std::size_t totalsCount = std::size(detailTotals) * 2;
-    return asciiText("SELECT (count(*) = " + std::to_string(std::size(detailColumns) + totalsCount)
-        + ")::integer, (count(*) FILTER (WHERE has_column_privilege(attrelid, attnum, 'SELECT') AND "
-          "(attrelid "
-          "<> 'pagewarden_jobs'::regclass OR attname IN ("
+    return asciiText("SELECT CASE WHEN count(*) = " + std::to_string(std::size(detailColumns) + totalsCount)
+        + " THEN 'yes' ELSE 'no' END, CASE WHEN count(*) FILTER (WHERE has_column_privilege(attrelid, "
+          "attnum, "
+          "'SELECT') AND (attrelid <> 'pagewarden_jobs'::regclass OR attname IN ("
         + read + "))) = " + std::to_string(std::size(readJobDetails) + totalsCount)
-        + ")::integer FROM pg_attribute WHERE NOT attisdropped AND ((attrelid = 'pagewarden_jobs'::regclass "
-          "AND attname IN ("
+        + " THEN 'yes' ELSE 'no' END FROM pg_attribute WHERE NOT attisdropped AND ((attrelid = "
+          "'pagewarden_jobs'::regclass AND attname IN ("
         + jobs + ")) OR (" + tables + "))");
 }
 

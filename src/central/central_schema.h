@@ -44,7 +44,7 @@ const std::vector<std::u16string>& schemaUpgrades();
 struct CentralColumns {
     bool shipDetails = false, readDetails = false;
 };
-// One row: 1 or 0 for each of the two, in that order.
+// One row: yes or no for each of the two, in that order.
 std::u16string detailColumnsQuery();
 
 // The values a batch carries per row, in one list: each is a column of
