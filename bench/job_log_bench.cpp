@@ -104,7 +104,7 @@ int main()
         RecordSettings prices;
         prices.prices.colour = 4000;
         report("record a job with its details", rows,
-            medianMs(runs, [&] { recordJob(folder, colourJob(), keepTime, prices); }));
+            medianMs(runs, [&] { recordJob(folder, colourJob(), keepTime, todayLocal(), prices); }));
         const LogFilter everything{{1800, 1, 0, 1}, std::nullopt, u"", u""};
         report("Jobs tab, first screen", rows, medianMs(runs, [&] { screen(folder, everything, false); }));
         report("Jobs tab, jump to the end", rows, medianMs(runs, [&] { screen(folder, everything, true); }));
