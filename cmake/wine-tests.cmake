@@ -30,7 +30,7 @@ if(TARGET pagewarden)
   add_test(NAME shell_wine_statistics
     COMMAND "${PROJECT_SOURCE_DIR}/tests/wine/shell-tests" "${CMAKE_BINARY_DIR}"
             statistics-empty statistics tray-click-time report-damaged-database report-from-a-recorder
-            export-totals statistics-view statistics-odd-pages
+            export-totals statistics-view statistics-odd-pages jobs-log
             report-command report-no-database)
   # The secondary windows: the saved-dates window (its controls, adding,
   # refusing, deleting, and counting from a saved date with the scripted

@@ -215,6 +215,28 @@ TEST_F(CentralShipping, EachRowGoesAsTheFileHoldsItWithNullsWhereItHoldsNone)
         EXPECT_EQ(shipped.julianMs.has_value(), rows[i].dayKey.has_value()) << rows[i].values;
     }
     EXPECT_EQ(work.batch.rows[0].julianMs, central::julianMs({2026, 5, 0, 1, 8}));
+    // No row has details yet.
+    for (const ShippedRow& shipped : work.batch.rows)
+        EXPECT_FALSE(shipped.color || shipped.sides || shipped.paper || shipped.sheets || shipped.bytes
+            || shipped.document || shipped.cost);
+    // Details go with their rows; numbers another program wrote otherwise
+    // (text, a fraction, sheets or a cost the totals cannot add) go as nulls.
+    RawDatabase(folder).exec(
+        "INSERT INTO tbDetalles VALUES (1, 2, 3, 'A4', 1, 40960, 'Q3.pdf', 12500), (2, 'two', 2.5, 'Legal', "
+        "2199023255552, 'big', NULL, -2199023255552);");
+    work = takeShippingWork(folder, u"SRV", u"first identity", 2);
+    ASSERT_EQ(work.batch.rows.size(), 2u);
+    const ShippedRow &detailed = work.batch.rows[0], &odd = work.batch.rows[1];
+    EXPECT_EQ(std::tuple(detailed.color, detailed.sides, detailed.paper, detailed.sheets, detailed.bytes,
+                  detailed.document, detailed.cost),
+        std::tuple(std::optional<std::int64_t>(2), std::optional<std::int64_t>(3),
+            std::optional<std::u16string>(u"A4"), std::optional<std::int64_t>(1),
+            std::optional<std::int64_t>(40960), std::optional<std::u16string>(u"Q3.pdf"),
+            std::optional<std::int64_t>(12500)));
+    EXPECT_EQ(std::tuple(odd.color, odd.sides, odd.paper, odd.sheets, odd.bytes, odd.document, odd.cost),
+        std::tuple(std::optional<std::int64_t>(), std::optional<std::int64_t>(),
+            std::optional<std::u16string>(u"Legal"), std::optional<std::int64_t>(),
+            std::optional<std::int64_t>(), std::optional<std::u16string>(), std::optional<std::int64_t>()));
 
     // After a shipment: the rest, the identity kept.
     markShipped(folder, work.batch.fileId, 4, 0, u"2026-05-04T10:00:00.000");
@@ -480,19 +502,29 @@ TEST(CentralBatch, ArraysCarryEveryValueAsWrittenAndNullsAsNulls)
     for (const Case& c : cases) EXPECT_EQ(central::arrayLiteral(c.values, c.quoted), c.literal);
 
     ShippingBatch batch{u"SRV\"1", u"id", {}};
-    batch.rows.push_back({7, u"2026-05-01T08:00:00.000", u"a\"b", u"PC", u"Laser", 2, 5, 20260501});
-    batch.rows.push_back({9, u"never", std::nullopt, u"PC", u"x\0y", std::nullopt, std::nullopt, 20260502});
+    // The first with every detail, the second with none (a job without a
+    // device mode, or a row of an earlier version).
+    batch.rows.push_back({7, u"2026-05-01T08:00:00.000", u"a\"b", u"PC", u"Laser", 2, 5, 20260501, 2, 3,
+        u"A4", 1, 40960, u"Q3 \"final\".pdf", 12500});
+    batch.rows.push_back({9, u"never", std::nullopt, u"PC", u"x\0y", std::nullopt, std::nullopt, 20260502, {},
+        {}, {}, {}, {}, {}, {}});
     batch.rows[1].printer = std::u16string(u"x\0y", 3);
-    const auto parameters = central::batchParameters(batch);
-    const std::u16string statement = central::batchStatement();
-    EXPECT_EQ(parameters.size(), 2 + central::shippedColumns().size());
-    EXPECT_EQ(
-        static_cast<std::size_t>(std::count(statement.begin(), statement.end(), u'?')), parameters.size());
     const std::vector<std::u16string> expected
         = {u"SRV\"1", u"id", u"{7,9}", u"{\"2026-05-01T08:00:00.000\",\"never\"}", u"{\"a\\\"b\",NULL}",
             u"{\"PC\",\"PC\"}", u"{\"Laser\",\"x\uFFFDy\"}", u"{2,NULL}",
             // A row without its moment counts in no period: neither goes.
-            u"{5,NULL}", u"{20260501,NULL}"};
-    for (std::size_t i = 0; i < expected.size() && i < parameters.size(); ++i)
-        EXPECT_EQ(parameters[i], expected[i]) << i;
+            u"{5,NULL}", u"{20260501,NULL}", u"{2,NULL}", u"{3,NULL}", u"{\"A4\",NULL}", u"{1,NULL}",
+            u"{40960,NULL}", u"{\"Q3 \\\"final\\\".pdf\",NULL}", u"{12500,NULL}"};
+    // A server whose tables have no details' columns yet gets the same
+    // batch without them.
+    for (bool details : {true, false}) {
+        const auto parameters = central::batchParameters(batch, details);
+        const std::u16string statement = central::batchStatement(details);
+        EXPECT_EQ(parameters.size(), details ? expected.size() : expected.size() - 7);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(statement.begin(), statement.end(), u'?')),
+            parameters.size());
+        EXPECT_EQ(statement.find(u"dtcoste") != std::u16string::npos, details);
+        EXPECT_EQ(statement.find(u"colour_pages") != std::u16string::npos, details);
+        for (std::size_t i = 0; i < parameters.size(); ++i) EXPECT_EQ(parameters[i], expected[i]) << i;
+    }
 }

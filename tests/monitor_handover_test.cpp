@@ -121,7 +121,7 @@ TEST(MonitorHandover, OnlyAWholeFreshStateIsTaken)
         {"older than five minutes", bytes, leftAt + 5 * oneMinute + 1, false, false},
         {"from the future (a clock set back)", bytes, leftAt - 1, false, false},
         {"with a byte more", bytes + '\0', leftAt, false, true},
-        {"of another version", bytes.substr(0, 4) + '\2' + bytes.substr(5), leftAt, false, true},
+        {"of another version", bytes.substr(0, 4) + '\1' + bytes.substr(5), leftAt, false, true},
         {"not ours", "PWMX" + bytes.substr(4), leftAt, false, true},
         {"a count far beyond the bytes", bytes.substr(0, 16) + "\xFF\xFF\xFF\x7F" + bytes.substr(20), leftAt,
             false, true},

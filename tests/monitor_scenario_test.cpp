@@ -239,6 +239,29 @@ namespace {
 
 class MonitorScenarioRows : public StoreFolder, public ::testing::WithParamInterface<std::string> { };
 
+std::string scenarioFileIfAny(const std::string& name)
+{
+    if (!std::filesystem::exists(std::string(PW_SOURCE_DIR) + "/tests/scenarios/" + name)) return {};
+    return readScenarioFile(name);
+}
+
+std::vector<std::string> sortedLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream file(text);
+    for (std::string line; std::getline(file, line);)
+        if (!line.empty()) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<std::string> sortedRows(RawDatabase& raw, const std::string& query)
+{
+    std::vector<std::string> rows = raw.rows(query);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 } // namespace
 
 // The check the Wine runs make of the simulation build (tests/scenarios/
@@ -250,18 +273,21 @@ TEST_P(MonitorScenarioRows, RowsInTheStoreAreThoseOfTheExpectedFile)
     ScenarioRun run;
     playText(run, readScenarioFile(name + ".txt"));
     closeJobDatabase(openJobDatabase(folder));
-    for (const JobRecord& job : run.recorded) recordJob(folder, job, keepUtc, leftQueueAt);
+    const std::string ini = scenarioFileIfAny(name + ".ini");
+    const RecordSettings settings = parseRecordSettings(settingsFileText(ini));
+    for (const JobRecord& job : run.recorded) recordJob(folder, job, keepUtc, leftQueueAt, settings);
     RawDatabase raw(folder);
-    std::vector<std::string> rows = raw.rows(
-        "select trfecha||'|'||trusuario||'|'||trmaquina||'|'||trimpresora||'|'||trnumpags from tbTrabajos;");
-    std::sort(rows.begin(), rows.end());
-
-    std::vector<std::string> expected;
-    std::istringstream file(readScenarioFile(name + ".expected"));
-    for (std::string line; std::getline(file, line);)
-        if (!line.empty()) expected.push_back(line);
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(sortedRows(raw,
+                  "select trfecha||'|'||trusuario||'|'||trmaquina||'|'||trimpresora||'|'||trnumpags "
+                  "from tbTrabajos;"),
+        sortedLines(readScenarioFile(name + ".expected")));
+    const std::string details = scenarioFileIfAny(name + ".details");
+    if (details.empty()) return;
+    EXPECT_EQ(sortedRows(raw,
+                  "select trusuario||'|'||trimpresora||'|'||quote(dtcolor)||'|'||quote(dtcaras)||'|'||"
+                  "quote(dtpapel)||'|'||quote(dthojas)||'|'||quote(dtbytes)||'|'||quote(dtdocumento)||'|'||"
+                  "quote(dtcoste) from tbTrabajos join tbDetalles on dtllapri = trllapri;"),
+        sortedLines(details));
 }
 
 // Every scenario that has rows expected in UTC (NAME.expected).
@@ -354,6 +380,10 @@ TEST(MonitorScenarioParse, RejectsMalformedLinesNamingTheLine)
         {"pass\nprinter \"P\"\njob x\n", "line 3"},
         {"pass\nprinter \"P\"\njob 1 colour=red\n", "line 3"},
         {"pass\nprinter \"P\"\njob 1 printed=ten\n", "line 3"},
+        {"pass\nprinter \"P\"\njob 1 color=maybe\n", "line 3"},
+        {"pass\nprinter \"P\"\njob 1 duplex=both\n", "line 3"},
+        {"pass\nprinter \"P\"\njob 1 papersize=40000\n", "line 3"},
+        {"pass\nprinter \"P\"\njob 1 form=\"A name longer than a device mode can hold\"\n", "line 3"},
         {"pass\nprinter \"P\"\njob 1 submitted=2026-01-01 00:00:00\n", "line 3"},
         {"pass\nprinter \"P\"\njob 1 submitted=2026-02-29T00:00:00.000\n", "line 3"}, // not a leap year
         {"pass\nprinter \"P\" offline\n", "line 2"},

@@ -35,6 +35,8 @@ TEST(ReportRequest, OptionsInAnyCaseAndEitherMarkEachTakeTheirValue)
             u""},
         {{u"/report", u"/period", u"year"}, ReportGrouping::printer, ReportStart::period, 3, u"", {}, false,
             u""},
+        {{u"/report", u"/by", u"Job", u"/since", u"2026-01-06"}, ReportGrouping::job, ReportStart::moment, 0,
+            u"", {2026, 1, 0, 6}, false, u""},
     };
     for (const Case& c : cases) {
         std::u16string fault;
@@ -62,7 +64,7 @@ TEST(ReportRequest, AWordNotUnderstoodIsNamedBackWithItsValue)
         {{u"/report", u"user"}, u"user"},
         {{u"/report", u"/by"}, u"/by"},
         {{u"/report", u"/by", u"printers"}, u"/by printers"},
-        {{u"/report", u"/by", u"job"}, u"/by job"},
+        {{u"/report", u"/by", u"jobs"}, u"/by jobs"},
         {{u"/report", u"/period", u"week"}, u"/period week"},
         {{u"/report", u"/period", u"today", u"/since", u"2026-01-01"}, u"/since"},
         {{u"/report", u"/saved", u"May", u"/saved", u"June"}, u"/saved"},

@@ -87,7 +87,9 @@ TEST(StatisticsFigures, PlainNumbersAndTheirSums)
     } cases[] = {
         {{}, u"0", u"0"},
         // Jobs of unknown pages add to the jobs, not to the pages.
-        {{{u"a", u"3", u"2", 1}, {u"b", u"0", u"1", 1}, {u"c", u"4", u"4"}}, u"7", u"7", 2},
+        {{{.group = u"a", .pages = u"3", .jobs = u"2", .unknownPages = 1},
+             {.group = u"b", .pages = u"0", .jobs = u"1", .unknownPages = 1}, {u"c", u"4", u"4"}},
+            u"7", u"7", 2},
         {{{u"a", u"17000", u"1700"}, {u"b", u"915", u"49"}, {u"c", u"", u"0"}}, u"17915", u"1749"},
         {{{u"a", u"2.5", u"1"}, {u"b", u"3", u"1"}}, u"5.5", u"2"},
         {{{u"a", u"9223372036854775807", u"1"}, {u"b", u"1", u"1"}}, u"9.22337203685478e+18", u"2"},
@@ -134,8 +136,8 @@ TEST(MonthChart, MonthsFromTheStartToThePresent)
         return text;
     };
     // A month's jobs of unknown pages go with it to the tooltip, copy and CSV.
-    const std::vector<StatisticsRow> rows
-        = {{u"2026-09", u"120", u"12"}, {u"2026-11", u"", u"2", 2}, {u"2026-12", u"7", u"1"}};
+    const std::vector<StatisticsRow> rows = {{u"2026-09", u"120", u"12"},
+        {.group = u"2026-11", .pages = u"", .jobs = u"2", .unknownPages = 2}, {u"2026-12", u"7", u"1"}};
     EXPECT_EQ(shown(rows, {2026, 9, 0, 15}), u"2026-09=120/12 2026-10=0/0 2026-11=0/2?uu 2026-12=7/1");
     EXPECT_EQ(shown({{u"2026-12", u"7", u"1"}}, {2026, 12, 0, 1}), u"2026-12=7/1");
     EXPECT_EQ(shown({}, {2026, 12, 0, 7}), u"2026-12=0/0");
@@ -230,4 +232,33 @@ TEST(MonthChart, AnyValueIsLaidOutWithinThePlot)
             }
         }
     }
+}
+
+// The details' columns sort and add up like the others; the cost sums only
+// when some group has one (a central server's rows have none), and is
+// written as an amount for the locale's currency format.
+TEST(StatisticsFigures, DetailColumnsSortSumAndShowMoney)
+{
+    const std::vector<StatisticsRow> query = {{u"ann", u"10", u"2", u"4", u"6", u"12300"},
+        {u"bob", u"7", u"1", u"0", u"7", u""}, {u"cid", u"3", u"1", u"3", u"2", u"-500"}};
+    std::vector<StatisticsRow> rows = query;
+    orderRows(rows, afterHeaderClick({}, 3), byLetters);
+    EXPECT_EQ(names(rows), u"ann cid bob");
+    orderRows(rows, afterHeaderClick({}, 4), byLetters);
+    EXPECT_EQ(names(rows), u"bob ann cid");
+    orderRows(rows, afterHeaderClick({}, costColumn), byLetters);
+    EXPECT_EQ(names(rows), u"ann cid bob"); // no cost lowest
+    const ShownSums sums = sumFigures(query);
+    EXPECT_EQ(sums.colourPages, u"7");
+    EXPECT_EQ(sums.sheets, u"15");
+    EXPECT_EQ(sums.cost, u"11800");
+    EXPECT_EQ(sumFigures({query[1]}).cost, u"");
+    EXPECT_FALSE(anyCost({query[1]}));
+    EXPECT_TRUE(anyDetails({query[1]}));
+    EXPECT_FALSE(anyDetails({{u"eve", u"5", u"1"}})); // rows of jobs without details
+
+    const std::pair<const char16_t*, const char16_t*> amounts[] = {{u"12345", u"1.2345"}, {u"500", u"0.05"},
+        {u"-20000", u"-2.00"}, {u"0", u"0.00"}, {u"12300", u"1.23"}, {u"1", u"0.0001"},
+        {u"123456789012", u"12345678.9012"}, {u"", u""}, {u"1.5", u""}, {u"x", u""}};
+    for (const auto& [cell, amount] : amounts) EXPECT_EQ(moneyAmount(cell), amount);
 }

@@ -76,7 +76,15 @@ TEST_F(StoreOldReader, FileWrittenByTheStoreIsReadAndWrittenBySqlite385)
     job.printerName = u"Laser";
     job.pagesPrinted = 3;
     job.submitted = {2016, 3, 0, 5, 9, 7, 2, 45};
-    recordJob(folder, job, nullptr, leftQueueAt);
+    job.hasDevMode = true;
+    job.dmFields = deviceModeColor | deviceModePaperSize;
+    job.details = {2, 0, 9, u""};
+    job.document = u"Minutes";
+    job.size = 4096;
+    RecordSettings settings;
+    settings.documents = true;
+    settings.prices.colour = 2500;
+    recordJob(folder, job, nullptr, leftQueueAt, settings);
     addSavedDate(folder, {2016, 3, 0, 1}, u"March");
     ASSERT_EQ(byUser(folder, {2016, 3, 0, 1}), std::vector<std::string>{"ann|3|1"});
     // A shipment to a central database leaves its state in a table of its own.
@@ -89,6 +97,7 @@ TEST_F(StoreOldReader, FileWrittenByTheStoreIsReadAndWrittenBySqlite385)
     EXPECT_TRUE(contains(after.output, "job|1|2016-03-05T09:07:02.045|ann|\\\\PC1|Laser|3\n"))
         << after.output;
     EXPECT_TRUE(contains(after.output, "date|1|2016-03-01T00:00:00.000|March\n")) << after.output;
+    EXPECT_TRUE(contains(after.output, "detail|1|2|NULL|A4|3|4096|Minutes|7500\n")) << after.output;
     for (const char* object : {"schema|index|ixTrabajosFechaIrregular\n", "schema|table|tbTotalesMes\n",
              "schema|trigger|trTotalesAlta\n", "schema|trigger|trTotalesCambio\n",
              "schema|trigger|trTotalesDudaMenosUno\n", "totals|2|201603|0|ann|1|1|3|0\n", "stamp|2|0\n",

@@ -16,7 +16,8 @@ using namespace std::string_literals;
 
 JobRow row(const std::u16string& user, std::int64_t pages, std::uint16_t second = 0)
 {
-    return JobRow{DateTime{2026, 3, 0, 4, 5, 6, second, 789}, user, u"\\\\PC", u"Office", pages};
+    return JobRow{
+        DateTime{2026, 3, 0, 4, 5, 6, second, 789}, user, u"\\\\PC", u"Office", pages, std::nullopt};
 }
 
 std::vector<std::string> jobRows(const std::u16string& folder)

@@ -63,18 +63,21 @@ std::vector<std::string> statistics(const std::u16string& folder, DateTime since
 // ---- opening -----------------------------------------------------------------------------------------
 
 const std::vector<std::string> completeSchema
-    = {"ixTrabajosFecha", "ixTrabajosFechaIrregular", "tbFechas", "tbTrabajos"};
+    = {"ixTrabajosFecha", "ixTrabajosFechaIrregular", "tbDetalles", "tbFechas", "tbTrabajos"};
 // After the first statistics: the month totals and the triggers that keep them.
-const std::vector<std::string> schemaWithTotals = {"ixTrabajosFecha", "ixTrabajosFechaIrregular", "tbFechas",
-    "tbTotalesAjenos", "tbTotalesMes", "tbTotalesSello", "tbTrabajos", "trTotalesAlta", "trTotalesBaja",
-    "trTotalesCambio", "trTotalesDuda", "trTotalesDudaCambio", "trTotalesDudaMenosUno"};
+const std::vector<std::string> schemaWithTotals
+    = {"ixTrabajosFecha", "ixTrabajosFechaIrregular", "tbDetalleCuenta", "tbDetalles", "tbFechas",
+        "tbTotalesAjenos", "tbTotalesDetalle", "tbTotalesMes", "tbTotalesSello", "tbTrabajos",
+        "trDetallesAlta", "trDetallesBaja", "trDetallesCambio", "trDetallesDuda", "trDetallesDudaCambio",
+        "trDetallesTrabajoAlta", "trDetallesTrabajoBaja", "trDetallesTrabajoCambio", "trTotalesAlta",
+        "trTotalesBaja", "trTotalesCambio", "trTotalesDuda", "trTotalesDudaCambio", "trTotalesDudaMenosUno"};
 
 TEST_F(StoreDatabase, FirstOpeningCreatesTheFileBothTablesAndTheIndexes)
 {
     storeCallCounts() = {};
     closeJobDatabase(openJobDatabase(folder + u"/")); // a trailing separator names the same file
     EXPECT_TRUE(std::filesystem::exists(path / "pgwarden.db"));
-    EXPECT_EQ(storeCallCounts().schemaStatements, 4u);
+    EXPECT_EQ(storeCallCounts().schemaStatements, 5u); // three tables, two indexes
     RawDatabase raw(folder);
     EXPECT_EQ(schemaNames(raw), completeSchema);
     EXPECT_EQ(raw.rows("pragma encoding;"), std::vector<std::string>{"UTF-16le"});
@@ -98,7 +101,7 @@ TEST_F(StoreDatabase, MissingJobsTableIsCreatedAndSavedDatesSurvive)
     }
     storeCallCounts() = {};
     closeJobDatabase(openJobDatabase(folder));
-    EXPECT_EQ(storeCallCounts().schemaStatements, 4u);
+    EXPECT_EQ(storeCallCounts().schemaStatements, 5u);
     RawDatabase raw(folder);
     EXPECT_EQ(schemaNames(raw), completeSchema);
     EXPECT_EQ(raw.rows("select fememo from tbFechas;"), std::vector<std::string>{"kept"});
@@ -143,7 +146,8 @@ TEST_F(StoreDatabase, IndexesOnJuliandayGiveWayToPlainOnes)
     storeCallCounts() = {};
     EXPECT_EQ(
         statistics(folder, {2015, 12, 0, 31}, GroupingColumn::user), std::vector<std::string>{"ann|4|1"});
-    EXPECT_EQ(storeCallCounts().schemaStatements, 5u); // three dropped, one made again, one new
+    // three dropped, one made again, one new; and the details' table
+    EXPECT_EQ(storeCallCounts().schemaStatements, 6u);
     {
         RawDatabase raw(folder);
         EXPECT_TRUE(

@@ -14,7 +14,7 @@ namespace {
 
 // Raised whenever the store's file layout changes, so kept files of an older
 // layout are built again rather than measured; folders of other tags go.
-constexpr const char* dataTag = "t2";
+constexpr const char* dataTag = "t3";
 
 const std::filesystem::path dataRoot = PW_BENCH_DATA;
 
@@ -65,6 +65,16 @@ void fillRows(const std::filesystem::path& file, long rows)
         std::exit(1);
     }
     sqlite3_finalize(insert);
+    // Every job with details, as a device mode gives them: a quarter in
+    // colour, half two-sided, A4 or Letter, each with a cost.
+    exec(db,
+        "create table if not exists tbDetalles (dtllapri integer primary key, dtcolor integer, dtcaras "
+        "integer, "
+        "dtpapel text, dthojas integer, dtbytes integer, dtdocumento text, dtcoste integer);");
+    exec(db,
+        "insert into tbDetalles select trllapri, 1 + (trllapri % 4 = 0), 1 + trllapri % 2, "
+        "case when trllapri % 3 then 'A4' else 'Letter' end, trnumpags, 1000 * trnumpags, "
+        "'document ' || (trllapri % 1000), trnumpags * 500 from tbTrabajos;");
     exec(db, "commit;");
     sqlite3_close(db);
 }

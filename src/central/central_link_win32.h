@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "central/central_schema.h"
 #include "central/central_setting.h"
 #include "central/shipping_cycle.h"
 #include "store/job_store.h"
@@ -41,6 +42,7 @@ private:
     CentralSetting setting_;
     std::function<bool()> stopping_;
     std::unique_ptr<OdbcConnection> connection_;
+    central::CentralColumns columns_; // as the connection found the tables
 };
 
 // The statistics of every computer since `since` by the grouping, rows as

@@ -34,17 +34,60 @@ std::int64_t dayKeyOf(const store::CivilDate& date)
     return date.year * 10000 + date.month * 100 + date.day;
 }
 
+// What the totals add up beyond rows, jobs and pages: the colour pages,
+// sheets and cost of the jobs with details, and how many of them had a cost.
+constexpr const char* detailTotals[] = {"colour_pages", "sheet_sum", "cost_sum", "cost_jobs"};
+
 // Adds `rows` (kind, key, name_null, name, source, row_count, job_count,
-// page_sum) to the totals of one table. The source is part of each total's
-// key, so that a source's role may be kept to its own totals.
-std::string totalsUpsert(const std::string& table, const std::string& keyColumn, const std::string& rows)
+// page_sum, then with `details` the detail totals) to the totals of one
+// table. The source is part of each total's key, so that a source's role may
+// be kept to its own totals.
+std::string totalsUpsert(
+    const std::string& table, const std::string& keyColumn, const std::string& rows, bool details)
 {
-    return "INSERT INTO " + table + " (kind, " + keyColumn
-        + ", name_null, name, source, row_count, job_count, page_sum) " + rows
-        + " ORDER BY 1, 2, 3, 4, 5 ON CONFLICT (kind, " + keyColumn
-        + ", name_null, name, source) DO UPDATE SET row_count = " + table
-        + ".row_count + excluded.row_count, job_count = " + table
-        + ".job_count + excluded.job_count, page_sum = " + table + ".page_sum + excluded.page_sum";
+    std::string columns = "row_count, job_count, page_sum", sums;
+    for (const char* column : {"row_count", "job_count", "page_sum"})
+        sums += std::string(sums.empty() ? "" : ", ") + column + " = " + table + "." + column + " + excluded."
+            + column;
+    for (const char* column : detailTotals) {
+        if (!details) break;
+        columns += std::string(", ") + column;
+        sums += std::string(", ") + column + " = " + table + "." + column + " + excluded." + column;
+    }
+    return "INSERT INTO " + table + " (kind, " + keyColumn + ", name_null, name, source, " + columns + ") "
+        + rows + " ORDER BY 1, 2, 3, 4, 5 ON CONFLICT (kind, " + keyColumn
+        + ", name_null, name, source) DO UPDATE SET " + sums;
+}
+
+// The job details' columns of pagewarden_jobs, as tbDetalles names them.
+constexpr const char* detailColumns[][2] = {{"dtcolor", "bigint"}, {"dtcaras", "bigint"}, {"dtpapel", "text"},
+    {"dthojas", "bigint"}, {"dtbytes", "bigint"}, {"dtdocumento", "text"}, {"dtcoste", "bigint"}};
+
+// Adds the columns where the last of them is missing. The catalog says so
+// to every role, whatever columns it may read.
+std::u16string addColumnsUpgrade(const std::string& table, const std::vector<std::string>& columns)
+{
+    std::string text = "DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_attribute WHERE attrelid = '" + table
+        + "'::regclass AND attname = '" + columns.back().substr(0, columns.back().find(' '))
+        + "' AND NOT attisdropped) THEN ALTER TABLE " + table;
+    for (const std::string& column : columns)
+        text += std::string(&column == columns.data() ? " " : ", ") + "ADD COLUMN IF NOT EXISTS " + column;
+    return asciiText(text + "; END IF; END$$");
+}
+
+std::vector<std::string> jobDetailColumns()
+{
+    std::vector<std::string> columns;
+    for (const auto& column : detailColumns) columns.push_back(std::string(column[0]) + " " + column[1]);
+    return columns;
+}
+
+std::vector<std::string> totalsDetailColumns()
+{
+    std::vector<std::string> columns;
+    for (const char* column : detailTotals)
+        columns.push_back(std::string(column) + " bigint NOT NULL DEFAULT 0");
+    return columns;
 }
 
 // Totals made before they carried their source get one: '' for what they
@@ -68,21 +111,23 @@ const std::vector<SchemaObject>& schemaObjects()
             u"CREATE TABLE pagewarden_jobs (source text NOT NULL, file_id text NOT NULL, row_id bigint NOT "
             u"NULL, "
             u"trfecha text, trusuario text, trmaquina text, trimpresora text, trnumpags bigint, julian_ms "
-            u"bigint, "
-            u"PRIMARY KEY (source, file_id, row_id))"},
+            u"bigint, dtcolor bigint, dtcaras bigint, dtpapel text, dthojas bigint, dtbytes bigint, "
+            u"dtdocumento text, dtcoste bigint, PRIMARY KEY (source, file_id, row_id))"},
         {u"pagewarden_jobs_time", u"CREATE INDEX pagewarden_jobs_time ON pagewarden_jobs (julian_ms)"},
         {u"pagewarden_month_totals",
             u"CREATE TABLE pagewarden_month_totals (kind smallint NOT NULL, month_key integer NOT NULL, "
             u"name_null boolean NOT NULL, name text NOT NULL, source text NOT NULL, row_count bigint NOT "
             u"NULL, "
-            u"job_count bigint NOT NULL, page_sum bigint NOT NULL, PRIMARY KEY (kind, month_key, name_null, "
-            u"name, source))"},
+            u"job_count bigint NOT NULL, page_sum bigint NOT NULL, colour_pages bigint NOT NULL DEFAULT 0, "
+            u"sheet_sum bigint NOT NULL DEFAULT 0, cost_sum bigint NOT NULL DEFAULT 0, cost_jobs bigint NOT "
+            u"NULL DEFAULT 0, PRIMARY KEY (kind, month_key, name_null, name, source))"},
         {u"pagewarden_day_totals",
             u"CREATE TABLE pagewarden_day_totals (kind smallint NOT NULL, day_key integer NOT NULL, "
             u"name_null boolean NOT NULL, name text NOT NULL, source text NOT NULL, row_count bigint NOT "
             u"NULL, "
-            u"job_count bigint NOT NULL, page_sum bigint NOT NULL, PRIMARY KEY (kind, day_key, name_null, "
-            u"name, source))"},
+            u"job_count bigint NOT NULL, page_sum bigint NOT NULL, colour_pages bigint NOT NULL DEFAULT 0, "
+            u"sheet_sum bigint NOT NULL DEFAULT 0, cost_sum bigint NOT NULL DEFAULT 0, cost_jobs bigint NOT "
+            u"NULL DEFAULT 0, PRIMARY KEY (kind, day_key, name_null, name, source))"},
     };
     return objects;
 }
@@ -92,19 +137,64 @@ const std::vector<std::u16string>& schemaUpgrades()
     static const std::vector<std::u16string> upgrades = {
         totalsSourceUpgrade(u"pagewarden_month_totals", u"month_key"),
         totalsSourceUpgrade(u"pagewarden_day_totals", u"day_key"),
+        addColumnsUpgrade("pagewarden_jobs", jobDetailColumns()),
+        addColumnsUpgrade("pagewarden_month_totals", totalsDetailColumns()),
+        addColumnsUpgrade("pagewarden_day_totals", totalsDetailColumns()),
     };
     return upgrades;
 }
 
-std::u16string batchStatement()
+namespace {
+
+// The columns the statistics read: of the jobs (the first day of a period)
+// and of both totals.
+constexpr const char* readJobDetails[] = {"dtcolor", "dthojas", "dtcoste"};
+
+} // namespace
+
+std::u16string detailColumnsQuery()
+{
+    std::string jobs, totals;
+    for (const auto& column : detailColumns)
+        jobs += std::string(jobs.empty() ? "'" : ", '") + column[0] + "'";
+    for (const char* column : detailTotals)
+        totals += std::string(totals.empty() ? "'" : ", '") + column + "'";
+    std::string read;
+    for (const char* column : readJobDetails) read += std::string(read.empty() ? "'" : ", '") + column + "'";
+    const std::string tables = "attrelid IN ('pagewarden_month_totals'::regclass, "
+                               "'pagewarden_day_totals'::regclass) AND attname IN ("
+        + totals + ")";
+    const std::size_t totalsCount = std::size(detailTotals) * 2;
+    return asciiText("SELECT CASE WHEN count(*) = " + std::to_string(std::size(detailColumns) + totalsCount)
+        + " THEN 'yes' ELSE 'no' END, CASE WHEN count(*) FILTER (WHERE has_column_privilege(attrelid, "
+          "attnum, "
+          "'SELECT') AND (attrelid <> 'pagewarden_jobs'::regclass OR attname IN ("
+        + read + "))) = " + std::to_string(std::size(readJobDetails) + totalsCount)
+        + " THEN 'yes' ELSE 'no' END FROM pg_attribute WHERE NOT attisdropped AND ((attrelid = "
+          "'pagewarden_jobs'::regclass AND attname IN ("
+        + jobs + ")) OR (" + tables + "))");
+}
+
+std::vector<ShippedColumn> batchColumns(bool details)
+{
+    std::vector<ShippedColumn> columns;
+    for (const ShippedColumn& column : shippedColumns())
+        if (details || !column.detail) columns.push_back(column);
+    return columns;
+}
+
+std::u16string batchStatement(bool details)
 {
     // The arrays side by side in the select list, one row an element:
     // the quickest way the server takes them apart.
     std::string columns, stored;
-    for (const ShippedColumn& column : shippedColumns()) {
+    for (const ShippedColumn& column : batchColumns(details)) {
         columns += std::string(", unnest(?::") + column.type + "[]) AS " + column.name;
         if (column.stored) stored += std::string(", ") + column.name;
     }
+    const std::string monthSums
+        = details ? ", sum(colour_pages), sum(sheet_sum), sum(cost_sum), sum(cost_jobs)" : "";
+    const std::string daySums = details ? ", colour_pages, sheet_sum, cost_sum, cost_jobs" : "";
     std::string text = "WITH batch AS (SELECT ?::text AS source, ?::text AS file_id" + columns
         + "), added AS (INSERT INTO pagewarden_jobs (source, file_id" + stored + ") SELECT source, file_id"
         + stored
@@ -114,16 +204,25 @@ std::u16string batchStatement()
           // The rows' totals per day, then the months' from the days'.
           "days AS (SELECT g.kind, b.day_key, g.name IS NULL AS name_null, coalesce(g.name, '') AS name, "
           "b.source, count(*) AS row_count, count(b.trnumpags) AS job_count, coalesce(sum(b.trnumpags), 0) "
-          "AS page_sum "
-          "FROM batch b JOIN added a ON a.row_id = b.row_id CROSS JOIN LATERAL (VALUES (1, b.trimpresora), "
-          "(2, b.trusuario), (3, b.trmaquina)) AS g (kind, name) WHERE b.day_key IS NOT NULL "
-          "GROUP BY 1, 2, 3, 4, 5), months AS (";
+          "AS page_sum";
+    if (details)
+        text += ", coalesce(sum(CASE WHEN b.dtcolor = 2 THEN b.trnumpags END), 0) AS colour_pages, "
+                "coalesce(sum(b.dthojas), 0) AS sheet_sum, coalesce(sum(b.dtcoste), 0) AS cost_sum, "
+                "count(b.dtcoste) AS cost_jobs";
+    text
+        += " FROM batch b JOIN added a ON a.row_id = b.row_id CROSS JOIN LATERAL (VALUES (1, b.trimpresora), "
+           "(2, b.trusuario), (3, b.trmaquina)) AS g (kind, name) WHERE b.day_key IS NOT NULL "
+           "GROUP BY 1, 2, 3, 4, 5), months AS (";
     text += totalsUpsert("pagewarden_month_totals", "month_key",
         "SELECT kind, day_key / 100, name_null, name, source, sum(row_count), sum(job_count), "
-        "sum(page_sum) FROM days GROUP BY 1, 2, 3, 4, 5");
+        "sum(page_sum)"
+            + monthSums + " FROM days GROUP BY 1, 2, 3, 4, 5",
+        details);
     text += ") ";
     text += totalsUpsert("pagewarden_day_totals", "day_key",
-        "SELECT kind, day_key, name_null, name, source, row_count, job_count, page_sum FROM days");
+        "SELECT kind, day_key, name_null, name, source, row_count, job_count, page_sum" + daySums
+            + " FROM days",
+        details);
     return asciiText(text);
 }
 
@@ -172,16 +271,23 @@ bool dated(const ShippedRow& row)
 const std::vector<ShippedColumn>& shippedColumns()
 {
     static const std::vector<ShippedColumn> columns = {
-        {"row_id", "bigint", true, [](const ShippedRow& r) { return shippedNumber(r.rowId); }},
-        {"trfecha", "text", true, [](const ShippedRow& r) { return shippedText(r.date); }},
-        {"trusuario", "text", true, [](const ShippedRow& r) { return shippedText(r.user); }},
-        {"trmaquina", "text", true, [](const ShippedRow& r) { return shippedText(r.machine); }},
-        {"trimpresora", "text", true, [](const ShippedRow& r) { return shippedText(r.printer); }},
-        {"trnumpags", "bigint", true, [](const ShippedRow& r) { return shippedNumber(r.pages); }},
-        {"julian_ms", "bigint", true,
+        {"row_id", "bigint", true, false, [](const ShippedRow& r) { return shippedNumber(r.rowId); }},
+        {"trfecha", "text", true, false, [](const ShippedRow& r) { return shippedText(r.date); }},
+        {"trusuario", "text", true, false, [](const ShippedRow& r) { return shippedText(r.user); }},
+        {"trmaquina", "text", true, false, [](const ShippedRow& r) { return shippedText(r.machine); }},
+        {"trimpresora", "text", true, false, [](const ShippedRow& r) { return shippedText(r.printer); }},
+        {"trnumpags", "bigint", true, false, [](const ShippedRow& r) { return shippedNumber(r.pages); }},
+        {"julian_ms", "bigint", true, false,
             [](const ShippedRow& r) { return dated(r) ? shippedNumber(r.julianMs) : std::nullopt; }},
-        {"day_key", "integer", false,
+        {"day_key", "integer", false, false,
             [](const ShippedRow& r) { return dated(r) ? shippedNumber(r.dayKey) : std::nullopt; }},
+        {"dtcolor", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.color); }},
+        {"dtcaras", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.sides); }},
+        {"dtpapel", "text", true, true, [](const ShippedRow& r) { return shippedText(r.paper); }},
+        {"dthojas", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.sheets); }},
+        {"dtbytes", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.bytes); }},
+        {"dtdocumento", "text", true, true, [](const ShippedRow& r) { return shippedText(r.document); }},
+        {"dtcoste", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.cost); }},
     };
     return columns;
 }
@@ -209,11 +315,11 @@ std::u16string arrayLiteral(const std::vector<std::optional<std::u16string>>& va
     return literal + u"}";
 }
 
-std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& batch)
+std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& batch, bool details)
 {
     std::vector<std::optional<std::u16string>> parameters = {storableText(batch.source), batch.fileId};
     std::vector<std::optional<std::u16string>> values(batch.rows.size());
-    for (const ShippedColumn& column : shippedColumns()) {
+    for (const ShippedColumn& column : batchColumns(details)) {
         for (std::size_t i = 0; i < batch.rows.size(); ++i) values[i] = column.value(batch.rows[i]);
         parameters.push_back(arrayLiteral(values, std::string_view(column.type) == "text"));
     }
@@ -255,21 +361,29 @@ PeriodPlan periodPlan(const DateTime& since)
     return plan;
 }
 
-std::u16string statisticsStatement(GroupingColumn column)
+std::u16string statisticsStatement(GroupingColumn column, bool details)
 {
     const std::u16string name = groupingColumnName(column); // one of three fixed names
-    const std::u16string totals = u" name_null, name, row_count, job_count, page_sum FROM ";
+    const std::u16string kept = details ? u", colour_pages, sheet_sum, cost_sum, cost_jobs" : u"";
+    const std::u16string totals = u" name_null, name, row_count, job_count, page_sum" + kept + u" FROM ";
+    const std::u16string jobDetails = details
+        ? u", CASE WHEN dtcolor = 2 THEN coalesce(trnumpags, 0) ELSE 0 END, coalesce(dthojas, 0), "
+          u"coalesce(dtcoste, 0), (dtcoste IS NOT NULL)::integer"
+        : u"";
+    const std::u16string sums = details ? u", sum(colour_pages), sum(sheet_sum), CASE WHEN sum(cost_jobs) = "
+                                          u"0 THEN NULL ELSE sum(cost_sum) END"
+                                        : u"";
     return u"SELECT CASE WHEN name_null THEN NULL ELSE name END, CASE WHEN sum(job_count) = 0 THEN NULL ELSE "
-           u"sum(page_sum) END, sum(job_count) FROM (SELECT"
-        + totals
+           u"sum(page_sum) END, sum(job_count)"
+        + sums + u" FROM (SELECT" + totals
         + u"pagewarden_month_totals WHERE kind = ?::smallint AND month_key >= ?::integer UNION ALL SELECT"
         + totals
         + u"pagewarden_day_totals WHERE kind = ?::smallint AND day_key BETWEEN ?::integer AND ?::integer "
           u"UNION ALL SELECT "
         + name + u" IS NULL, coalesce(" + name
-        + u", ''), 1, (trnumpags IS NOT NULL)::integer, coalesce(trnumpags, 0) FROM pagewarden_jobs WHERE "
-          u"julian_ms >= ?::bigint AND julian_ms < ?::bigint) AS period GROUP BY name_null, name "
-          u"HAVING sum(row_count) > 0";
+        + u", ''), 1, (trnumpags IS NOT NULL)::integer, coalesce(trnumpags, 0)" + jobDetails
+        + u" FROM pagewarden_jobs WHERE julian_ms >= ?::bigint AND julian_ms < ?::bigint) AS period GROUP BY "
+          u"name_null, name HAVING sum(row_count) > 0";
 }
 
 std::vector<std::optional<std::u16string>> statisticsParameters(const PeriodPlan& plan, GroupingColumn column)

@@ -31,9 +31,21 @@ struct SchemaObject {
     const char16_t* statement;
 };
 const std::vector<SchemaObject>& schemaObjects();
-// Statements that bring tables an earlier version made up to date; each
-// changes nothing when there is nothing to change, so any role may run them.
+// Statements that bring tables an earlier version made up to date: the
+// totals gain their source, the jobs and the totals their details' columns.
+// Each changes nothing when there is nothing to change, so any role may run
+// them; only the owner can make a change, and each goes in a transaction of
+// its own, so that a role that cannot make one goes on without it.
 const std::vector<std::u16string>& schemaUpgrades();
+// What the tables give one connection: whether the job details' columns are
+// all there (jobs and totals), and whether this role may read the ones the
+// statistics read. Without them, batches and statistics go without details,
+// as an earlier version's did.
+struct CentralColumns {
+    bool shipDetails = false, readDetails = false;
+};
+// One row: yes or no for each of the two, in that order.
+std::u16string detailColumnsQuery();
 
 // The values a batch carries per row, in one list: each is a column of
 // pagewarden_jobs unless `stored` is false (then the statement only uses it
@@ -43,15 +55,18 @@ struct ShippedColumn {
     const char* name;
     const char* type; // the PostgreSQL type of the column and of its array
     bool stored;
+    bool detail; // one of the job's details, shipped where the table has them
     std::optional<std::u16string> (*value)(const ShippedRow& row);
 };
 const std::vector<ShippedColumn>& shippedColumns();
+// The columns a batch carries, with or without the details.
+std::vector<ShippedColumn> batchColumns(bool details);
 
 // One statement for a batch of any size: the source and the file identity,
 // then one array per shipped column. The rows the table does not hold yet
 // are inserted, and only those are added to the totals, so a batch shipped
 // again adds nothing.
-std::u16string batchStatement();
+std::u16string batchStatement(bool details = true);
 // Said first in each batch's transaction. The driver has the server plan
 // each statement for the values bound to it; for the batch that means a
 // plan holding every row as a constant, whose start alone takes longer
@@ -59,7 +74,7 @@ std::u16string batchStatement();
 inline constexpr char16_t batchSettings[] = u"SET LOCAL plan_cache_mode = force_generic_plan";
 // The parameters of the batch in the statement's order; each array as
 // PostgreSQL reads an array literal, a null element as NULL.
-std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& batch);
+std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& batch, bool details = true);
 // One array literal of the values: texts quoted with their quotes and
 // backslashes escaped, absent values NULL.
 std::u16string arrayLiteral(const std::vector<std::optional<std::u16string>>& values, bool quoted);
@@ -86,7 +101,9 @@ struct PeriodPlan {
 PeriodPlan periodPlan(const DateTime& since);
 
 // The statement for a grouping; its parameters come from statisticsParameters.
-std::u16string statisticsStatement(GroupingColumn column);
+// Its columns: the name, pages and jobs, then with `details` colour pages,
+// sheets and cost (null where no job had a cost).
+std::u16string statisticsStatement(GroupingColumn column, bool details = true);
 std::vector<std::optional<std::u16string>> statisticsParameters(
     const PeriodPlan& plan, GroupingColumn column);
 

@@ -10,8 +10,24 @@
 
 #include "common/date_time.h"
 
-// DM_COPIES of the device mode's dmFields.
+// Flags of the device mode's dmFields: DM_PAPERSIZE, DM_COPIES, DM_COLOR,
+// DM_DUPLEX and DM_FORMNAME.
+inline constexpr std::uint32_t deviceModePaperSize = 0x2;
 inline constexpr std::uint32_t deviceModeCopies = 0x100;
+inline constexpr std::uint32_t deviceModeColor = 0x800;
+inline constexpr std::uint32_t deviceModeDuplex = 0x1000;
+inline constexpr std::uint32_t deviceModeFormName = 0x10000;
+
+// The device mode's fields that describe the printout; each means something
+// only when its flag is in dmFields.
+struct DeviceModeDetails {
+    std::int16_t dmColor = 0;     // 1 monochrome, 2 colour
+    std::int16_t dmDuplex = 0;    // 1 one-sided, 2 long edge, 3 short edge
+    std::int16_t dmPaperSize = 0; // DMPAPER_*
+    std::u16string dmFormName;    // at most 31 units
+
+    friend bool operator==(const DeviceModeDetails&, const DeviceModeDetails&) = default;
+};
 
 struct JobRecord {
     std::uint32_t jobId = 0;
@@ -25,11 +41,12 @@ struct JobRecord {
     std::optional<std::u16string> printProcessor;
     std::optional<std::u16string> parameters;
     std::optional<std::u16string> driverName;
-    // The two device-mode fields that count copies; hasDevMode is false for a
-    // job that came with no device mode at all.
+    // The device-mode fields that count copies and describe the printout;
+    // hasDevMode is false for a job that came with no device mode at all.
     bool hasDevMode = false;
     std::uint32_t dmFields = 0;
     std::int16_t dmCopies = 0;
+    DeviceModeDetails details;
     std::optional<std::u16string> statusText; // pStatus
     std::uint32_t status = 0;
     std::uint32_t priority = 0;

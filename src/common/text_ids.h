@@ -171,6 +171,24 @@ inline constexpr Id reportDatabaseBusy = 1470003;
 inline constexpr Id reportNoCentral = 1470004;
 inline constexpr Id reportNotWritten = 1470005;
 inline constexpr Id reportMonthsThisComputer = 1470006;
+// What the jobs' details add: the statistics' columns and their phrases in
+// the status bar, the Jobs tab with its columns, the words for colour and
+// sides, the filter a double-click sets, the search and the log's CSV name.
+inline constexpr std::array<Id, 3> detailColumns = {1450000, 1450001, 1450002}; // colour pages, sheets, cost
+inline constexpr Id colourPagesPhrase = 1450003;
+inline constexpr Id sheetsPhrase = 1450004;
+inline constexpr Id costPhrase = 1450005;
+inline constexpr Id jobsTab = 1450010;
+// time, user, computer, printer, document, pages, colour, sides, paper, sheets, cost
+inline constexpr std::array<Id, 11> jobColumns
+    = {1450011, 1450012, 1450013, 1450014, 1450015, 1450016, 1450017, 1450018, 1450019, 1450020, 1450021};
+inline constexpr std::array<Id, 2> colourWords = {1450022, 1450023};         // colour, mono
+inline constexpr std::array<Id, 3> sidesWords = {1450024, 1450025, 1450026}; // one-sided, long, short edge
+inline constexpr Id onlyFilter = 1450027;
+inline constexpr Id showAllButton = 1450028;
+inline constexpr Id searchLabel = 1450029;
+inline constexpr Id searchProgress = 1450030;
+inline constexpr Id jobsCsvNameStem = 1450031;
 
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem,
@@ -200,6 +218,10 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     monthAbbreviations[2], monthAbbreviations[3], monthAbbreviations[4], monthAbbreviations[5],
     monthAbbreviations[6], monthAbbreviations[7], monthAbbreviations[8], monthAbbreviations[9],
     monthAbbreviations[10], monthAbbreviations[11], reportNotUnderstood, reportUnknownSaved, reportNoDatabase,
-    reportDatabaseBusy, reportNoCentral, reportNotWritten, reportMonthsThisComputer};
+    reportDatabaseBusy, reportNoCentral, reportNotWritten, reportMonthsThisComputer, detailColumns[0],
+    detailColumns[1], detailColumns[2], colourPagesPhrase, sheetsPhrase, costPhrase, jobsTab, jobColumns[0],
+    jobColumns[1], jobColumns[2], jobColumns[3], jobColumns[4], jobColumns[5], jobColumns[6], jobColumns[7],
+    jobColumns[8], jobColumns[9], jobColumns[10], colourWords[0], colourWords[1], sidesWords[0],
+    sidesWords[1], sidesWords[2], onlyFilter, showAllButton, searchLabel, searchProgress, jobsCsvNameStem};
 
 } // namespace textid

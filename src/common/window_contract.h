@@ -66,6 +66,12 @@ inline constexpr unsigned long serviceReportEvent = 1;
 // comes free within moments; the service counts without it too.
 inline constexpr wchar_t monitorMutexName[] = L"Global\\PagewardenMonitor";
 
+// The Jobs tab's controls, found by the tests under their ids: the log's
+// list, its search box and the button that removes a drill-down's filter.
+inline constexpr unsigned short jobLogListId = 10030;
+inline constexpr unsigned short jobSearchEditId = 10031;
+inline constexpr unsigned short showAllButtonId = 10032;
+
 // The settings beside the program, which administrators write: among them
 // [data] folder=, where the service and the tray programs beside it keep
 // pgwarden.db and the files below.

@@ -4,6 +4,7 @@
 
 #include "common/date_time_win32.h"
 #include "common/wide_text_win32.h"
+#include "monitor/job_copy_win32.h"
 #include "monitor/spooler_win32.h"
 
 namespace {
@@ -71,6 +72,7 @@ std::vector<JobChange> changesOf(const PRINTER_NOTIFY_INFO& info)
             if (change.hasDevMode) {
                 change.dmFields = devMode->dmFields;
                 change.dmCopies = devMode->dmCopies;
+                change.details = copyDeviceModeDetails(*devMode, data.NotifyData.Data.cbBuf, change.dmFields);
             }
             break;
         }

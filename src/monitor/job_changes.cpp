@@ -60,6 +60,7 @@ JobChange changeOf(const JobRecord& job, JobField field)
         change.hasDevMode = job.hasDevMode;
         change.dmFields = job.dmFields;
         change.dmCopies = job.dmCopies;
+        change.details = job.details;
     }
     return change;
 }
@@ -81,5 +82,6 @@ void applyChange(JobRecord& job, const JobChange& change)
         job.hasDevMode = change.hasDevMode;
         job.dmFields = change.hasDevMode ? change.dmFields : 0;
         job.dmCopies = change.hasDevMode ? change.dmCopies : 0;
+        job.details = change.hasDevMode ? change.details : DeviceModeDetails();
     }
 }

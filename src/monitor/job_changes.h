@@ -65,6 +65,7 @@ struct JobChange {
     bool hasDevMode = false;            // FieldKind::devMode
     std::uint32_t dmFields = 0;
     std::int16_t dmCopies = 0;
+    DeviceModeDetails details;
 };
 
 // The change that gives `field` the value it has in `job`.

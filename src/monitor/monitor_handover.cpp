@@ -7,7 +7,8 @@
 namespace {
 
 constexpr std::array<char, 4> magic = {'P', 'W', 'M', 'S'};
-constexpr std::uint32_t formatVersion = 1;
+// 2: a job carries its device mode's colour, sides, paper size and form.
+constexpr std::uint32_t formatVersion = 2;
 
 // Little-endian whatever the machine, so the bytes mean the same to every reader.
 class Writer {
@@ -119,8 +120,9 @@ constexpr std::array<NumberField, 10> jobNumbers = {&JobRecord::jobId, &JobRecor
     &JobRecord::status, &JobRecord::priority, &JobRecord::position, &JobRecord::startTime,
     &JobRecord::untilTime, &JobRecord::totalPages, &JobRecord::size, &JobRecord::time};
 // jobTexts (a byte each when absent), jobNumbers, pagesPrinted, copies,
-// the device-mode flag and the submission time.
-constexpr std::size_t smallestJob = jobTexts.size() + 4 * jobNumbers.size() + 4 + 2 + 1 + 16;
+// the device-mode flag, the submission time, colour, sides, paper size and
+// the form's name.
+constexpr std::size_t smallestJob = jobTexts.size() + 4 * jobNumbers.size() + 4 + 2 + 1 + 16 + 3 * 2 + 4;
 
 void writeJob(Writer& out, const JobRecord& job)
 {
@@ -130,6 +132,10 @@ void writeJob(Writer& out, const JobRecord& job)
     out.u16(static_cast<std::uint16_t>(job.dmCopies));
     out.u8(job.hasDevMode ? 1 : 0);
     out.dateTime(job.submitted);
+    out.u16(static_cast<std::uint16_t>(job.details.dmColor));
+    out.u16(static_cast<std::uint16_t>(job.details.dmDuplex));
+    out.u16(static_cast<std::uint16_t>(job.details.dmPaperSize));
+    out.text(job.details.dmFormName);
 }
 
 bool readJob(Reader& in, JobRecord& job)
@@ -143,7 +149,14 @@ bool readJob(Reader& in, JobRecord& job)
     if (!in.field(job.pagesPrinted) || !in.field(copies) || !in.field(devMode) || devMode > 1) return false;
     job.dmCopies = static_cast<std::int16_t>(copies);
     job.hasDevMode = devMode == 1;
-    return in.dateTime(job.submitted);
+    std::uint16_t color = 0, duplex = 0, paperSize = 0;
+    if (!in.dateTime(job.submitted) || !in.field(color) || !in.field(duplex) || !in.field(paperSize)
+        || !in.text(job.details.dmFormName))
+        return false;
+    job.details.dmColor = static_cast<std::int16_t>(color);
+    job.details.dmDuplex = static_cast<std::int16_t>(duplex);
+    job.details.dmPaperSize = static_cast<std::int16_t>(paperSize);
+    return true;
 }
 
 bool readPrinter(Reader& in, PrinterEntry& printer)

@@ -14,6 +14,7 @@
 #include "monitor/job_tracking.h"
 #include "monitor/monitor_handover_win32.h"
 #include "monitor/queue_reader_win32.h"
+#include "monitor/record_settings_win32.h"
 #include "monitor/recorder_win32.h"
 #include "monitor/spooler_win32.h"
 #include "store/job_store_win32.h"
@@ -84,12 +85,14 @@ void unwatchPrinterOfSpooler(void* context, const std::u16string& printer)
 // waits for the database.
 void handOver(std::vector<JobRecord>& finished)
 {
+    if (finished.empty()) return;
     std::vector<JobRow> rows;
     rows.reserve(finished.size());
     SYSTEMTIME now;
     GetLocalTime(&now);
+    const RecordSettings settings = readRecordSettings();
     for (const JobRecord& job : finished)
-        rows.push_back(jobRowOf(job, systemTimeToLocal, fromSystemTime(now)));
+        rows.push_back(jobRowOf(job, systemTimeToLocal, fromSystemTime(now), settings));
     finished.clear();
     queueRows(std::move(rows));
 }

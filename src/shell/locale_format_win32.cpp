@@ -78,3 +78,13 @@ std::u16string groupedNumber(const std::u16string& plain)
         return plain;
     return utf16(grouped);
 }
+
+std::u16string currencyText(const std::u16string& tenThousandths)
+{
+    const std::u16string amount = moneyAmount(tenThousandths);
+    if (amount.empty()) return tenThousandths;
+    wchar_t money[128] = {};
+    if (GetCurrencyFormatEx(LOCALE_NAME_USER_DEFAULT, 0, wide(amount.c_str()), nullptr, money, 128) == 0)
+        return amount;
+    return utf16(money);
+}

@@ -244,7 +244,7 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_TIMER:
         if (wParam == refreshRetryTimer)
             refreshStatistics();
-        else
+        else if (!handleStatisticsMessage(message, wParam, lParam))
             onTimer(window);
         return 0;
     case WM_NOTIFY: return onNotify(window, wParam, lParam);
@@ -256,7 +256,7 @@ LRESULT CALLBACK mainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
         onDatabaseStatus(window);
         return 0;
     }
-    if (handleStatisticsMessage(message, lParam)) return 0;
+    if (handleStatisticsMessage(message, wParam, lParam)) return 0;
     // Registered at run time, so it cannot be a case label.
     if (message == taskbarCreatedMessage() && message != 0) {
         onTaskbarCreated();

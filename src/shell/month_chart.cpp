@@ -64,7 +64,9 @@ std::vector<StatisticsRow> chartRows(const std::vector<ChartMonth>& months)
         char text[32];
         std::snprintf(text, sizeof text, "%04d-%02d", month.year, month.month);
         const std::string key = text;
-        rows.push_back({asciiText(key), month.pages, month.jobs, month.unknownPages});
+        StatisticsRow row{asciiText(key), month.pages, month.jobs};
+        row.unknownPages = month.unknownPages;
+        rows.push_back(std::move(row));
     }
     return rows;
 }

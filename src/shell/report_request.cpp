@@ -28,11 +28,12 @@ std::u16string optionName(const std::u16string& word)
 
 std::optional<ReportGrouping> groupingNamed(const std::u16string& value)
 {
-    constexpr std::array<std::pair<std::u16string_view, ReportGrouping>, 4> names = {{
+    constexpr std::array<std::pair<std::u16string_view, ReportGrouping>, 5> names = {{
         {u"printer", ReportGrouping::printer},
         {u"user", ReportGrouping::user},
         {u"computer", ReportGrouping::computer},
         {u"month", ReportGrouping::month},
+        {u"job", ReportGrouping::job},
     }};
     const std::u16string lower = lowered(value);
     for (const auto& [name, grouping] : names)

@@ -9,9 +9,9 @@
 
 #include "common/date_time.h"
 
-// The groupings a report is written by: the three lists of the window and
-// its month chart.
-enum class ReportGrouping { printer, user, computer, month };
+// The groupings a report is written by: the three lists of the window, its
+// month chart, and the job log (every job of the period).
+enum class ReportGrouping { printer, user, computer, month, job };
 
 // The start: one of the fixed periods, a date saved under a name, or a
 // moment given on the command line.

@@ -17,11 +17,13 @@
 #include "common/scoped_handle_win32.h"
 #include "common/strings.h"
 #include "common/wide_text_win32.h"
+#include "shell/job_log_cells.h"
 #include "shell/month_chart.h"
 #include "shell/report_request.h"
 #include "shell/statistics_view.h"
 #include "shell/totals_export.h"
 #include "store/database_try_win32.h"
+#include "store/job_log.h"
 #include "store/job_store.h"
 
 namespace {
@@ -175,10 +177,34 @@ bool localFigures(const ReportRequest& request, const DateTime& since, std::vect
     return read;
 }
 
+// Every job of the period, newest first, as the Jobs tab saves it.
+bool jobLogCsv(const DateTime& since, std::string& csv, std::u16string& error)
+{
+    std::u16string text;
+    const bool read = tryDatabaseBriefly(lockWait, fileWait, [&] {
+        text = logExportHeader(ExportForm::csv);
+        Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
+        const LogWords words = logWords();
+        LogFilter filter;
+        filter.since = since;
+        forEachLogEntry(db.get(), filter, LogOrder{}, [&](const LogEntry& entry) {
+            text += logExportLine(entry, words, ExportForm::csv);
+            return true;
+        });
+        closeJobDatabase(std::move(db));
+    });
+    if (!read) {
+        error = getText(textid::reportDatabaseBusy);
+        return false;
+    }
+    csv = csvFileStart + utf8Of(text);
+    return true;
+}
+
 bool centralFigures(const ReportRequest& request, const DateTime& since, std::vector<StatisticsRow>& rows,
     std::u16string& error)
 {
-    if (request.by == ReportGrouping::month) {
+    if (request.by == ReportGrouping::month || request.by == ReportGrouping::job) {
         error = getText(textid::reportMonthsThisComputer);
         return false;
     }
@@ -205,10 +231,11 @@ bool reportCsv(const ReportRequest& request, std::string& csv, std::u16string& e
     DateTime since{};
     std::vector<StatisticsRow> rows;
     if (!requestedStart(request, now, since, error)) return false;
+    if (request.by == ReportGrouping::job && !request.allComputers) return jobLogCsv(since, csv, error);
     if (!(request.allComputers ? centralFigures : localFigures)(request, since, rows, error)) return false;
     const bool months = request.by == ReportGrouping::month;
     if (months) rows = chartRows(chartMonths(rows, since, now));
-    csv = totalsAsCsv(totalsHeaders(months, rows), totalsCells(rows));
+    csv = totalsAsCsv(totalsHeaders(months, rows), totalsCells(months, rows));
     return true;
 }
 

@@ -29,7 +29,8 @@ GroupingColumn groupingOf(ViewTab tab)
     case ViewTab::user: return GroupingColumn::user;
     case ViewTab::machine: return GroupingColumn::machine;
     case ViewTab::printer:
-    case ViewTab::month: break;
+    case ViewTab::month:
+    case ViewTab::jobs: break;
     }
     return GroupingColumn::printer;
 }

@@ -27,10 +27,22 @@ std::optional<double> figureValue(const std::u16string& cell)
     return value;
 }
 
+const std::u16string& figureCell(const StatisticsRow& row, int column)
+{
+    switch (column) {
+    case 1: return row.pages;
+    case 2: return row.jobs;
+    case 3: return row.colourPages;
+    case 4: return row.sheets;
+    case 5: return row.cost;
+    }
+    return row.group;
+}
+
 void orderRows(std::vector<StatisticsRow>& rows, SortChoice choice, const NameComparison& compareNames)
 {
-    if (choice.column < 0 || choice.column > 2) return;
-    auto cell = [&](const StatisticsRow& row) { return choice.column == 1 ? row.pages : row.jobs; };
+    if (choice.column < 0 || choice.column >= figureColumns) return;
+    auto cell = [&](const StatisticsRow& row) { return figureCell(row, choice.column); };
     auto before = [&](const StatisticsRow& a, const StatisticsRow& b) {
         if (choice.column == 0) {
             const int order = compareNames(a.group, b.group);
@@ -100,7 +112,35 @@ ShownSums sumFigures(const std::vector<StatisticsRow>& rows)
     std::int64_t unknown = 0;
     for (const StatisticsRow& row : rows)
         if (__builtin_add_overflow(unknown, row.unknownPages, &unknown)) unknown = INT64_MAX;
-    return {columnSum(rows, &StatisticsRow::pages), columnSum(rows, &StatisticsRow::jobs), unknown};
+    return {columnSum(rows, &StatisticsRow::pages), columnSum(rows, &StatisticsRow::jobs),
+        columnSum(rows, &StatisticsRow::colourPages), columnSum(rows, &StatisticsRow::sheets),
+        anyCost(rows) ? columnSum(rows, &StatisticsRow::cost) : std::u16string(), unknown};
+}
+
+bool anyCost(const std::vector<StatisticsRow>& rows)
+{
+    return std::any_of(rows.begin(), rows.end(), [](const StatisticsRow& row) { return !row.cost.empty(); });
+}
+
+bool anyDetails(const std::vector<StatisticsRow>& rows)
+{
+    auto nothing
+        = [](const std::u16string& cell) { return cell.empty() || (cell.size() == 1 && cell[0] == u'0'); };
+    return std::any_of(rows.begin(), rows.end(), [&](const StatisticsRow& row) {
+        return !nothing(row.colourPages) || !nothing(row.sheets) || !row.cost.empty();
+    });
+}
+
+std::u16string moneyAmount(const std::u16string& tenThousandths)
+{
+    int decimals = 0;
+    if (!isPlainNumber(tenThousandths, decimals) || decimals != 0) return {};
+    const bool negative = tenThousandths[0] == u'-';
+    std::u16string digits = tenThousandths.substr(negative ? 1 : 0);
+    if (digits.size() < 5) digits.insert(0, 5 - digits.size(), u'0');
+    std::u16string amount = digits.substr(0, digits.size() - 4) + u"." + digits.substr(digits.size() - 4);
+    while (amount.size() - amount.find(u'.') > 3 && amount.back() == u'0') amount.pop_back();
+    return negative ? u"-" + amount : amount;
 }
 
 std::u16string countPhrase(const std::u16string& forms, const std::u16string& singularCounts,

@@ -30,6 +30,12 @@ SortChoice afterHeaderClick(SortChoice current, int column);
 // the second, by the user's locale.
 using NameComparison = std::function<int(const std::u16string&, const std::u16string&)>;
 
+// The columns of the list: name, pages, jobs, colour pages, sheets, cost.
+inline constexpr int figureColumns = 6;
+inline constexpr int costColumn = 5;
+// The cell of a row in a column of the list (cost in ten-thousandths).
+const std::u16string& figureCell(const StatisticsRow& row, int column);
+
 // Orders the rows by the choice, stably; rows equal in a number column go by
 // name A to Z. A number cell that is empty (a group without page counts)
 // counts below every number.
@@ -51,10 +57,23 @@ bool isPlainNumber(const std::u16string& cell, int& decimals);
 // while every cell is one and the sum fits, else as SQLite writes a real;
 // and how many of the jobs have unknown pages (StatisticsRow).
 struct ShownSums {
-    std::u16string pages, jobs;
+    std::u16string pages, jobs, colourPages, sheets, cost; // cost empty: no row has one
     std::int64_t unknownPages = 0;
 };
 ShownSums sumFigures(const std::vector<StatisticsRow>& rows);
+
+// ---- money --------------------------------------------------------------------------
+
+// Whether any row has a cost (the Cost column shows only then), and whether
+// any has colour pages, sheets or a cost: jobs with details (their columns
+// show only then).
+bool anyCost(const std::vector<StatisticsRow>& rows);
+bool anyDetails(const std::vector<StatisticsRow>& rows);
+// Ten-thousandths of the currency unit as a plain amount with a point and
+// at least two decimals ("12345" -> "1.2345", "500" -> "0.05", "-20000" ->
+// "-2.00"), the form the locale's currency format starts from; empty for a
+// cell that is not a whole number.
+std::u16string moneyAmount(const std::u16string& tenThousandths);
 
 // "%1 page|%1 pages": the first form for the counts listed in
 // `singularCounts` (space-separated, "1" or "0 1"), the second for every

@@ -31,15 +31,21 @@ std::vector<StatisticsRow> shownRows;
 // periods and refreshes. Until the first click the query's order stands.
 SortChoice sortChoice;
 
-constexpr int columnWidths[] = {250, 150, 150};
+constexpr int columnWidths[figureColumns] = {250, 150, 150, 110, 90, 120};
+
+textid::Id headerId(int column, textid::Id firstHeaderId)
+{
+    if (column == 0) return firstHeaderId;
+    return column < 3 ? textid::listColumns[column] : textid::detailColumns[column - 3];
+}
 
 void createStatisticsList(HWND parent, HWND& list, std::uint32_t firstHeaderId)
 {
     list = CreateWindowExW(0, WC_LISTVIEWW, L"", WS_CHILD | WS_VISIBLE | LVS_REPORT, 20, 10 * layoutUnit, 20,
         20, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (list == nullptr) fatalError(unit::shell, u"406");
-    for (int column = 0; column < 3; ++column) {
-        std::u16string header = getText(column == 0 ? firstHeaderId : textid::listColumns[column]);
+    for (int column = 0; column < figureColumns; ++column) {
+        std::u16string header = getText(headerId(column, firstHeaderId));
         header.resize(std::min<std::size_t>(header.size(), controlTextLimit - 1));
         LVCOLUMNW record{};
         record.mask = LVCF_WIDTH | LVCF_TEXT | LVCF_FMT;
@@ -86,14 +92,24 @@ std::u16string totalsStatus()
         status += u' ';
         status += countPhrase(getText(textid::unknownPagesPhrase), counts, unknown, groupedNumber(unknown));
     }
-    return status;
+    if (shownTab == ViewTab::month || !anyDetails(shownRows)) return status;
+    // "(3,210 in colour, on 12,004 sheets, costing $1,234.56)"
+    status += u" ("
+        + countPhrase(
+            getText(textid::colourPagesPhrase), counts, sums.colourPages, groupedNumber(sums.colourPages));
+    status += u", "
+        + countPhrase(getText(textid::sheetsPhrase), counts, sums.sheets, groupedNumber(sums.sheets));
+    if (!sums.cost.empty())
+        status
+            += u", " + countPhrase(getText(textid::costPhrase), counts, sums.cost, currencyText(sums.cost));
+    return status + u")";
 }
 
 // The header shows which column orders the list, and which way.
 void showSortArrows()
 {
     HWND header = reinterpret_cast<HWND>(SendMessageW(statsList, LVM_GETHEADER, 0, 0));
-    for (int column = 0; column < 3; ++column) {
+    for (int column = 0; column < figureColumns; ++column) {
         HDITEMW item{};
         item.mask = HDI_FORMAT;
         if (!SendMessageW(header, HDM_GETITEMW, column, reinterpret_cast<LPARAM>(&item))) continue;
@@ -110,8 +126,17 @@ void fillList()
     for (StatisticsRow& row : grouped) {
         row.pages = groupedNumber(row.pages);
         row.jobs = groupedNumber(row.jobs);
+        row.colourPages = groupedNumber(row.colourPages);
+        row.sheets = groupedNumber(row.sheets);
+        row.cost = currencyText(row.cost);
     }
     fillStatisticsList(statsList, grouped);
+    // The details' columns show only when some job of the period has
+    // details, the cost only when one has a cost (prices are set).
+    for (int column = 3; column < figureColumns; ++column) {
+        const bool shown = column == costColumn ? anyCost(shownRows) : anyDetails(shownRows);
+        SendMessageW(statsList, LVM_SETCOLUMNWIDTH, column, shown ? columnWidths[column] : 0);
+    }
     showSortArrows();
 }
 
@@ -205,7 +230,7 @@ ShownTotals shownTotals()
     const bool months = shownTab == ViewTab::month;
     ShownTotals shown;
     shown.headers = totalsHeaders(months, shownRows);
-    shown.rows = totalsCells(shownRows);
+    shown.rows = totalsCells(months, shownRows);
     shown.csvStem
         = getText(months ? textid::monthCsvNameStem : textid::csvNameStems[groupingIndex(shownTab)]);
     shown.since = shownSince;
@@ -215,4 +240,17 @@ ShownTotals shownTotals()
 void copyShownTotals(HWND mainWindow)
 {
     copyTotals(mainWindow, shownTotals());
+}
+
+std::optional<std::u16string> groupOnListRow(int row)
+{
+    if (shownTab == ViewTab::month || row < 0 || static_cast<std::size_t>(row) >= shownRows.size())
+        return std::nullopt;
+    return shownRows[static_cast<std::size_t>(row)].group;
+}
+
+void hideFigureControls()
+{
+    ShowWindow(statsList, SW_HIDE);
+    ShowWindow(monthChart, SW_HIDE);
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,3 +38,9 @@ bool isFigureControl(HWND window);
 ShownTotals shownTotals();
 // Puts what the view shows on the clipboard (Ctrl+C in the list or the chart).
 void copyShownTotals(HWND mainWindow);
+
+// The group on a row of the list, for a double-click's drill-down; none for
+// a row that is no group (the chart's months, a line of words).
+std::optional<std::u16string> groupOnListRow(int row);
+// Hides the list and the chart while the job log is shown.
+void hideFigureControls();

@@ -26,10 +26,11 @@ DateTime startOfDay(DateTime day);
 // groups by printer, so the query never runs without a column.
 GroupingColumn groupingForTab(const std::u16string& tabText, const TabTexts& tabTexts);
 
-// What a tab shows: the list by one grouping, or the month chart. The
-// chart's tab comes after the three of the list.
-enum class ViewTab { printer, user, machine, month };
+// What a tab shows: the list by one grouping, the month chart, or the job
+// log. The chart's tab comes after the three of the list, the log's last.
+enum class ViewTab { printer, user, machine, month, jobs };
 inline constexpr int monthTabIndex = 3;
+inline constexpr int jobsTabIndex = 4;
 ViewTab viewTabOf(GroupingColumn grouping);
 
 struct ControlRect {

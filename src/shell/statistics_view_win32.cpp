@@ -18,6 +18,7 @@
 #include "common/language_texts.h"
 #include "common/wide_text_win32.h"
 #include "shell/all_computers_win32.h"
+#include "shell/job_log_view_win32.h"
 #include "shell/period_choice_win32.h"
 #include "shell/statistics_controls_win32.h"
 #include "shell/statistics_list_win32.h"
@@ -56,8 +57,10 @@ void createGroupingTabs(HWND parent)
     groupingTabs = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE, 20, 20, 20, 20, parent,
         nullptr, GetModuleHandleW(nullptr), nullptr);
     if (groupingTabs == nullptr) fatalError(unit::shell, u"408");
-    for (int tab = 0; tab <= monthTabIndex; ++tab) {
-        std::u16string text = getText(tab == monthTabIndex ? textid::monthTab : textid::groupingTabs[tab]);
+    for (int tab = 0; tab <= jobsTabIndex; ++tab) {
+        std::u16string text = getText(tab == jobsTabIndex ? textid::jobsTab
+                : tab == monthTabIndex                    ? textid::monthTab
+                                                          : textid::groupingTabs[tab]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = wide(text.data());
@@ -70,6 +73,7 @@ ViewTab chosenTab()
 {
     int tab = static_cast<int>(SendMessageW(groupingTabs, TCM_GETCURFOCUS, 0, 0));
     if (tab == monthTabIndex) return ViewTab::month;
+    if (tab == jobsTabIndex) return ViewTab::jobs;
     wchar_t text[controlTextLimit + 3] = {};
     TCITEMW item{};
     item.mask = TCIF_TEXT;
@@ -102,8 +106,18 @@ void waitForOtherProgram()
     SetTimer(mainWindowOfView, refreshRetryTimer, retryEvery, nullptr);
 }
 
+// The Jobs tab reads its rows itself, a screen at a time.
+void showJobs(const DateTime& since)
+{
+    hideStatusProgress();
+    hideFigureControls();
+    showJobLogControls(true);
+    showJobLog(since);
+}
+
 void refreshFigures()
 {
+    showJobLogControls(false);
     if (!databaseStatus.prepared && !showingAllComputers()) {
         showPreparation(databaseStatus); // the figures come when the file is ready
         return;
@@ -116,9 +130,16 @@ void refreshFigures()
             tab = chosenTab();
             noteShownChoice(since, tab);
             // Every computer's counts come from the network, never under the lock.
-            if (!showingAllComputers()) rows = readFigures(since, tab);
+            if (!showingAllComputers() && tab != ViewTab::jobs) rows = readFigures(since, tab);
         })) {
         waitForOtherProgram();
+        return;
+    }
+    if (tab == ViewTab::jobs) {
+        if (!showingAllComputers()) return showJobs(since);
+        // Every computer's log is not kept here: the list stays empty.
+        clearFigures();
+        setStatusText(u"");
         return;
     }
     if (showingAllComputers()) {
@@ -138,6 +159,21 @@ void refreshFigures()
     showFigures(std::move(*rows));
 }
 
+// A double-click on a group of this computer's list: the Jobs tab, only that
+// group's jobs.
+bool drillDown(const NMHDR& header)
+{
+    const ViewTab tab = chosenTab();
+    if (showingAllComputers() || tab == ViewTab::month || tab == ViewTab::jobs) return false;
+    const auto group = groupOnListRow(reinterpret_cast<const NMITEMACTIVATE&>(header).iItem);
+    if (!group) return false;
+    setJobLogFilter(groupingOf(tab), *group);
+    SendMessageW(groupingTabs, TCM_SETCURSEL, jobsTabIndex, 0);
+    SendMessageW(groupingTabs, TCM_SETCURFOCUS, jobsTabIndex, 0);
+    refreshStatistics();
+    return true;
+}
+
 } // namespace
 
 void createStatisticsControls(HWND mainWindow)
@@ -151,6 +187,9 @@ void createStatisticsControls(HWND mainWindow)
     tryDatabaseBriefly(interfaceLockWait, interfaceFileWait,
         [] { databaseStatus.prepared = jobDatabasePrepared(dataFolder()); });
     createComputerChoice(mainWindow, font);
+    // The log's list before the figures' list: a program that looks for
+    // the list view of the figures finds the last one made.
+    createJobLogControls(mainWindow, font);
     createFigureControls(mainWindow, font);
     createGroupingTabs(mainWindow);
     SendMessageW(groupingTabs, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -177,9 +216,9 @@ void refreshStatistics()
     if (savedNamesMissing()) SetTimer(mainWindowOfView, refreshRetryTimer, retryEvery, nullptr);
 }
 
-bool handleStatisticsMessage(UINT message, LPARAM lParam)
+bool handleStatisticsMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return handleCentralAnswer(message, lParam);
+    return handleCentralAnswer(message, lParam) || handleJobLogMessage(message, wParam, lParam);
 }
 
 void showDatabaseStatus(const DatabaseWorkerStatus& status)
@@ -216,6 +255,7 @@ void layoutStatisticsView(HWND mainWindow)
     // Right and bottom go in as width and height: the frames reserved above
     // leave the list a margin inside the tab control.
     placeFigureControls(r);
+    placeJobLogControls(r);
 }
 
 bool handleStatisticsCommand(HWND, WPARAM wParam, LPARAM lParam)
@@ -226,12 +266,14 @@ bool handleStatisticsCommand(HWND, WPARAM wParam, LPARAM lParam)
         refreshStatistics();
         return true;
     }
-    return false;
+    return handleJobLogCommand(mainWindowOfView, wParam, lParam);
 }
 
 bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header)
 {
     if (header.hwndFrom == nullptr) return false;
+    if (handleJobLogNotify(mainWindow, header)) return true;
+    if (header.code == NM_DBLCLK && isFigureControl(header.hwndFrom)) return drillDown(header);
     if (handleListNotify(mainWindow, header)) return true;
     if (periodNotify(header) || (header.hwndFrom == groupingTabs && header.code == TCN_SELCHANGE)) {
         refreshStatistics();
@@ -243,6 +285,10 @@ bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header)
 bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam)
 {
     HWND from = reinterpret_cast<HWND>(wParam);
+    if (isJobLogControl(from)) {
+        showJobLogMenu(mainWindow, lParam);
+        return true;
+    }
     if (!isFigureControl(from)) return false;
     showTotalsMenu(mainWindow, from, shownTotals(), lParam);
     return true;

@@ -20,7 +20,7 @@ inline constexpr UINT_PTR refreshRetryTimer = 20001;
 bool handleStatisticsCommand(HWND mainWindow, WPARAM wParam, LPARAM lParam);
 bool handleStatisticsNotify(HWND mainWindow, const NMHDR& header);
 // The answer of the central database for "All computers": true when it was one.
-bool handleStatisticsMessage(UINT message, LPARAM lParam);
+bool handleStatisticsMessage(UINT message, WPARAM wParam, LPARAM lParam);
 // The right-click menu of the list and of the month chart (WM_CONTEXTMENU):
 // true when it was theirs.
 bool handleStatisticsContextMenu(HWND mainWindow, WPARAM wParam, LPARAM lParam);

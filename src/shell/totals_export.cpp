@@ -4,6 +4,7 @@
 
 #include "common/language_texts.h"
 #include "common/strings.h"
+#include "shell/statistics_figures.h"
 
 namespace {
 
@@ -18,19 +19,10 @@ std::u16string quotedWhenNeeded(const std::u16string& cell, const std::u16string
     return quoted + u"\"";
 }
 
-std::u16string joined(const TotalsRow& headers, const std::vector<TotalsRow>& rows, char16_t separator,
-    const std::u16string& special)
+std::u16string joined(const TotalsRow& headers, const std::vector<TotalsRow>& rows, ExportForm form)
 {
-    std::u16string text;
-    auto addLine = [&](const TotalsRow& cells) {
-        for (std::size_t i = 0; i < cells.size(); ++i) {
-            if (i > 0) text += separator;
-            text += quotedWhenNeeded(cells[i], special);
-        }
-        text += u"\r\n";
-    };
-    addLine(headers);
-    for (const TotalsRow& row : rows) addLine(row);
+    std::u16string text = exportLine(headers, form);
+    for (const TotalsRow& row : rows) text += exportLine(row, form);
     return text;
 }
 
@@ -49,31 +41,54 @@ TotalsRow totalsHeaders(bool months, const std::vector<StatisticsRow>& rows)
         getText(textid::listColumns[1]), getText(textid::listColumns[2])};
     // Jobs of unknown pages get a column of their own where the period holds any.
     if (anyUnknownPages(rows)) headers.push_back(getText(textid::unknownPagesColumn));
+    // The details' columns where a list's jobs have any, cost where one has a price.
+    if (months || !anyDetails(rows)) return headers;
+    const std::size_t columns
+        = anyCost(rows) ? textid::detailColumns.size() : textid::detailColumns.size() - 1;
+    for (std::size_t column = 0; column < columns; ++column)
+        headers.push_back(getText(textid::detailColumns[column]));
     return headers;
 }
 
-std::vector<TotalsRow> totalsCells(const std::vector<StatisticsRow>& rows)
+std::vector<TotalsRow> totalsCells(bool months, const std::vector<StatisticsRow>& rows)
 {
     const bool unknown = anyUnknownPages(rows);
+    const bool details = !months && anyDetails(rows), cost = details && anyCost(rows);
     std::vector<TotalsRow> cells;
     cells.reserve(rows.size());
     for (const StatisticsRow& row : rows) {
-        cells.push_back({row.group, row.pages, row.jobs});
-        if (unknown) cells.back().push_back(decimalText(row.unknownPages));
+        TotalsRow line{row.group, row.pages, row.jobs};
+        if (unknown) line.push_back(decimalText(row.unknownPages));
+        if (details) line.insert(line.end(), {row.colourPages, row.sheets});
+        // Money as a plain amount, as a spreadsheet reads it.
+        if (cost) line.push_back(moneyAmount(row.cost));
+        cells.push_back(std::move(line));
     }
     return cells;
 }
 
+std::u16string exportLine(const TotalsRow& cells, ExportForm form)
+{
+    const char16_t separator = form == ExportForm::csv ? u',' : u'\t';
+    const std::u16string special = form == ExportForm::csv ? u",\r\n\"" : u"\t\r\n\"";
+    std::u16string text;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i > 0) text += separator;
+        text += quotedWhenNeeded(cells[i], special);
+    }
+    return text + u"\r\n";
+}
+
 std::u16string totalsAsTabSeparated(const TotalsRow& headers, const std::vector<TotalsRow>& rows)
 {
-    return joined(headers, rows, u'\t', u"\t\r\n\"");
+    return joined(headers, rows, ExportForm::tabSeparated);
 }
 
 std::string totalsAsCsv(const TotalsRow& headers, const std::vector<TotalsRow>& rows)
 {
     // The mark tells spreadsheet programs the file is UTF-8, so names in any
     // script open as written.
-    return "\xEF\xBB\xBF" + utf8Of(joined(headers, rows, u',', u",\r\n\""));
+    return csvFileStart + utf8Of(joined(headers, rows, ExportForm::csv));
 }
 
 std::u16string suggestedCsvName(const std::u16string& stem, const DateTime& since)

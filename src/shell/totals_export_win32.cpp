@@ -14,17 +14,15 @@ namespace {
 constexpr UINT_PTR cmdCopy = 1;
 constexpr UINT_PTR cmdSaveCsv = 2;
 
-void warnSaveFailed(HWND owner)
-{
-    MessageBoxW(
-        owner, wide(getText(textid::saveFailed)), wide(getText(textid::mainTitle)), MB_OK | MB_ICONWARNING);
-}
-
 } // namespace
 
 void copyTotals(HWND owner, const ShownTotals& shown)
 {
-    const std::u16string text = totalsAsTabSeparated(shown.headers, shown.rows);
+    copyText(owner, totalsAsTabSeparated(shown.headers, shown.rows));
+}
+
+void copyText(HWND owner, const std::u16string& text)
+{
     // Clipboard managers and viewers open the clipboard for moments at a
     // time: it is asked for again for a fifth of a second. One that another
     // program keeps is not worth a fatal report: the copy does not happen.
@@ -51,7 +49,21 @@ void copyTotals(HWND owner, const ShownTotals& shown)
 void saveTotalsAsCsv(HWND owner, const ShownTotals& shown)
 {
     const std::string csv = totalsAsCsv(shown.headers, shown.rows);
-    std::u16string fileName = suggestedCsvName(shown.csvStem, shown.since);
+    const std::optional<std::u16string> path = askCsvPath(owner, shown.csvStem, shown.since);
+    if (!path) return; // cancelled
+    ScopedHandle file(CreateFileW(
+        wide(path->c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.get(), csv.data(), static_cast<DWORD>(csv.size()), &written, nullptr)
+        || written != csv.size()) {
+        warnSaveFailed(owner);
+        return;
+    }
+}
+
+std::optional<std::u16string> askCsvPath(HWND owner, const std::u16string& stem, const DateTime& since)
+{
+    std::u16string fileName = suggestedCsvName(stem, since);
     fileName.resize(32768, u'\0');
     // "CSV files (*.csv)", then its pattern; the list ends with two terminators.
     std::u16string filter = getText(textid::csvFilesFilter);
@@ -69,18 +81,18 @@ void saveTotalsAsCsv(HWND owner, const ShownTotals& shown)
     // The program's own folder stays the working folder whatever the user browses.
     dialog.Flags
         = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_EXPLORER;
-    if (!GetSaveFileNameW(&dialog)) return; // cancelled
-    ScopedHandle file(CreateFileW(
-        dialog.lpstrFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file || !WriteFile(file.get(), csv.data(), static_cast<DWORD>(csv.size()), &written, nullptr)
-        || written != csv.size()) {
-        warnSaveFailed(owner);
-        return;
-    }
+    if (!GetSaveFileNameW(&dialog)) return std::nullopt;
+    return utf16(dialog.lpstrFile);
 }
 
 void showTotalsMenu(HWND owner, HWND under, const ShownTotals& shown, LPARAM screenPoint)
+{
+    const ExportChoice choice = chooseExport(owner, under, screenPoint);
+    if (choice == ExportChoice::copy) copyTotals(owner, shown);
+    if (choice == ExportChoice::saveCsv) saveTotalsAsCsv(owner, shown);
+}
+
+ExportChoice chooseExport(HWND owner, HWND under, LPARAM screenPoint)
 {
     POINT at{static_cast<short>(LOWORD(screenPoint)), static_cast<short>(HIWORD(screenPoint))};
     if (at.x == -1 && at.y == -1) {
@@ -96,6 +108,13 @@ void showTotalsMenu(HWND owner, HWND under, const ShownTotals& shown, LPARAM scr
     auto command = static_cast<UINT_PTR>(
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, owner, nullptr));
     DestroyMenu(menu);
-    if (command == cmdCopy) copyTotals(owner, shown);
-    if (command == cmdSaveCsv) saveTotalsAsCsv(owner, shown);
+    return command == cmdCopy   ? ExportChoice::copy
+        : command == cmdSaveCsv ? ExportChoice::saveCsv
+                                : ExportChoice::none;
+}
+
+void warnSaveFailed(HWND owner)
+{
+    MessageBoxW(
+        owner, wide(getText(textid::saveFailed)), wide(getText(textid::mainTitle)), MB_OK | MB_ICONWARNING);
 }

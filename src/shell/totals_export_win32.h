@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,3 +26,12 @@ void saveTotalsAsCsv(HWND owner, const ShownTotals& shown);
 // The right-click menu at a screen point (-1, -1: under the top left of
 // `under`, for the keyboard's menu key).
 void showTotalsMenu(HWND owner, HWND under, const ShownTotals& shown, LPARAM screenPoint);
+
+// The pieces of the above, for an export that streams (the job log's): text
+// onto the clipboard, the save dialog's path (none: cancelled), the menu's
+// choice, and the warning of a file that could not be written.
+void copyText(HWND owner, const std::u16string& text);
+std::optional<std::u16string> askCsvPath(HWND owner, const std::u16string& stem, const DateTime& since);
+enum class ExportChoice { none, copy, saveCsv };
+ExportChoice chooseExport(HWND owner, HWND under, LPARAM screenPoint);
+void warnSaveFailed(HWND owner);

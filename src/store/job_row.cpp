@@ -13,7 +13,8 @@ std::int64_t jobPageCount(const JobRecord& job)
     return pages * copies;
 }
 
-JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal, const DateTime& leftQueue)
+JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal, const DateTime& leftQueue,
+    const RecordSettings& settings)
 {
     JobRow row;
     if (!toLocal || !toLocal(job.submitted, row.submitted)) row.submitted = job.submitted;
@@ -22,5 +23,6 @@ JobRow jobRowOf(const JobRecord& job, LocalTimeConverter toLocal, const DateTime
     row.machine = job.machineName.value_or(u"");
     row.printer = job.printerName.value_or(u"");
     row.pages = jobPageCount(job);
+    row.details = jobDetailsOf(job, row.pages, settings);
     return row;
 }

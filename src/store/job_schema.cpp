@@ -15,6 +15,7 @@ namespace {
 
 constexpr char16_t jobsTableName[] = u"tbTrabajos";
 constexpr char16_t datesTableName[] = u"tbFechas";
+constexpr char16_t detailsTableName[] = u"tbDetalles";
 
 // One read of the schema table sees both tables and the indexes, so that
 // opening a complete file costs a single query.
@@ -31,6 +32,13 @@ constexpr char16_t createDatesTable[] = u"create table if not exists tbFechas "
                                         u"(fellapri integer primary key autoincrement,"
                                         u"fefecha text,"
                                         u"fememo text(261) );";
+// One row per job that came with a device mode, under its job's row number.
+// A file of an earlier version gains the table, empty: its jobs have no details.
+constexpr char16_t createDetailsTable[]
+    = u"create table if not exists tbDetalles "
+      u"(dtllapri integer primary key, dtcolor integer, dtcaras integer, "
+      u"dtpapel text, dthojas integer, dtbytes integer, dtdocumento text, "
+      u"dtcoste integer);";
 
 // Plain column indexes only, and a partial index of operators only: a file
 // must stay readable by every SQLite 3 another program may open it with, and
@@ -102,19 +110,24 @@ void tryIndexStatement(sqlite3* db, const std::u16string& statementText)
 
 void ensureTables(sqlite3* db)
 {
-    bool jobsFound = false, datesFound = false;
+    bool jobsFound = false, datesFound = false, detailsFound = false;
     {
         Statement query = prepare(db, schemaQuery, u"215");
         while (step(query.get(), u"215") == SQLITE_ROW) {
             std::u16string name = columnText(query.get(), 0);
             if (name == jobsTableName) jobsFound = true;
             if (name == datesTableName) datesFound = true;
+            if (name == detailsTableName) detailsFound = true;
         }
     }
     if (!jobsFound || !datesFound) {
         runSchemaStatement(db, createJobsTable, u"252", u"260");
         runSchemaStatement(db, createDatesTable, u"277", u"285");
     }
+    // Like an index, the details table is no condition of the file's use: a
+    // read-only file of an earlier version still opens, and its jobs are
+    // recorded without details where the table cannot be made.
+    if (!detailsFound) tryIndexStatement(db, createDetailsTable);
 }
 
 void ensureIndexes(sqlite3* db)

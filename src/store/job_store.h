@@ -58,9 +58,10 @@ std::u16string jobDatabasePath(const std::u16string& folder);
 // them or, when the file stays busy past the thread's BusyLimit, none.
 // Other failures are fatal ("158" compile, "166" step).
 void recordRows(const std::u16string& folder, const std::vector<JobRow>& rows);
-// One job's row, the same way; `leftQueue` as jobRowOf takes it.
+// One job's row and its details, the same way; `leftQueue` as jobRowOf
+// takes it.
 void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal,
-    const DateTime& leftQueue);
+    const DateTime& leftQueue, const RecordSettings& settings = {});
 
 // ---- statistics ---------------------------------------------------------------------
 

@@ -15,8 +15,8 @@ void recordRows(const std::u16string& folder, const std::vector<JobRow>& rows)
     closeJobDatabase(std::move(db));
 }
 
-void recordJob(
-    const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal, const DateTime& leftQueue)
+void recordJob(const std::u16string& folder, const JobRecord& job, LocalTimeConverter toLocal,
+    const DateTime& leftQueue, const RecordSettings& settings)
 {
-    recordRows(folder, {jobRowOf(job, toLocal, leftQueue)});
+    recordRows(folder, {jobRowOf(job, toLocal, leftQueue, settings)});
 }

@@ -67,12 +67,50 @@ std::u16string groupFigures(const std::string& p)
         + p + "), sum(" + oddPages(p) + ")");
 }
 
+// The jobs with their details, if any; the figures the details add and
+// their sums, as the kept totals define them (month_totals_schema.h).
+constexpr char16_t jobsWithDetails[] = u"tbTrabajos left join tbDetalles as d on d.dtllapri = trllapri";
+constexpr char16_t jobDetailSums[]
+    = u"ifnull(sum(cp), 0), ifnull(sum(sh), 0), case when sum(cq) > 0 then sum(co) end";
+std::u16string jobDetailFigures()
+{
+    return asciiText(detailFigures("tbTrabajos", "d"));
+}
+
+// A row of (group, pages, jobs, jobs of unknown pages, colour pages, sheets,
+// cost) as groupFigures and jobDetailSums give it.
+StatisticsRow figuresRow(sqlite3_stmt* query)
+{
+    return StatisticsRow{columnText(query, 0), columnText(query, 1), columnText(query, 2),
+        columnText(query, 4), columnText(query, 5), columnText(query, 6), sqlite3_column_int64(query, 3)};
+}
+
+// Without tbDetalles (a file that could not be given it) the same query
+// reads the jobs alone, every detail figure nothing.
+std::u16string withoutDetails(std::u16string text)
+{
+    const std::u16string joined = jobsWithDetails;
+    for (std::size_t at; (at = text.find(joined)) != std::u16string::npos;)
+        text.replace(at, joined.size(), u"tbTrabajos");
+    const std::u16string figures = jobDetailFigures();
+    for (std::size_t at; (at = text.find(figures)) != std::u16string::npos;)
+        text.replace(at, figures.size(), u"0 as cp, 0 as sh, 0 as co, 0 as cq");
+    return text;
+}
+
+Statement prepareWithDetails(sqlite3* db, const std::u16string& text)
+{
+    if (Statement statement = tryPrepare(db, text)) return statement;
+    return prepare(db, withoutDetails(text), u"74");
+}
+
 // The whole comparison as the figures are defined: every row whose trfecha
 // julianday() reads at or after the start.
 std::u16string wholeStatisticsText(const std::u16string& column)
 {
-    return u"select " + column + groupFigures("trnumpags")
-        + u" from tbTrabajos where julianday(trfecha) >= julianday(?1) group by " + column + u";";
+    return u"select " + column + groupFigures("p") + u", " + jobDetailSums + u" from (select " + column
+        + u", trnumpags as p, " + jobDetailFigures() + u" from " + jobsWithDetails
+        + u" where julianday(trfecha) >= julianday(?1)) group by " + column + u";";
 }
 
 // The same figures from fewer rows: the rows at or above the bound in text
@@ -81,10 +119,10 @@ std::u16string wholeStatisticsText(const std::u16string& column)
 // julianday() comparison.
 std::u16string narrowedStatisticsText(const std::u16string& column)
 {
-    std::u16string text = u"select " + column + groupFigures("p") + u" from (select " + column
-        + u", trnumpags as p from tbTrabajos where trfecha >= ?2 and julianday(trfecha) >= julianday(?1) "
-          u"union all select "
-        + column + u", trnumpags from tbTrabajos where trfecha < ?2 and ";
+    std::u16string text = u"select " + column + groupFigures("p") + u", " + jobDetailSums + u" from (select "
+        + column + u", trnumpags as p, " + jobDetailFigures() + u" from " + jobsWithDetails
+        + u" where trfecha >= ?2 and julianday(trfecha) >= julianday(?1) union all select " + column
+        + u", trnumpags, " + jobDetailFigures() + u" from " + jobsWithDetails + u" where trfecha < ?2 and ";
     text += irregularDateTerm;
     text += u" and julianday(trfecha) >= julianday(?1)) group by " + column + u";";
     return text;
@@ -99,30 +137,30 @@ void statisticsFromJobs(sqlite3* db, const DateTime& since, GroupingColumn colum
     const std::u16string name = groupingColumnName(column);
     const bool narrowed = periodIsShort(db, bound);
     if (narrowed) ++storeCallCounts().narrowedStatistics;
-    Statement query = prepare(db, narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name), u"74");
+    Statement query
+        = prepareWithDetails(db, narrowed ? narrowedStatisticsText(name) : wholeStatisticsText(name));
     bindText(query.get(), 1, formatDateTimeText(since), u"74");
     if (narrowed) bindText(query.get(), 2, bound, u"74");
     bool delivered = false;
     while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
         delivered = true;
-        onRow(StatisticsRow{columnText(query.get(), 0), columnText(query.get(), 1),
-            columnText(query.get(), 2), sqlite3_column_int64(query.get(), 3)});
+        onRow(figuresRow(query.get()));
     }
 }
 
 // Every row's month from the jobs themselves.
 void monthsFromJobs(sqlite3* db, const DateTime& since, std::vector<StatisticsRow>& rows)
 {
-    Statement query = prepare(db,
-        u"select strftime('%Y-%m', julianday(trfecha))" + groupFigures("trnumpags")
-            + u" from tbTrabajos where julianday(trfecha) >= julianday(?1) group by 1;",
-        u"74");
+    Statement query = prepareWithDetails(db,
+        u"select m" + groupFigures("p") + u", " + jobDetailSums
+            + u" from (select strftime('%Y-%m', julianday(trfecha)) as m, trnumpags as p, "
+            + jobDetailFigures() + u" from " + jobsWithDetails
+            + u" where julianday(trfecha) >= julianday(?1)) group by 1;");
     bindText(query.get(), 1, formatDateTimeText(since), u"74");
     bool delivered = false;
     while (step(query.get(), u"74", !delivered) == SQLITE_ROW) {
         delivered = true;
-        rows.push_back(StatisticsRow{columnText(query.get(), 0), columnText(query.get(), 1),
-            columnText(query.get(), 2), sqlite3_column_int64(query.get(), 3)});
+        rows.push_back(figuresRow(query.get()));
     }
 }
 

@@ -61,6 +61,12 @@ void fillStatisticsList(HWND list, const std::vector<StatisticsRow>& rows)
         item.pszText = const_cast<wchar_t*>(wide(row.jobs.c_str()));
         if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)))
             fatalError(unit::store, u"111");
+        // The details' figures, where the list has their columns.
+        for (const std::u16string* cell : {&row.colourPages, &row.sheets, &row.cost}) {
+            ++item.iSubItem;
+            item.pszText = const_cast<wchar_t*>(wide(cell->c_str()));
+            if (!SendMessageW(list, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item))) break;
+        }
     }
 }
 

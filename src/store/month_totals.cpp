@@ -70,6 +70,24 @@ namespace {
 
 // ---- building and mending, each inside a write transaction -----------------------------------
 
+// The details of every job that has them, counted from scratch: one pass
+// over tbDetalles, each row's job found by its number.
+bool recountDetails(sqlite3* db)
+{
+    const std::string pairs = "(SELECT " + monthOf("j.trfecha")
+        + " AS b, j.trimpresora AS c1, j.trusuario AS c2, j.trmaquina AS c3, " + detailFigures("j", "d")
+        + " FROM tbDetalles AS d JOIN tbTrabajos AS j ON j.trllapri = d.dtllapri)";
+    return tryRun(db, u"DELETE FROM tbTotalesDetalle;")
+        && tryRun(db,
+            asciiText(
+                "INSERT INTO tbTotalesDetalle (tdgrupo, tdmes, tdnulo, tdvalor, tdcolor, tdhojas, tdcoste, "
+                "tdcosteados) SELECT g, b, v IS NULL, ifnull(v, ''), sum(cp), sum(sh), sum(co), sum(cq) FROM "
+                "(SELECT 1 AS g, b, c1 AS v, cp, sh, co, cq FROM "
+                + pairs + " UNION ALL SELECT 2, b, c2, cp, sh, co, cq FROM " + pairs
+                + " UNION ALL SELECT 3, b, c3, cp, sh, co, cq FROM " + pairs
+                + ") WHERE b IS NOT NULL GROUP BY g, b, v;"));
+}
+
 // Counts every row from scratch with our julianday(). One pass over the jobs
 // sums them by month and all three names at once (a few rows per month and
 // combination of names); the three groupings are summed from those.
@@ -97,7 +115,7 @@ bool recount(sqlite3* db)
                     + ";")))
             return false;
     }
-    return tryRun(db, u"DROP TABLE temp.tbTotalesCuenta;")
+    return tryRun(db, u"DROP TABLE temp.tbTotalesCuenta;") && recountDetails(db)
         && tryRun(db,
             u"INSERT OR REPLACE INTO tbTotalesSello (tsclave, tsformato, tsmotor, tsultima, tsdudosa) "
             u"VALUES (1, "

@@ -35,6 +35,14 @@ std::string oddPages(const std::string& pages)
         + plainLimits + "))";
 }
 
+std::string detailFigures(const std::string& job, const std::string& detail)
+{
+    const std::string sheets = detail + ".dthojas", cost = detail + ".dtcoste";
+    return "CASE WHEN " + detail + ".dtcolor = 2 THEN " + plainPages(job + ".trnumpags")
+        + " ELSE 0 END AS cp, " + plainPages(sheets) + " AS sh, " + plainPages(cost) + " AS co, (" + cost
+        + " IS NOT NULL AND NOT " + oddPages(cost) + ") AS cq";
+}
+
 int groupingNumber(GroupingColumn column)
 {
     switch (column) {
@@ -114,6 +122,114 @@ template <typename... Lists> std::vector<std::string> joined(const Lists&... lis
     return all;
 }
 
+// One job and its details, as the single row (or none) of `source`, where
+// `job` and `detail` name the two: its month, its three names and what it
+// adds to the detail totals.
+std::string detailPair(const std::string& source, const std::string& job, const std::string& detail)
+{
+    return "(SELECT " + monthOf(job + ".trfecha") + " AS b, " + job + ".trimpresora AS c1, " + job
+        + ".trusuario AS c2, " + job + ".trmaquina AS c3, " + detailFigures(job, detail) + " FROM " + source
+        + ")";
+}
+
+// tbDetalleCuenta's value for one grouping.
+std::string counted(const std::string& column, int grouping)
+{
+    return "(SELECT " + column + " FROM tbDetalleCuenta WHERE dcgrupo = " + std::to_string(grouping) + ")";
+}
+
+// Adds a job's details (sign 1) or takes them away (sign -1) in its month,
+// for the three groupings, as addRow does for the jobs. The job's month and
+// figures are worked out once, into tbDetalleCuenta (a row per grouping,
+// emptied again at the end), and each statement reads them from there:
+// every program that opens the file parses these triggers, and each
+// statement that writes the jobs compiles them.
+std::vector<std::string> addDetails(const std::string& pair, int sign)
+{
+    const std::string s = std::to_string(sign);
+    std::vector<std::string> statements{"DELETE FROM tbDetalleCuenta",
+        "INSERT INTO tbDetalleCuenta (dcgrupo, dcmes, dcnulo, dcvalor, dccolor, dchojas, dccoste, "
+        "dccosteados) SELECT g, b, v IS NULL, ifnull(v, ''), cp, sh, co, cq FROM (SELECT g, b, CASE g WHEN 1 "
+        "THEN c1 WHEN 2 THEN c2 ELSE c3 END AS v, cp, sh, co, cq FROM "
+            + pair + " JOIN (SELECT 1 AS g UNION ALL SELECT 2 UNION ALL SELECT 3)) WHERE b IS NOT NULL",
+        "INSERT INTO tbTotalesDetalle (tdgrupo, tdmes, tdnulo, tdvalor, tdcolor, tdhojas, tdcoste, "
+        "tdcosteados) SELECT dcgrupo, dcmes, dcnulo, dcvalor, 0, 0, 0, 0 FROM tbDetalleCuenta WHERE NOT "
+        "EXISTS (SELECT 1 FROM tbTotalesDetalle WHERE tdgrupo = dcgrupo AND tdmes = dcmes AND tdnulo = "
+        "dcnulo AND tdvalor = dcvalor)"};
+    for (const Grouping& g : groupings) {
+        const int n = g.number;
+        statements.push_back("UPDATE tbTotalesDetalle SET tdcolor = tdcolor + " + s + " * "
+            + counted("dccolor", n) + ", tdhojas = tdhojas + " + s + " * " + counted("dchojas", n)
+            + ", tdcoste = tdcoste + " + s + " * " + counted("dccoste", n) + ", tdcosteados = tdcosteados + "
+            + s + " * " + counted("dccosteados", n) + " WHERE tdgrupo = " + std::to_string(n)
+            + " AND tdmes = " + counted("dcmes", n) + " AND tdnulo = " + counted("dcnulo", n)
+            + " AND tdvalor = " + counted("dcvalor", n));
+    }
+    if (sign < 0)
+        statements.push_back("DELETE FROM tbTotalesDetalle WHERE tdgrupo IN (1, 2, 3) AND tdmes = "
+            + counted("dcmes", 1) + " AND tdcolor = 0 AND tdhojas = 0 AND tdcoste = 0 AND tdcosteados = 0");
+    statements.push_back("DELETE FROM tbDetalleCuenta");
+    return statements;
+}
+
+std::string hasDetails(const std::string& job)
+{
+    return "EXISTS (SELECT 1 FROM tbDetalles WHERE dtllapri = " + job + ".trllapri)";
+}
+
+// The details' triggers: on tbDetalles for the details, on tbTrabajos for
+// the job they belong to. Details count only while their job is there.
+std::vector<KeptObject> detailObjects()
+{
+    const std::string ofNewDetail = detailPair("tbTrabajos AS j WHERE j.trllapri = new.dtllapri", "j", "new");
+    const std::string ofOldDetail = detailPair("tbTrabajos AS j WHERE j.trllapri = old.dtllapri", "j", "old");
+    const std::string ofNewJob = detailPair("tbDetalles AS d WHERE d.dtllapri = new.trllapri", "new", "d");
+    const std::string ofOldJob = detailPair("tbDetalles AS d WHERE d.dtllapri = old.trllapri", "old", "d");
+    const std::string detailDoubt = "UPDATE tbTotalesSello SET tsdudosa = 1 WHERE tsclave = 1 AND EXISTS "
+                                    "(SELECT 1 FROM tbDetalles WHERE dtllapri = new.dtllapri)";
+    return {
+        {"table", "tbTotalesDetalle",
+            "CREATE TABLE tbTotalesDetalle (tdgrupo integer NOT NULL, tdmes integer NOT NULL, tdnulo integer "
+            "NOT "
+            "NULL, tdvalor NOT NULL, tdcolor integer NOT NULL, tdhojas integer NOT NULL, tdcoste integer NOT "
+            "NULL, tdcosteados integer NOT NULL, PRIMARY KEY (tdgrupo, tdmes, tdnulo, tdvalor)) WITHOUT "
+            "ROWID"},
+        // What the detail triggers work out once per job; empty between statements.
+        {"table", "tbDetalleCuenta",
+            "CREATE TABLE tbDetalleCuenta (dcgrupo integer PRIMARY KEY, dcmes integer, dcnulo integer, "
+            "dcvalor, "
+            "dccolor integer, dchojas integer, dccoste integer, dccosteados integer)"},
+        {"trigger", "trDetallesAlta",
+            trigger("trDetallesAlta", "AFTER INSERT ON tbDetalles", addDetails(ofNewDetail, 1))},
+        {"trigger", "trDetallesBaja",
+            trigger("trDetallesBaja", "AFTER DELETE ON tbDetalles", addDetails(ofOldDetail, -1))},
+        {"trigger", "trDetallesCambio",
+            trigger("trDetallesCambio", "AFTER UPDATE ON tbDetalles",
+                joined(addDetails(ofOldDetail, -1), addDetails(ofNewDetail, 1)))},
+        // Details replaced by an insert (INSERT OR REPLACE) or moved onto
+        // another job's leave without their delete trigger.
+        {"trigger", "trDetallesDuda",
+            trigger("trDetallesDuda", "BEFORE INSERT ON tbDetalles", {detailDoubt})},
+        {"trigger", "trDetallesDudaCambio",
+            trigger("trDetallesDudaCambio",
+                "BEFORE UPDATE OF dtllapri ON tbDetalles WHEN new.dtllapri IS NOT old.dtllapri",
+                {detailDoubt})},
+        // A job's own triggers do their work only for a job with details:
+        // one look into tbDetalles is all the others cost.
+        {"trigger", "trDetallesTrabajoAlta",
+            trigger("trDetallesTrabajoAlta", "AFTER INSERT ON tbTrabajos WHEN " + hasDetails("new"),
+                addDetails(ofNewJob, 1))},
+        {"trigger", "trDetallesTrabajoBaja",
+            trigger("trDetallesTrabajoBaja", "AFTER DELETE ON tbTrabajos WHEN " + hasDetails("old"),
+                addDetails(ofOldJob, -1))},
+        {"trigger", "trDetallesTrabajoCambio",
+            trigger("trDetallesTrabajoCambio",
+                "AFTER UPDATE OF trfecha, trusuario, trmaquina, trimpresora, trnumpags ON tbTrabajos WHEN "
+                    + hasDetails("old") + " OR " + hasDetails("new"),
+                joined(addDetails(ofOldJob, -1), addDetails(ofNewJob, 1)))},
+    };
+}
+
 } // namespace
 
 // Only syntax SQLite 3.8.5 reads: every SQLite that opens the file parses
@@ -123,7 +239,7 @@ const std::vector<KeptObject>& keptObjects()
     static const std::vector<KeptObject> objects = [] {
         const std::string markDoubt = "UPDATE tbTotalesSello SET tsdudosa = 1 WHERE tsclave = 1 AND EXISTS "
                                       "(SELECT 1 FROM tbTrabajos WHERE trllapri = new.trllapri)";
-        return std::vector<KeptObject>{
+        std::vector<KeptObject> made{
             {"table", "tbTotalesMes",
                 "CREATE TABLE tbTotalesMes (tmgrupo integer NOT NULL, tmmes integer NOT NULL, "
                 "tmnulo integer NOT NULL, tmvalor NOT NULL, tmfilas integer NOT NULL, "
@@ -168,6 +284,8 @@ const std::vector<KeptObject>& keptObjects()
                 trigger("trTotalesDudaMenosUno", "AFTER INSERT ON tbTrabajos WHEN new.trllapri = -1",
                     {"UPDATE tbTotalesSello SET tsdudosa = 1 WHERE tsclave = 1"})},
         };
+        for (KeptObject& object : detailObjects()) made.push_back(std::move(object));
+        return made;
     }();
     return objects;
 }

@@ -39,6 +39,12 @@ std::string followsClock(const std::string& date);
 std::string plainPages(const std::string& pages); // the count where plain, else 0
 std::string oddPages(const std::string& pages);   // true where a count is there but not plain
 
+// What one job with its details adds to the detail totals, as the columns
+// cp (colour pages: the plain pages of a colour job), sh (sheets), co (cost)
+// and cq (1 when it has a cost), from `job` (tbTrabajos) and `detail`
+// (tbDetalles, whose cells may be null throughout).
+std::string detailFigures(const std::string& job, const std::string& detail);
+
 struct Grouping {
     int number; // tmgrupo
     const char* column;

@@ -120,7 +120,8 @@ PartialMonth partialMonth(const PeriodBounds& bounds)
 std::u16string partialRows(const std::string& value)
 {
     const std::string counted = "SELECT " + value + ", " + plainPages("trnumpags")
-        + ", trnumpags IS NOT NULL, 1, " + oddPages("trnumpags") + " FROM tbTrabajos WHERE ";
+        + ", trnumpags IS NOT NULL, 1, " + oddPages("trnumpags") + ", " + detailFigures("tbTrabajos", "d")
+        + " FROM tbTrabajos LEFT JOIN tbDetalles AS d ON d.dtllapri = trllapri WHERE ";
     const std::string inPeriod
         = " AND julianday(trfecha) >= ?6 AND julianday(trfecha) < ?7 AND NOT " + followsClock("trfecha");
     const std::string irregular = narrow(irregularDateTerm);
@@ -136,16 +137,27 @@ std::u16string partialRows(const std::string& value)
 std::u16string periodEntries(
     const std::string& entryValue, const std::string& clockValue, const std::string& jobValue)
 {
-    const std::string entry
-        = "SELECT %V AS v, tmpaginas AS pg, tmtrabajos AS jb, tmfilas AS fl, tmraras AS od "
-          "FROM tbTotalesMes WHERE tmgrupo = ?1 AND ";
-    auto with = [&](const std::string& value) {
-        std::string text = entry;
+    const std::string entry = "SELECT %V AS v, tmpaginas AS pg, tmtrabajos AS jb, tmfilas AS fl, tmraras AS "
+                              "od, 0 AS cp, 0 AS sh, "
+                              "0 AS co, 0 AS cq FROM tbTotalesMes WHERE tmgrupo = ?1 AND ";
+    // The details' entries add their figures to the same groups; only the
+    // jobs' entries make a group (fl), as only jobs are counted as rows.
+    const std::string detailEntry = "SELECT %V, 0, 0, 0, 0, tdcolor, tdhojas, tdcoste, tdcosteados FROM "
+                                    "tbTotalesDetalle WHERE tdgrupo = ?1 AND ";
+    auto with = [&](const std::string& form, const std::string& value) {
+        std::string text = form;
         text.replace(text.find("%V"), 2, value);
         return text;
     };
-    return asciiText(with(entryValue) + "tmmes >= ?2 UNION ALL " + with(clockValue) + "tmmes = " + nowMonth
-               + " AND ?3 UNION ALL ")
+    auto ofDetails = [](std::string text) {
+        for (const char* name : {"tmnulo", "tmvalor", "tmmes"})
+            for (std::size_t at; (at = text.find(name)) != std::string::npos;) text.replace(at, 2, "td");
+        return text;
+    };
+    const std::string months = "tmmes >= ?2 UNION ALL ";
+    const std::string clock = std::string("tmmes = ") + nowMonth + " AND ?3 UNION ALL ";
+    return asciiText(with(entry, entryValue) + months + with(entry, clockValue) + clock
+               + ofDetails(with(detailEntry, entryValue) + months + with(detailEntry, clockValue) + clock))
         + partialRows(jobValue);
 }
 
@@ -166,12 +178,18 @@ bool bindPeriod(sqlite3_stmt* query, int grouping, const PeriodBounds& bounds)
     return true;
 }
 
-// Steps the query, rows of (cell, pages, jobs, jobs of unknown pages), into rows.
+// The detail figures of a group: colour pages, sheets, and the cost when a
+// job of the group has one.
+constexpr char16_t detailSums[] = u"sum(cp), sum(sh), CASE WHEN sum(cq) > 0 THEN sum(co) END";
+
+// Steps the query, rows of (cell, pages, jobs, jobs of unknown pages, colour
+// pages, sheets, cost), into rows.
 Reading collectRows(sqlite3_stmt* query, std::vector<StatisticsRow>& rows)
 {
     for (int result; (result = untilNotBusy([&] { return sqlite3_step(query); })) != SQLITE_DONE;) {
         if (result != SQLITE_ROW) return Reading::failed;
         rows.push_back(StatisticsRow{columnText(query, 0), columnText(query, 1), columnText(query, 2),
+            columnText(query, 4), columnText(query, 5), columnText(query, 6),
             sqlite3_column_int64(query, 3)});
     }
     return Reading::exact;
@@ -184,8 +202,8 @@ Reading readTotals(
     if (Reading reading = readBounds(db, since, bounds); reading != Reading::exact || !bounds) return reading;
     const std::string value = "CASE WHEN tmnulo THEN NULL ELSE tmvalor END";
     Statement query = tryPrepare(db,
-        u"SELECT v, CASE WHEN sum(jb) = 0 THEN NULL ELSE sum(pg) END, sum(jb), sum(od) FROM ("
-            + periodEntries(value, value, narrow(groupingColumnName(column)))
+        std::u16string(u"SELECT v, CASE WHEN sum(jb) = 0 THEN NULL ELSE sum(pg) END, sum(jb), sum(od), ")
+            + detailSums + u" FROM (" + periodEntries(value, value, narrow(groupingColumnName(column)))
             + u") GROUP BY v HAVING sum(fl) > 0;");
     if (!query || !bindPeriod(query.get(), groupingNumber(column), *bounds)) return Reading::failed;
     const Reading reading = collectRows(query.get(), rows);
@@ -213,8 +231,9 @@ Reading readMonths(sqlite3* db, const DateTime& since, std::vector<StatisticsRow
     // that follow the clock count in the present month, the partial month's
     // in the start's.
     Statement query = tryPrepare(db,
-        u"SELECT v, CASE WHEN sum(jb) = 0 THEN NULL ELSE sum(pg) END, sum(jb), sum(od) FROM ("
-            + periodEntries("tmmes", "?8", "?9") + u") GROUP BY v HAVING sum(fl) > 0 ORDER BY v;");
+        std::u16string(u"SELECT v, CASE WHEN sum(jb) = 0 THEN NULL ELSE sum(pg) END, sum(jb), sum(od), ")
+            + detailSums + u" FROM (" + periodEntries("tmmes", "?8", "?9")
+            + u") GROUP BY v HAVING sum(fl) > 0 ORDER BY v;");
     if (!query || !bindPeriod(query.get(), 1, *bounds)) return Reading::failed;
     sqlite3_bind_int64(query.get(), 8, bounds->presentMonth);
     sqlite3_bind_int64(query.get(), 9, bounds->startMonth);

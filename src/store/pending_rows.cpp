@@ -125,18 +125,73 @@ std::vector<std::string_view> split(std::string_view line, char separator)
     }
 }
 
+// A job's details follow its pages as seven more fields, each empty when
+// null; a text that is there starts with "=", so an empty one is not null.
+std::string detailsFields(const JobDetails& details)
+{
+    std::string fields;
+    auto number = [&](const auto& value) {
+        fields += '\t';
+        if (value) fields += std::to_string(*value);
+    };
+    auto text = [&](const std::optional<std::u16string>& value) {
+        fields += '\t';
+        if (!value) return;
+        fields += '=';
+        fields += escaped(*value);
+    };
+    number(details.color);
+    number(details.sides);
+    text(details.paper);
+    number(details.sheets);
+    number(std::optional<std::int64_t>(details.bytes));
+    text(details.document);
+    number(details.cost);
+    return fields;
+}
+
 std::string rowLine(const JobRow& row)
 {
     std::string date;
     for (char16_t unit : formatDateTimeText(row.submitted)) date.push_back(static_cast<char>(unit));
     return date + "\t" + escaped(row.user) + "\t" + escaped(row.machine) + "\t" + escaped(row.printer) + "\t"
-        + std::to_string(row.pages);
+        + std::to_string(row.pages) + (row.details ? detailsFields(*row.details) : std::string());
+}
+
+template <typename Number> bool parseNumberField(std::string_view field, Number& value)
+{
+    auto [end, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+    return error == std::errc() && end == field.data() + field.size();
+}
+
+template <typename Number> bool parseOptionalNumber(std::string_view field, std::optional<Number>& value)
+{
+    value.reset();
+    if (field.empty()) return true;
+    return parseNumberField(field, value.emplace());
+}
+
+bool parseOptionalText(std::string_view field, std::optional<std::u16string>& value)
+{
+    value.reset();
+    if (field.empty()) return true;
+    return field.front() == '=' && unescaped(field.substr(1), value.emplace());
+}
+
+bool parseDetails(const std::vector<std::string_view>& fields, JobDetails& details)
+{
+    return parseOptionalNumber(fields[5], details.color) && parseOptionalNumber(fields[6], details.sides)
+        && parseOptionalText(fields[7], details.paper) && parseOptionalNumber(fields[8], details.sheets)
+        && parseNumberField(fields[9], details.bytes) && parseOptionalText(fields[10], details.document)
+        && parseOptionalNumber(fields[11], details.cost);
 }
 
 bool parseRow(std::string_view line, JobRow& row)
 {
     std::vector<std::string_view> fields = split(line, '\t');
-    if (fields.size() != 5) return false;
+    if (fields.size() != 5 && fields.size() != 12) return false;
+    row.details.reset();
+    if (fields.size() == 12 && !parseDetails(fields, row.details.emplace())) return false;
     std::u16string date;
     if (!unescaped(fields[0], date) || !unescaped(fields[1], row.user) || !unescaped(fields[2], row.machine)
         || !unescaped(fields[3], row.printer))
@@ -145,8 +200,7 @@ bool parseRow(std::string_view line, JobRow& row)
     if (date.size() < 23 || date.size() > 24 || date[date.size() - 19] != u'-') return false;
     parseDateTimeText(date.c_str(), row.submitted);
     if (formatDateTimeText(row.submitted) != date) return false;
-    auto [end, error] = std::from_chars(fields[4].data(), fields[4].data() + fields[4].size(), row.pages);
-    return error == std::errc() && end == fields[4].data() + fields[4].size();
+    return parseNumberField(fields[4], row.pages);
 }
 
 bool isBatchId(std::string_view id)
@@ -267,13 +321,13 @@ bool parsePendingFile(std::string_view text, std::vector<PendingBatch>& whole, s
         std::string rowText;
         for (std::size_t k = 0; k < count; ++k) {
             std::size_t line = at + 1 + k;
-            JobRow row;
-            if (line >= lines.size() || !parseRow(lines[line], row)) {
+            // Read in place: the rows hold optional details, and a row read
+            // aside and moved in draws a false warning from some compilers.
+            if (line >= lines.size() || !parseRow(lines[line], batch.rows.emplace_back())) {
                 why = "line " + std::to_string(line + 1) + " is not a whole job";
                 return false;
             }
             rowText.append(lines[line]).push_back('\n');
-            batch.rows.push_back(std::move(row));
         }
         std::size_t endLine = at + 1 + count;
         char crc[16];

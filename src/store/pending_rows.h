@@ -41,7 +41,8 @@ std::vector<PendingBatch> pendingBatchesOf(const std::vector<JobRow>& rows);
 
 // The file's whole text: UTF-8, a heading line, then per batch a line
 // "batch ID COUNT", one line per row (date, user, machine, printer, pages,
-// separated by tabs, with \t, \n, \r, \\ and \uXXXX standing for what a
+// then for a job with details its colour, sides, paper, sheets, bytes,
+// document and cost, separated by tabs, with \t, \n, \r, \\ and \uXXXX standing for what a
 // name may hold), and "end ID CRC" (the CRC-32 of the batch's row lines).
 std::string formatPendingFile(const std::vector<PendingBatch>& batches);
 // False, with the reason in words, when the text is not a whole file as

@@ -17,6 +17,13 @@ struct ShippedRow {
     std::optional<std::int64_t> pages;
     std::optional<std::int64_t> julianMs;
     std::optional<std::int64_t> dayKey;
+    // The job's row of tbDetalles, as it holds it; all absent for a job
+    // without details.
+    std::optional<std::int64_t> color, sides;
+    std::optional<std::u16string> paper;
+    std::optional<std::int64_t> sheets, bytes;
+    std::optional<std::u16string> document;
+    std::optional<std::int64_t> cost;
 };
 
 struct ShippingBatch {

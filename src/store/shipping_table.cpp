@@ -96,31 +96,51 @@ std::int64_t readShippingMark(sqlite3* db, const std::u16string& newIdentity, Sh
     return storedWaiting;
 }
 
-// The rows after `after`, at most `limit`, into the batch.
+bool detailsTableExists(sqlite3* db)
+{
+    Statement query
+        = prepare(db, u"SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'tbDetalles';", u"841");
+    return step(query.get(), u"842") == SQLITE_ROW;
+}
+
+// The rows after `after`, at most `limit`, into the batch, each with its
+// details where the file holds them.
 void readRowsToShip(sqlite3* db, std::int64_t after, std::size_t limit, ShippingWork& work)
 {
     // The day and the moment julianday() gives, read in one statement
     // so that both agree; the moment as its whole milliseconds.
+    const std::u16string details = detailsTableExists(db)
+        // Numbers another program may have written otherwise: only whole
+        // ones go, and sheets and cost only where the totals add them.
+        ? u"CASE WHEN typeof(dtcolor) = 'integer' THEN dtcolor END AS dtcolor, CASE WHEN typeof(dtcaras) = "
+          u"'integer' THEN dtcaras END AS dtcaras, dtpapel, CASE WHEN typeof(dthojas) = 'integer' AND "
+          u"dthojas "
+          u"BETWEEN -1099511627776 AND 1099511627776 THEN dthojas END AS dthojas, CASE WHEN typeof(dtbytes) "
+          u"= "
+          u"'integer' THEN dtbytes END AS dtbytes, dtdocumento, CASE WHEN typeof(dtcoste) = 'integer' AND "
+          u"dtcoste BETWEEN -1099511627776 AND 1099511627776 THEN dtcoste END AS dtcoste FROM tbTrabajos "
+          u"LEFT "
+          u"JOIN tbDetalles ON dtllapri = trllapri"
+        : u"NULL AS dtcolor, NULL AS dtcaras, NULL AS dtpapel, NULL AS dthojas, NULL AS dtbytes, NULL AS "
+          u"dtdocumento, NULL AS dtcoste FROM tbTrabajos";
     Statement rows = prepare(db,
         u"SELECT trllapri, trfecha, trusuario, trmaquina, trimpresora, CASE WHEN typeof(trnumpags) = "
         u"'integer' THEN trnumpags END, CAST(round(j * 86400000.0) AS INTEGER), CAST(strftime('%Y%m%d', j) "
-        u"AS INTEGER) FROM (SELECT *, julianday(trfecha) AS j FROM tbTrabajos WHERE trllapri > ?1 ORDER BY "
-        u"trllapri LIMIT ?2);",
+        u"AS INTEGER), dtcolor, dtcaras, dtpapel, dthojas, dtbytes, dtdocumento, dtcoste FROM (SELECT "
+        u"tbTrabajos.*, julianday(trfecha) AS j, "
+            + details + u" WHERE trllapri > ?1 ORDER BY trllapri LIMIT ?2);",
         u"815");
     if (sqlite3_bind_int64(rows.get(), 1, after) != SQLITE_OK
         || sqlite3_bind_int64(rows.get(), 2, static_cast<sqlite3_int64>(limit)) != SQLITE_OK)
         storeFailure(u"816");
     for (bool delivered = false; step(rows.get(), u"817", !delivered) == SQLITE_ROW; delivered = true) {
-        ShippedRow row;
-        row.rowId = sqlite3_column_int64(rows.get(), 0);
-        row.date = optionalText(rows.get(), 1);
-        row.user = optionalText(rows.get(), 2);
-        row.machine = optionalText(rows.get(), 3);
-        row.printer = optionalText(rows.get(), 4);
-        row.pages = optionalInteger(rows.get(), 5);
-        row.julianMs = optionalInteger(rows.get(), 6);
-        row.dayKey = optionalInteger(rows.get(), 7);
-        work.batch.rows.push_back(std::move(row));
+        sqlite3_stmt* row = rows.get();
+        ShippedRow shipped{sqlite3_column_int64(row, 0), optionalText(row, 1), optionalText(row, 2),
+            optionalText(row, 3), optionalText(row, 4), optionalInteger(row, 5), optionalInteger(row, 6),
+            optionalInteger(row, 7), optionalInteger(row, 8), optionalInteger(row, 9), optionalText(row, 10),
+            optionalInteger(row, 11), optionalInteger(row, 12), optionalText(row, 13),
+            optionalInteger(row, 14)};
+        work.batch.rows.push_back(std::move(shipped));
     }
 }
 

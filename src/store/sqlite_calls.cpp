@@ -134,11 +134,55 @@ void commitWriting(sqlite3* db)
         storeFailure(u"166");
 }
 
+namespace {
+
+bool bindNumber(sqlite3_stmt* statement, int index, const std::optional<std::int64_t>& number)
+{
+    return (number ? sqlite3_bind_int64(statement, index, *number) : sqlite3_bind_null(statement, index))
+        == SQLITE_OK;
+}
+
+bool bindDetailText(sqlite3_stmt* statement, int index, const std::optional<std::u16string>& text)
+{
+    return text ? tryBindText(statement, index, *text) : sqlite3_bind_null(statement, index) == SQLITE_OK;
+}
+
+// The job's details under the row number its insert was given.
+void insertDetails(sqlite3* db, sqlite3_stmt* remove, sqlite3_stmt* insert, const JobDetails& details)
+{
+    const sqlite3_int64 job = sqlite3_last_insert_rowid(db);
+    // Another program may have deleted a job and left its details behind
+    // under the number the new job now has: they go first, through their
+    // trigger, so the kept totals never count them.
+    sqlite3_reset(remove);
+    sqlite3_bind_int64(remove, 1, job);
+    step(remove, u"168");
+    sqlite3_reset(insert);
+    const auto optional = [](const std::optional<int>& value) {
+        return value ? std::optional<std::int64_t>(*value) : std::nullopt;
+    };
+    if (!bindNumber(insert, 1, job) || !bindNumber(insert, 2, optional(details.color))
+        || !bindNumber(insert, 3, optional(details.sides)) || !bindDetailText(insert, 4, details.paper)
+        || !bindNumber(insert, 5, details.sheets) || !bindNumber(insert, 6, details.bytes)
+        || !bindDetailText(insert, 7, details.document) || !bindNumber(insert, 8, details.cost))
+        storeFailure(u"159");
+    step(insert, u"167");
+}
+
+} // namespace
+
 void insertJobRows(sqlite3* db, const std::vector<JobRow>& rows)
 {
     Statement insert = prepare(db,
         u"insert into tbTrabajos (trfecha,trusuario,trmaquina, trimpresora,trnumpags) values (?,?,?,?,?);",
         u"158");
+    // Without the table (a file that could not be given it) the jobs go in
+    // without their details.
+    Statement details = tryPrepare(db,
+        u"insert into tbDetalles (dtllapri, dtcolor, dtcaras, dtpapel, dthojas, dtbytes, dtdocumento, "
+        u"dtcoste) "
+        u"values (?,?,?,?,?,?,?,?);");
+    Statement staleDetails = tryPrepare(db, u"delete from tbDetalles where dtllapri = ?;");
     for (const JobRow& row : rows) {
         sqlite3_reset(insert.get());
         bindText(insert.get(), 1, formatDateTimeText(row.submitted), u"158");
@@ -147,6 +191,8 @@ void insertJobRows(sqlite3* db, const std::vector<JobRow>& rows)
         bindText(insert.get(), 4, row.printer, u"158");
         if (sqlite3_bind_int64(insert.get(), 5, row.pages) != SQLITE_OK) storeFailure(u"158");
         if (step(insert.get(), u"166") != SQLITE_DONE) storeFailure(u"166");
+        if (row.details && details && staleDetails)
+            insertDetails(db, staleDetails.get(), details.get(), *row.details);
     }
 }
 

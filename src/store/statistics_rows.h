@@ -11,12 +11,16 @@ enum class GroupingColumn { printer, user, machine };
 const char16_t* groupingColumnName(GroupingColumn column);
 
 // Each cell as SQLite gives it as text: the group's value, its page sum, its
-// job count. A job whose page count is not a whole number of pages below
-// 2^40 (a fraction, text, a blob, a huge or infinite value another program
-// wrote) counts as a job of unknown pages: it adds 0 to the page sum, and
-// `unknownPages` says how many of the jobs are such.
+// job count; then what the jobs' details add up to: the pages of the jobs
+// printed in colour, the sheets, and the cost in ten-thousandths of the
+// currency unit (empty when no job of the group has a cost). A job whose
+// page count is not a whole number of pages below 2^40 (a fraction, text, a
+// blob, a huge or infinite value another program wrote) counts as a job of
+// unknown pages: it adds 0 to the page sum, and `unknownPages` says how many
+// of the jobs are such.
 struct StatisticsRow {
     std::u16string group, pages, jobs;
+    std::u16string colourPages = u"0", sheets = u"0", cost = {};
     std::int64_t unknownPages = 0;
 };
 

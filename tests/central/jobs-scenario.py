@@ -4,6 +4,7 @@ few printers, every one seen printing in one pass and gone in the next, so
 each leaves one row. With --hostile the names hold quotes, CJK, letters
 beyond the BMP and one of 2,000 characters; with --wait FILE the program
 keeps running (idle) until FILE exists beside it, then quits.
+Most jobs carry their details (colour, sides, paper, document, size).
 Usage: tests/central/jobs-scenario.py OUT --jobs N [--seed S] [--hostile] [--wait FILE]"""
 import argparse
 import random
@@ -21,6 +22,18 @@ parser.add_argument("--wait")
 args = parser.parse_args()
 
 rng = random.Random(args.seed)
+
+
+def details(job):
+    """Colour, sides, paper, document and size for most jobs; every fifth
+    job's device mode tells none of them."""
+    if job % 5 == 0:
+        return ""
+    paper = ' form="Letter Plus"' if job % 7 == 0 else " papersize=%d" % (9 if job % 2 else 1)
+    document = "Report %d (draft)" % job if not args.hostile else "%s's plan \u8a08\u753b" % users[job % len(users)]
+    return ' color=%s duplex=%s%s document="%s" size=%d' % (
+        "yes" if job % 3 == 0 else "no", ("none", "long", "short")[job % 3], paper, document, 1000 * job)
+
 users = HOSTILE_USERS if args.hostile else PLAIN_USERS
 printers = ["Laser 'A'", "Plotter \\\\srv\\B", "打印机 C"] if args.hostile else ["Laser A", "Laser B"]
 machines = ["\\\\PC-1", "\\\\PC O'2"]
@@ -34,9 +47,9 @@ for printer in printers:
             continue
         day = 1 + job % 28
         lines.append('job %d status=0x10 printed=%d total=%d user="%s" machine="%s" '
-                     'submitted=2026-04-%02dT%02d:%02d:00.%03d' % (
+                     'submitted=2026-04-%02dT%02d:%02d:00.%03d%s' % (
                          job, 1 + job % 9, 1 + job % 9, users[job % len(users)], machines[job % 2],
-                         day, 8 + job % 10, job % 60, job % 1000))
+                         day, 8 + job % 10, job % 60, job % 1000, details(job)))
 text = "\n".join(lines + gone)
 if args.wait:
     text += '\npass after="%s"\n' % args.wait

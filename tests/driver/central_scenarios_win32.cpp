@@ -1,7 +1,7 @@
 // Scenarios of "All computers": the statistics of every computer from the
 // central database, next to this computer's, with what the central tests
 // expect beside the program (expected-all-N.txt and expected-this-0.txt, one
-// "name|pages|jobs" a line, UTF-8, N the tab); and the reason in words when
+// "name|pages|jobs|colour pages|sheets" a line, UTF-8, N the tab); and the reason in words when
 // the server cannot answer (expected-reason.txt holds words it must show).
 #include <algorithm>
 #include <cstdio>
@@ -31,16 +31,42 @@ std::vector<std::wstring> expectedLines(const wchar_t* name)
     return lines;
 }
 
+// Each line's name, then its figures; the list is read through a buffer of
+// textLimit units.
+std::vector<Cells> expectedCellsOf(const wchar_t* name)
+{
+    std::vector<Cells> rows;
+    for (const std::wstring& line : expectedLines(name)) {
+        std::size_t end = line.find(L'|');
+        Cells row{line.substr(0, std::min<std::size_t>(end, textLimit - 1))};
+        for (std::size_t start = end + 1; end != std::wstring::npos; start = end + 1) {
+            end = line.find(L'|', start);
+            row.push_back(line.substr(start, end == std::wstring::npos ? end : end - start));
+        }
+        rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
 std::vector<Row> expectedRowsOf(const wchar_t* name)
 {
     std::vector<Row> rows;
-    for (const std::wstring& line : expectedLines(name)) {
-        std::size_t last = line.rfind(L'|'), middle = line.rfind(L'|', last - 1);
-        // The list is read through a buffer of textLimit units.
-        rows.push_back({line.substr(0, std::min<std::size_t>(middle, textLimit - 1)),
-            line.substr(middle + 1, last - middle - 1), line.substr(last + 1)});
-    }
+    for (const Cells& cells : expectedCellsOf(name))
+        if (cells.size() >= 3) rows.push_back({cells[0], cells[1], cells[2]});
     return rows;
+}
+
+// Every figure of the list, details included, against the expected lines.
+void checkCells(const Program& program, HWND list, const wchar_t* name, const char* what)
+{
+    const std::vector<Cells> expected = expectedCellsOf(name);
+    const int columns = expected.empty() ? 3 : static_cast<int>(expected[0].size());
+    std::vector<Cells> shown = listCells(program, list, columns);
+    for (Cells& row : shown)
+        for (std::size_t cell = 1; cell < row.size(); ++cell) row[cell] = plainDigits(row[cell]);
+    std::sort(shown.begin(), shown.end());
+    check(shown == expected, what);
 }
 
 struct SourceChoice {
@@ -79,6 +105,7 @@ void everyComputersCounts()
             <= childRect(view.groupingTabs).top,
         "above the tabs, clear of them");
     waitForRows(program, view.statsList, expectedRowsOf(L"expected-this-0.txt"), "this computer by printer");
+    checkCells(program, view.statsList, L"expected-this-0.txt", "with its colour pages and sheets");
 
     SendMessageW(choice.allComputers, BM_CLICK, 0, 0);
     const wchar_t* files[] = {L"expected-all-0.txt", L"expected-all-1.txt", L"expected-all-2.txt"};
@@ -86,6 +113,7 @@ void everyComputersCounts()
     for (int tab = 0; tab < 3; ++tab) {
         clickTab(program, view.groupingTabs, tab);
         waitForRows(program, view.statsList, expectedRowsOf(files[tab]), whats[tab]);
+        checkCells(program, view.statsList, files[tab], "with their colour pages and sheets");
     }
     windowScreenshot(main, L"all-computers-by-computer");
     clickTab(program, view.groupingTabs, 1);

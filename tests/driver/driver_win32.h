@@ -311,6 +311,9 @@ enum Grouping { byPrinter, byUser, byMachine };
 std::vector<Row> shownListRows(const Program& program, HWND list);
 // The same with the numbers as plain digits, as the database gives them.
 std::vector<Row> listRows(const Program& program, HWND list);
+// The first `columns` cells of every row as shown.
+using Cells = std::vector<std::wstring>;
+std::vector<Cells> listCells(const Program& program, HWND list, int columns);
 // A number as the locale groups it, and a grouped number as plain digits.
 std::wstring groupedDigits(const std::wstring& plain);
 std::wstring plainDigits(const std::wstring& grouped);

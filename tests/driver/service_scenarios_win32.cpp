@@ -412,8 +412,10 @@ void trayBesideService()
     const std::string before = fileBytes(dataFolder() + L"\\pgwarden.db");
     Program report(programPath, L"/report /by printer /out \"" + out + L"\"");
     check(report.ends() && report.exitCode() == 0, "a report beside the service ends with 0");
-    const std::wstring header = texts[1200001] + L"," + texts[1200002] + L"," + texts[1200003];
-    check(fileBytes(out) == "\xEF\xBB\xBF" + utf8Of(header) + "\r\nOffice,3,1\r\n",
+    // The job has a device mode: no colour, one-sided, so three sheets.
+    const std::wstring header = texts[1200001] + L"," + texts[1200002] + L"," + texts[1200003] + L","
+        + texts[1450000] + L"," + texts[1450001];
+    check(fileBytes(out) == "\xEF\xBB\xBF" + utf8Of(header) + "\r\nOffice,3,1,0,3\r\n",
         "with the service's figures");
     check(fileBytes(dataFolder() + L"\\pgwarden.db") == before, "and changes nothing in pgwarden.db");
     writeFile(L"go.txt", "");

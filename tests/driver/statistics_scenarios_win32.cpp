@@ -77,6 +77,27 @@ std::vector<Row> listRows(const Program& program, HWND list)
     return rows;
 }
 
+std::vector<Cells> listCells(const Program& program, HWND list, int columns)
+{
+    RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
+    std::vector<Cells> rows;
+    const auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int index = 0; index < count; ++index) {
+        Cells row;
+        for (int cell = 0; cell < columns; ++cell) {
+            LVITEMW item{};
+            item.iSubItem = cell;
+            item.pszText = reinterpret_cast<wchar_t*>(memory.address + textOffset);
+            item.cchTextMax = textLimit;
+            memory.write(item);
+            SendMessageW(list, LVM_GETITEMTEXTW, index, memory.at());
+            row.push_back(memory.readText(textOffset, textLimit));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 std::vector<Row> shownListRows(const Program& program, HWND list)
 {
     RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
@@ -247,15 +268,17 @@ void checkViewControls(const Program& program, const StatisticsControls& view)
     // The tab control gives itself WS_CLIPSIBLINGS, so it never paints over the list.
     check((styleOf(view.groupingTabs) & ~WS_CLIPSIBLINGS) == 0x50000000, "the tab control: plain style");
     check(headerTexts(program, view.statsList)
-            == std::vector<std::wstring>{texts[1200001], texts[1200002], texts[1200003]},
-        "the list's columns are texts 1200001, 1200002, 1200003");
+            == std::vector<std::wstring>{texts[1200001], texts[1200002], texts[1200003], texts[1450000],
+                texts[1450001], texts[1450002]},
+        "the list's columns are texts 1200001, 1200002, 1200003, then the details' 1450000 to 1450002");
     check(SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, 0, 0) == 250
             && SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, 1, 0) == 150
             && SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, 2, 0) == 150,
         "the columns are 250, 150 and 150 pixels wide");
     check(tabTexts(program, view.groupingTabs)
-            == std::vector<std::wstring>{texts[1300000], texts[1300001], texts[1300002], texts[1410001]},
-        "the tabs are texts 1300000, 1300001, 1300002, and the month chart's 1410001");
+            == std::vector<std::wstring>{texts[1300000], texts[1300001], texts[1300002], texts[1410001],
+                texts[1450010]},
+        "the tabs are texts 1300000, 1300001, 1300002, the month chart's 1410001 and the log's 1450010");
     check(SendMessageW(view.periodCombo, CB_GETCOUNT, 0, 0) == 4
             && SendMessageW(view.periodCombo, CB_GETCURSEL, 0, 0) == 0,
         "the period list holds the four fixed periods, the first selected");
@@ -392,7 +415,11 @@ void emptyDatabaseShowsHeadersOnly()
     check(IsWindowVisible(main) != FALSE, "a tray click shows the window");
     check(SendMessageW(view.statsList, LVM_GETITEMCOUNT, 0, 0) == 0, "the list is empty");
     HWND header = reinterpret_cast<HWND>(SendMessageW(view.statsList, LVM_GETHEADER, 0, 0));
-    check(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) == 3, "its three column headers stay");
+    check(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) == 6, "its six column headers stay");
+    bool detailsHidden = true;
+    for (int column = 3; column < 6; ++column)
+        detailsHidden = detailsHidden && SendMessageW(view.statsList, LVM_GETCOLUMNWIDTH, column, 0) == 0;
+    check(detailsHidden, "the details' three of them hidden, as no job has details");
     screenshot(main, L"stats-0-empty");
     quitFromTheMenu(program, main);
 }

@@ -9,7 +9,7 @@
  * ones, a row deleted, a row changed.
  *
  * Usage: old_reader_check FILE
- * Prints "sqlite VERSION", then "job|<cells>", "date|<cells>" and
+ * Prints "sqlite VERSION", then "job|<cells>", "date|<cells>", "detail|<cells>" and
  * "totals|<cells>" for each row, "stamp|<cells>", "noted|<count>" and
  * "shipping|<cells>" as read
  * before the writes, then "integrity ok". On any failure it prints "error:
@@ -66,6 +66,10 @@ int main(int argc, char** argv)
         return fail(db, "tbTrabajos");
     if (!printRows(db, "date", "select fellapri, fefecha, fememo from tbFechas order by fellapri;"))
         return fail(db, "tbFechas");
+    if (!printRows(db, "detail",
+            "select dtllapri, dtcolor, dtcaras, dtpapel, dthojas, dtbytes, dtdocumento, dtcoste from tbDetalles "
+            "order by dtllapri;"))
+        return fail(db, "tbDetalles");
     if (!printRows(db, "totals",
             "select tmgrupo, tmmes, tmnulo, tmvalor, tmfilas, tmtrabajos, tmpaginas, tmraras "
             "from tbTotalesMes order by tmgrupo, tmmes, tmnulo, tmvalor;")

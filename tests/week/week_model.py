@@ -67,8 +67,8 @@ def parse_job(words, printer):
         key, _, value = word.partition("=")
         if key in ("user", "machine", "submitted"):
             job[key] = value
-        elif key == "document":
-            pass
+        elif key in ("document", "color", "duplex", "papersize", "form", "size"):
+            pass  # the job's details: they never change its pages
         elif key in ("status", "printed", "total"):
             job[key] = number(value)
         elif key == "copies":

@@ -13,9 +13,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-JobRow row(const std::u16string& user, std::int64_t pages)
+JobRow raceRow(const std::u16string& user, std::int64_t pages)
 {
-    return JobRow{DateTime{2026, 5, 0, 4, 8, 30, 0, 0}, user, u"PC", u"Office", pages};
+    return JobRow{DateTime{2026, 5, 0, 4, 8, 30, 0, 0}, user, u"PC", u"Office", pages, {}};
 }
 
 std::vector<std::string> users(const std::u16string& folder)
@@ -35,7 +35,7 @@ using PendingRace = StoreFolder;
 TEST_F(PendingRace, ABatchLeftWhileTheReaderWaitsArrivesOnce)
 {
     closeJobDatabase(openJobDatabase(folder));
-    ASSERT_TRUE(addToPendingFile(folder, {row(u"ana", 1), row(u"ben", 2)}));
+    ASSERT_TRUE(addToPendingFile(folder, {raceRow(u"ana", 1), raceRow(u"ben", 2)}));
 
     const PendingFiles first = readPendingFiles(folder);
     ASSERT_EQ(first.names.size(), 1u);
@@ -47,7 +47,7 @@ TEST_F(PendingRace, ABatchLeftWhileTheReaderWaitsArrivesOnce)
             BusyLimit limit(50ms);
             EXPECT_THROW(applyPendingBatches(folder, first.batches), DatabaseBusy);
         }
-        ASSERT_TRUE(addToPendingFile(folder, {row(u"cai", 3), row(u"dan", 4), row(u"eve", 5)}));
+        ASSERT_TRUE(addToPendingFile(folder, {raceRow(u"cai", 3), raceRow(u"dan", 4), raceRow(u"eve", 5)}));
         foreign.exec("ROLLBACK;");
     }
     EXPECT_EQ(applyPendingBatches(folder, first.batches), 2u);
@@ -72,7 +72,7 @@ TEST_F(PendingRace, ABatchLeftWhileTheReaderWaitsArrivesOnce)
 TEST_F(PendingRace, DamagedFilesAreSetAsideAndTheOthersGoIn)
 {
     closeJobDatabase(openJobDatabase(folder));
-    ASSERT_TRUE(addToPendingFile(folder, {row(u"ana", 1)}));
+    ASSERT_TRUE(addToPendingFile(folder, {raceRow(u"ana", 1)}));
     const PendingFiles whole = readPendingFiles(folder);
     ASSERT_EQ(whole.names.size(), 1u);
     std::string text;
@@ -91,7 +91,7 @@ TEST_F(PendingRace, DamagedFilesAreSetAsideAndTheOthersGoIn)
         out.seekp(static_cast<std::streamoff>(pendingFileLimit));
         out.put('\n');
     }
-    plant(pendingFileName, formatPendingFile({{newBatchId(), {row(u"old", 7)}}}));
+    plant(pendingFileName, formatPendingFile({{newBatchId(), {raceRow(u"old", 7)}}}));
 
     const PendingFiles read = readPendingFiles(folder);
     EXPECT_EQ(read.setAside, 3);

@@ -110,6 +110,67 @@ JobRecord defaultJob()
     return job;
 }
 
+// color=yes|no, duplex=none|long|short, papersize=N, form="NAME": the
+// device mode's colour, sides, paper and form, their flags set. "unknown" when the key is neither; empty on
+// success.
+std::string parseDeviceModeWord(const std::string& key, std::string_view value, JobRecord& job)
+{
+    if (key == "color") {
+        if (value != "yes" && value != "no") return "color wants yes or no";
+        job.details.dmColor = value == "yes" ? 2 : 1;
+        job.dmFields |= deviceModeColor;
+        return {};
+    }
+    if (key == "duplex") {
+        if (value != "none" && value != "long" && value != "short") return "duplex wants none, long or short";
+        job.details.dmDuplex = value == "none" ? 1 : value == "long" ? 2 : 3;
+        job.dmFields |= deviceModeDuplex;
+        return {};
+    }
+    if (key == "form") {
+        std::u16string text;
+        if (!utf8ToUtf16(value, text) || text.size() > 31) return "form wants a name of 31 units at most";
+        job.details.dmFormName = text;
+        job.dmFields |= deviceModeFormName;
+        return {};
+    }
+    if (key == "papersize") {
+        int number = 0;
+        auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+        if (error != std::errc() || end != value.data() + value.size() || number < -32768 || number > 32767)
+            return "papersize wants a number";
+        job.details.dmPaperSize = static_cast<std::int16_t>(number);
+        job.dmFields |= deviceModePaperSize;
+        return {};
+    }
+    return "unknown";
+}
+
+// status=, printed=, total=, size= and copies=: the field they set.
+std::string takeNumber(const std::string& key, std::uint32_t number, JobRecord& job, JobField& field)
+{
+    if (key == "status") {
+        job.status = number;
+        field = JobField::status;
+    } else if (key == "printed") {
+        job.pagesPrinted = number;
+        field = JobField::pagesPrinted;
+    } else if (key == "total") {
+        job.totalPages = number;
+        field = JobField::totalPages;
+    } else if (key == "size") {
+        job.size = number;
+        field = JobField::totalBytes;
+    } else if (key == "copies") {
+        if (number > 0x7FFF) return "copies out of range";
+        job.dmFields |= deviceModeCopies;
+        job.dmCopies = static_cast<std::int16_t>(number);
+        field = JobField::devMode;
+    } else
+        return "unknown key " + key;
+    return {};
+}
+
 // Fills a job from its key=value words, from words[first] on, noting which
 // fields they give. An empty result means success.
 std::string parseJobFields(
@@ -131,6 +192,11 @@ std::string parseJobFields(
         std::string key = word.substr(0, equals);
         std::string_view value = std::string_view(word).substr(equals + 1);
         std::u16string text;
+        if (std::string problem = parseDeviceModeWord(key, value, job); problem != "unknown") {
+            if (!problem.empty()) return problem;
+            note(JobField::devMode);
+            continue;
+        }
         if (key == "user" || key == "machine" || key == "document") {
             if (!utf8ToUtf16(value, text)) return "malformed UTF-8 in " + key;
             (key == "user" ? job.userName : key == "machine" ? job.machineName : job.document) = text;
@@ -146,27 +212,15 @@ std::string parseJobFields(
         }
         std::uint32_t number = 0;
         if (!parseNumber(value, number)) return "not a number: " + word;
-        if (key == "status") {
-            job.status = number;
-            note(JobField::status);
-        } else if (key == "printed") {
-            job.pagesPrinted = number;
-            note(JobField::pagesPrinted);
-        } else if (key == "total") {
-            job.totalPages = number;
-            note(JobField::totalPages);
-        } else if (key == "copies") {
-            if (number > 0x7FFF) return "copies out of range";
-            job.dmFields |= deviceModeCopies;
-            job.dmCopies = static_cast<std::int16_t>(number);
-            note(JobField::devMode);
-        } else
-            return "unknown key " + key;
+        JobField field = JobField::status;
+        if (std::string problem = takeNumber(key, number, job, field); !problem.empty()) return problem;
+        note(field);
     }
     // nodevmode wins over copies, whatever their order.
     if (!job.hasDevMode) {
         job.dmFields = 0;
         job.dmCopies = 0;
+        job.details = DeviceModeDetails();
     }
     return {};
 }

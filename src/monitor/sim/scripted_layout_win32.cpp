@@ -2,8 +2,10 @@
 
 #include <winspool.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <iterator>
 
 #include "common/date_time_win32.h"
 
@@ -33,6 +35,22 @@ struct Packer {
 
     wchar_t* text(const std::optional<std::u16string>& value) { return value ? text(*value) : nullptr; }
 };
+
+// The scenario's device-mode fields; a field it did not give keeps its flag
+// out of dmFields but is written anyway, so a reader that ignores the flags
+// would show.
+void fillDeviceMode(
+    DEVMODEW& devMode, std::uint32_t fields, std::int16_t copies, const DeviceModeDetails& details)
+{
+    devMode.dmFields = fields;
+    devMode.dmCopies = copies;
+    devMode.dmColor = details.dmColor;
+    devMode.dmDuplex = details.dmDuplex;
+    devMode.dmPaperSize = details.dmPaperSize;
+    std::size_t units = std::min<std::size_t>(details.dmFormName.size(), std::size(devMode.dmFormName) - 1);
+    std::memcpy(devMode.dmFormName, details.dmFormName.data(), units * sizeof(char16_t));
+    devMode.dmFormName[units] = 0;
+}
 
 // Lays out count records, then fills each; fill(packer, i, record) writes
 // record i (null while measuring).
@@ -115,8 +133,7 @@ BOOL writeJobInfo2(const ScriptedPrinter& printer, DWORD firstJob, DWORD count, 
             if (devMode) {
                 devMode->dmSize = sizeof(DEVMODEW);
                 devMode->dmSpecVersion = DM_SPECVERSION;
-                devMode->dmFields = job.dmFields;
-                devMode->dmCopies = job.dmCopies;
+                fillDeviceMode(*devMode, job.dmFields, job.dmCopies, job.details);
             }
             record->JobId = job.jobId;
             record->pPrinterName = printerName;
@@ -130,6 +147,7 @@ BOOL writeJobInfo2(const ScriptedPrinter& printer, DWORD firstJob, DWORD count, 
             record->Position = static_cast<DWORD>(firstJob + i + 1);
             record->TotalPages = job.totalPages;
             record->PagesPrinted = job.pagesPrinted;
+            record->Size = job.size;
             const DateTime& at = job.submitted;
             record->Submitted
                 = {at.year, at.month, at.dayOfWeek, at.day, at.hour, at.minute, at.second, at.milliseconds};
@@ -155,8 +173,7 @@ DEVMODEW* placeDevMode(Packer& packer, const JobChange& change)
         std::memset(devMode, 0, sizeof(DEVMODEW));
         devMode->dmSize = sizeof(DEVMODEW);
         devMode->dmSpecVersion = DM_SPECVERSION;
-        devMode->dmFields = change.dmFields;
-        devMode->dmCopies = change.dmCopies;
+        fillDeviceMode(*devMode, change.dmFields, change.dmCopies, change.details);
     }
     return devMode;
 }

@@ -6,6 +6,9 @@
 //   printer "NAME" [unopenable] [info-fails] [jobs-fail] [reports=N] [slow=MS] [quit]
 //   job ID [status=N] [printed=N] [total=N] [copies=N] [user=U] [machine=M]
 //          [document="D"] [submitted=YYYY-MM-DDTHH:MM:SS.mmm] [nodevmode]
+//          [color=yes|no] [duplex=none|long|short] [papersize=N] [form="NAME"]
+//          [size=BYTES]                  each device-mode field given sets its
+//                                        flag in dmFields; one not given leaves it out
 //   end                                   quit once the last snapshot's pass is over
 // Or, when the first directive is `timeline`, the spooler over time on a
 // virtual clock, with change notifications (scripted_timeline.h).

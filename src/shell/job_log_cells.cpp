@@ -1,0 +1,69 @@
+#include "shell/job_log_cells.h"
+
+#include "common/language_texts.h"
+#include "common/strings.h"
+#include "shell/statistics_figures.h"
+
+LogCells logCells(const LogEntry& entry, const LogWords& words)
+{
+    LogCells cells;
+    // "2026-03-05T10:00:00.000" reads as "2026-03-05 10:00:00".
+    cells[0] = entry.time;
+    if (cells[0].size() == 23 && cells[0][10] == u'T')
+        cells[0] = cells[0].substr(0, 10) + u" " + cells[0].substr(11, 8);
+    cells[1] = entry.user;
+    cells[2] = entry.machine;
+    cells[3] = entry.printer;
+    cells[4] = entry.document.value_or(u"");
+    cells[5] = entry.pages;
+    if (entry.colour == 2) cells[6] = words.colour;
+    if (entry.colour == 1) cells[6] = words.mono;
+    if (entry.sides && *entry.sides >= 1 && *entry.sides <= 3) cells[7] = words.sides[*entry.sides - 1];
+    cells[8] = entry.paper.value_or(u"");
+    if (entry.sheets) cells[9] = decimalText(*entry.sheets);
+    if (entry.cost) cells[10] = moneyAmount(decimalText(*entry.cost));
+    return cells;
+}
+
+std::optional<LogColumn> logColumnOfHeader(int column)
+{
+    switch (column) {
+    case 0: return LogColumn::time;
+    case 1: return LogColumn::user;
+    case 2: return LogColumn::machine;
+    case 3: return LogColumn::printer;
+    case 5: return LogColumn::pages;
+    }
+    return std::nullopt;
+}
+
+int headerOfLogColumn(LogColumn column)
+{
+    switch (column) {
+    case LogColumn::time: return 0;
+    case LogColumn::user: return 1;
+    case LogColumn::machine: return 2;
+    case LogColumn::printer: return 3;
+    case LogColumn::pages: return 5;
+    }
+    return 0;
+}
+
+LogWords logWords()
+{
+    return {getText(textid::colourWords[0]), getText(textid::colourWords[1]),
+        {getText(textid::sidesWords[0]), getText(textid::sidesWords[1]), getText(textid::sidesWords[2])}};
+}
+
+std::u16string logExportHeader(ExportForm form)
+{
+    TotalsRow headers;
+    for (textid::Id id : textid::jobColumns) headers.push_back(getText(id));
+    return exportLine(headers, form);
+}
+
+std::u16string logExportLine(const LogEntry& entry, const LogWords& words, ExportForm form)
+{
+    const LogCells cells = logCells(entry, words);
+    return exportLine(TotalsRow(cells.begin(), cells.end()), form);
+}
