@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -59,10 +60,10 @@ struct CentralShipping : StoreFolder {
     int locksBeforeCrash = -1; // the local work after that many more ends like a killed process
     bool fileHeld = false;     // another program holds pgwarden.db
     std::uint64_t now = 0;
-    int refusalsAtStop = 0;  // the server goes away the moment the stop comes
-    bool stopAtOnce = true;  // the stop is there at the first look, or comes in the first pause
-    std::set<int> busyLocks; // the holds, counted from 1, that find the file busy
-    int locks = 0;
+    int refusalsAtStop = 0;     // the server goes away the moment the stop comes
+    bool stopAtOnce = true;     // the stop is there at the first look, or comes in the first pause
+    std::set<int> busyLocks;    // the holds, counted from 1, that find the file busy
+    std::atomic<int> locks = 0; // holds come from a second thread while batches are read ahead
 
     ShipperServices services()
     {
@@ -168,6 +169,31 @@ TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndA
     EXPECT_EQ(central.rows.size(), 12004u);
     EXPECT_NE(readShippingState(folder).fileId, fileId);
     EXPECT_EQ(restarted.cycle(), CycleResult::idle);
+}
+
+// Read ahead while the server takes a batch: each batch follows the last, a
+// refusal drops what was read ahead (the next run starts small from the
+// mark), rows that come meanwhile go too, and every row goes once.
+TEST_F(CentralShipping, BatchesReadAheadFollowEachOtherAndARefusalDropsTheNext)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    record(15001);
+    ShipperServices readingAhead = services();
+    readingAhead.readAhead = true;
+    Shipper shipper(folder, u"SRV-A", readingAhead);
+    EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    central.refusals = 1;
+    EXPECT_EQ(shipper.cycle(), CycleResult::failed);
+    EXPECT_EQ(readShippingState(folder).lastShipped, 3000);
+    record(1, u"bea");
+    while (shipper.cycle() == CycleResult::shipped) { }
+    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{1000, 2000, 1000, 2000, 4000, 5002}));
+    EXPECT_EQ(central.added, 15002u);
+    std::int64_t expected = 1;
+    for (const auto& [key, row] : central.rows) EXPECT_EQ(row.rowId, expected++);
+    EXPECT_EQ(readShippingState(folder).lastShipped, 15002);
+    EXPECT_EQ(shipper.cycle(), CycleResult::idle);
 }
 
 TEST_F(CentralShipping, EachRowGoesAsTheFileHoldsItWithNullsWhereItHoldsNone)

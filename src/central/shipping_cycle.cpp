@@ -19,30 +19,23 @@ Shipper::Shipper(std::u16string folder, std::u16string source, ShipperServices s
 {
 }
 
-bool Shipper::takeBatch(ShippingWork& work)
+bool Shipper::readBatch(
+    ShippingWork& work, std::size_t rows, std::optional<std::int64_t> from, const std::atomic<bool>* stop)
 {
     const std::u16string identity = randomFileIdentity();
-    std::size_t asked = std::min(batchRows_, shippingSliceRows);
-    // After a batch the server took but the file could not mark, the rows
-    // that follow it, unless the file was replaced meanwhile.
-    std::optional<std::int64_t> from;
-    if (unmarked_) from = unmarked_->second;
+    std::size_t asked = std::min(rows, shippingSliceRows);
     if (!services_.underLock([&] { work = takeShippingWork(folder_, source_, identity, asked, from); }))
         return false;
-    if (unmarked_ && work.batch.fileId != unmarked_->first) {
-        unmarked_.reset();
-        if (!services_.underLock([&] { work = takeShippingWork(folder_, source_, identity, asked); }))
-            return false;
-    }
     // The rest a slice at a time, each after the last row read. Rows never
     // change once written, so the slices join into what one read would give.
-    while (work.batch.rows.size() == asked && asked < batchRows_) {
-        const std::size_t slice = std::min(batchRows_ - asked, shippingSliceRows);
+    while (work.batch.rows.size() == asked && asked < rows) {
+        const std::size_t slice = std::min(rows - asked, shippingSliceRows);
         ShippingWork more;
         const std::int64_t after = work.batch.rows.back().rowId;
-        // Busy meanwhile: what was read goes as it is.
-        if (!services_.underLock(
-                [&] { more = takeShippingWork(folder_, source_, identity, slice, after); })) {
+        // Busy meanwhile, or no longer wanted: what was read goes as it is.
+        if ((stop != nullptr && *stop) || !services_.underLock([&] {
+                more = takeShippingWork(folder_, source_, identity, slice, after);
+            })) {
             work.cut = true;
             break;
         }
@@ -53,6 +46,50 @@ bool Shipper::takeBatch(ShippingWork& work)
         asked += slice;
     }
     return true;
+}
+
+bool Shipper::takeBatch(ShippingWork& work)
+{
+    // Read while the last batch was shipped: it follows that batch's last
+    // row, in the same file, and goes unless the file was replaced.
+    if (next_.valid()) {
+        std::optional<ShippingWork> read = next_.get();
+        if (read && read->batch.fileId == nextFileId_ && (!unmarked_ || unmarked_->first == nextFileId_)) {
+            work = std::move(*read);
+            return true;
+        }
+    }
+    // After a batch the server took but the file could not mark, the rows
+    // that follow it, unless the file was replaced meanwhile.
+    std::optional<std::int64_t> from;
+    if (unmarked_) from = unmarked_->second;
+    if (!readBatch(work, batchRows_, from)) return false;
+    if (unmarked_ && work.batch.fileId != unmarked_->first) {
+        unmarked_.reset();
+        return readBatch(work, batchRows_, std::nullopt);
+    }
+    return true;
+}
+
+void Shipper::startReadingNext(const ShippingWork& work)
+{
+    const std::int64_t after = work.batch.rows.back().rowId;
+    const std::size_t rows = std::min(batchRows_ * 2, mostRows_);
+    nextFileId_ = work.batch.fileId;
+    stopReading_ = false;
+    next_ = std::async(std::launch::async, [this, after, rows] {
+        ShippingWork next;
+        if (!readBatch(next, rows, after, &stopReading_)) return std::optional<ShippingWork>();
+        return std::optional<ShippingWork>(std::move(next));
+    });
+}
+
+void Shipper::dropNext()
+{
+    if (!next_.valid()) return;
+    stopReading_ = true;
+    next_.wait();
+    next_ = {};
 }
 
 bool Shipper::countWaiting(const ShippingWork& work)
@@ -99,9 +136,12 @@ CycleResult Shipper::cycle()
     const bool whole = rows == batchRows_ || work.cut;
     if (waiting_ < 0 && !whole) waiting_ = static_cast<std::int64_t>(rows);
     if (waiting_ < 0 && !countWaiting(work)) return CycleResult::busy;
+    // While a backlog lasts, the next batch is read as the server takes this one.
+    if (services_.readAhead && rows == batchRows_ && !work.cut) startReadingNext(work);
     std::u16string error;
     const CentralLink& link = services_.link;
     if (!link.connect(link.context, error) || !link.ship(link.context, work.batch, error)) {
+        dropNext();
         ++failures_;
         const std::int64_t waiting = waiting_;
         endRun();
@@ -151,7 +191,9 @@ void Shipper::run()
     // back, but nothing after the time is up or the first failure.
     // Small batches only: one that began just before the time is up still
     // ends well within it.
+    dropNext();
     mostRows_ = batchRows_ = shippingFirstBatchRows;
     const std::uint64_t end = services_.tickMs() + shippingQuitMs;
     while (services_.tickMs() < end && cycle() == CycleResult::shipped) { }
+    dropNext();
 }

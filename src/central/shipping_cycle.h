@@ -6,9 +6,11 @@
 // as plain functions, so the cycle runs against a stand-in in the tests.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <optional>
 #include <string>
 #include <utility>
@@ -63,6 +65,10 @@ struct ShipperServices {
     // Waits up to the time given; true once the stop was asked for.
     std::function<bool(std::uint32_t milliseconds)> waitForStop;
     std::function<std::uint64_t()> tickMs; // a clock that never goes back
+    // While a backlog lasts, the next batch is read from pgwarden.db on a
+    // thread of its own while the server takes the current one; underLock
+    // is then called from that thread too.
+    bool readAhead = false;
 };
 
 // busy: pgwarden.db could not be read for the moment; tried again shortly.
@@ -91,6 +97,15 @@ private:
     bool countWaiting(const ShippingWork& work);
     // A run of batches ended: the next one counts anew and starts small.
     void endRun();
+    // Up to `rows` rows after `from` (absent: after the file's mark), a
+    // slice at a time; false when pgwarden.db was busy at the first slice.
+    // A busy slice, or `stop` set, ends the batch short of what was asked.
+    bool readBatch(ShippingWork& work, std::size_t rows, std::optional<std::int64_t> from,
+        const std::atomic<bool>* stop = nullptr);
+    // Reads the batch after `work` meanwhile, as large as the next batch may be.
+    void startReadingNext(const ShippingWork& work);
+    // The batch read meanwhile is not wanted: its reading stops.
+    void dropNext();
 
     std::u16string folder_, source_;
     ShipperServices services_;
@@ -99,5 +114,10 @@ private:
     std::size_t batchRows_ = shippingFirstBatchRows;
     std::size_t mostRows_ = shippingMostBatchRows; // the first size once a quit began
     // The file and last row of a batch the server took that is not marked yet.
-    std::optional<std::pair<std::u16string, std::int64_t>> unmarked_;
+    std::optional<std::pair<std::u16string, std::int64_t>>
+        unmarked_; // The batch read while the last one was shipped, and the file it follows.
+    // (Last, so that it is waited for while everything it reads is there.)
+    std::u16string nextFileId_;
+    std::atomic<bool> stopReading_{false};
+    std::future<std::optional<ShippingWork>> next_;
 };

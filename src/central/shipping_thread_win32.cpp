@@ -66,6 +66,7 @@ ShipperServices shipperServices(const std::shared_ptr<ShipperControl>& shared)
         return WaitForSingleObject(stop, milliseconds) == WAIT_OBJECT_0;
     };
     services.tickMs = [] { return static_cast<std::uint64_t>(GetTickCount64()); };
+    services.readAhead = true;
     return services;
 }
 

@@ -56,27 +56,6 @@ void doubleClickRow(const Program& program, HWND list, int row)
     PostMessageW(list, WM_LBUTTONUP, 0, point);
 }
 
-std::string fileBytes(const std::wstring& path)
-{
-    HANDLE file
-        = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD got = 0;
-    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
-    CloseHandle(file);
-    bytes.resize(got);
-    return bytes;
-}
-
-std::string utf8(const std::wstring& text)
-{
-    std::string bytes(text.size() * 4, '\0');
-    bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(),
-        static_cast<int>(text.size()), bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr)));
-    return bytes;
-}
-
 // The log as the CSV holds it: the times and the money as stored; with
 // `fromJanuary6`, only the jobs since 2026-01-06.
 std::string expectedCsv(bool fromJanuary6 = false)
@@ -86,12 +65,12 @@ std::string expectedCsv(bool fromJanuary6 = false)
     text += L"\r\n";
     text += L"2026-01-07 08:30:00,\"cid, \"\"the boss\"\"\",PC-3,Office,,2,,,,,\r\n";
     text += L"2026-01-06 11:00:00,ana,PC-1,Colour Lab,,5," + texts[1450022] + L",,,5,\r\n";
-    if (fromJanuary6) return "\xEF\xBB\xBF" + utf8(text);
+    if (fromJanuary6) return "\xEF\xBB\xBF" + utf8Of(text);
     text += L"2026-01-05 10:00:00,ben,PC-2,Colour Lab,poster,3," + texts[1450022] + L"," + texts[1450024]
         + L",A3,3,1.23\r\n";
     text += L"2026-01-05 09:00:00,ana,PC-1,Office,Q3 report.pdf,12," + texts[1450023] + L"," + texts[1450025]
         + L",A4,6,0.66\r\n";
-    return "\xEF\xBB\xBF" + utf8(text);
+    return "\xEF\xBB\xBF" + utf8Of(text);
 }
 
 void saveLogAsCsv(const Program& program, HWND main, HWND log, const std::wstring& saved)
