@@ -112,24 +112,26 @@ void Shipper::endRun()
     batchRows_ = shippingFirstBatchRows;
 }
 
+CycleResult Shipper::nothingWaiting(const ShippingWork& work)
+{
+    endRun();
+    failures_ = 0;
+    if (unmarked_) {
+        const std::u16string when = services_.nowText();
+        if (services_.underLock([&] { markShipped(folder_, unmarked_->first, unmarked_->second, 0, when); }))
+            unmarked_.reset();
+    } else if (work.waiting != 0) {
+        services_.underLock([&] { noteWaiting(folder_, work.batch.fileId, 0); });
+    }
+    return CycleResult::idle;
+}
+
 CycleResult Shipper::cycle()
 {
     ShippingWork work;
     if (!takeBatch(work)) return CycleResult::busy;
     const std::size_t rows = work.batch.rows.size();
-    if (rows == 0) {
-        endRun();
-        failures_ = 0;
-        if (unmarked_) {
-            const std::u16string when = services_.nowText();
-            if (services_.underLock(
-                    [&] { markShipped(folder_, unmarked_->first, unmarked_->second, 0, when); }))
-                unmarked_.reset();
-        } else if (work.waiting != 0) {
-            services_.underLock([&] { noteWaiting(folder_, work.batch.fileId, 0); });
-        }
-        return CycleResult::idle;
-    }
+    if (rows == 0) return nothingWaiting(work);
     // A fresh count starts each run of batches; within one it goes down by
     // what each batch shipped, so a backlog is not counted at every batch.
     // A batch cut short by a busy file leaves the backlog as it was.

@@ -97,6 +97,9 @@ private:
     bool countWaiting(const ShippingWork& work);
     // A run of batches ended: the next one counts anew and starts small.
     void endRun();
+    // No row waits: a batch the file could not mark is marked now, and the
+    // count kept in the file says none.
+    CycleResult nothingWaiting(const ShippingWork& work);
     // Up to `rows` rows after `from` (absent: after the file's mark), a
     // slice at a time; false when pgwarden.db was busy at the first slice.
     // A busy slice, or `stop` set, ends the batch short of what was asked.
