@@ -100,22 +100,8 @@ std::vector<Cells> listCells(const Program& program, HWND list, int columns)
 
 std::vector<Row> shownListRows(const Program& program, HWND list)
 {
-    RemoteMemory memory(program, textOffset + textLimit * sizeof(wchar_t));
     std::vector<Row> rows;
-    auto count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int index = 0; index < count; ++index) {
-        Row row;
-        for (int cell = 0; cell < 3; ++cell) {
-            LVITEMW item{};
-            item.iSubItem = cell;
-            item.pszText = reinterpret_cast<wchar_t*>(memory.address + textOffset);
-            item.cchTextMax = textLimit;
-            memory.write(item);
-            SendMessageW(list, LVM_GETITEMTEXTW, index, memory.at());
-            row[cell] = memory.readText(textOffset, textLimit);
-        }
-        rows.push_back(row);
-    }
+    for (const Cells& cells : listCells(program, list, 3)) rows.push_back({cells[0], cells[1], cells[2]});
     return rows;
 }
 
