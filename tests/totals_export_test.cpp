@@ -2,7 +2,9 @@
 // spreadsheets read back cell for cell.
 #include <gtest/gtest.h>
 
+#include "common/language_texts.h"
 #include "common/strings.h"
+#include "shell/job_log_cells.h"
 #include "shell/totals_export.h"
 
 namespace {
@@ -91,4 +93,83 @@ TEST(TotalsExport, Utf8OfEveryPlane)
     EXPECT_EQ(utf8Of(lone),
         "a\xEF\xBF\xBD"
         "b\xEF\xBF\xBD");
+}
+
+// The job log leaves in pieces as it is read. Whatever the piece size, the
+// pieces put together are the CSV read back cell for cell, each piece ends
+// at a line's end (a console converts each on its own), a writer that
+// refuses stops the export, and a copy past its limit stops and says so.
+TEST(JobLogExport, PiecesAreWholeLinesAndMakeTheWholeFile)
+{
+    std::vector<LogEntry> entries;
+    for (int i = 0; i < 300; ++i) {
+        LogEntry entry;
+        entry.time = u"2026-12-0" + decimalText(1 + i % 9) + u"T10:00:00.000";
+        entry.user = i % 3 == 0 ? u"O'Brien, Ann" : u"\u03A0\u03AC\u03C3\u03C7\u03B1 \U0001F5A8";
+        entry.machine = u"PC-" + decimalText(i);
+        entry.printer = u"Say \"hi\"";
+        entry.pages = decimalText(i);
+        if (i % 2) entry.document = u"two\r\nlines";
+        entries.push_back(entry);
+    }
+    const LogWords words{u"Colour", u"Mono", {u"One", u"Long", u"Short"}};
+    std::u16string language = u"\uFEFF";
+    for (textid::Id id : textid::jobColumns)
+        language += decimalText(id) + u"=Column " + decimalText(id) + u"\r\n";
+    loadTextsFromBytes(std::vector<unsigned char>(reinterpret_cast<const unsigned char*>(language.data()),
+        reinterpret_cast<const unsigned char*>(language.data() + language.size())));
+    for (std::size_t pieceBytes : {std::size_t{1}, std::size_t{700}, std::size_t{1} << 20}) {
+        SCOPED_TRACE(pieceBytes);
+        std::vector<std::string> pieces;
+        LogExport out(
+            ExportForm::csv, words,
+            [&](std::string_view bytes) {
+                pieces.emplace_back(bytes);
+                return true;
+            },
+            pieceBytes);
+        for (const LogEntry& entry : entries) ASSERT_TRUE(out.add(entry));
+        ASSERT_TRUE(out.finish());
+        std::string whole;
+        for (const std::string& piece : pieces) {
+            EXPECT_TRUE(piece.ends_with("\r\n"));
+            whole += piece;
+        }
+        ASSERT_TRUE(whole.starts_with(csvFileStart));
+        const auto lines = parseCsv(whole.substr(3));
+        ASSERT_EQ(lines.size(), entries.size() + 1);
+        EXPECT_EQ(lines[0].size(), 11u);
+        EXPECT_EQ(lines[0][10], "Column 1450021");
+        EXPECT_EQ(lines[1][1], "O'Brien, Ann");
+        EXPECT_EQ(lines[2][4], "two\r\nlines");
+        EXPECT_EQ(lines[300][3], "Say \"hi\"");
+        EXPECT_EQ(lines[300][5], "299");
+    }
+
+    int written = 0;
+    LogExport refused(
+        ExportForm::csv, words, [&](std::string_view) { return ++written < 2; }, 700);
+    std::size_t added = 0;
+    while (added < entries.size() && refused.add(entries[added])) ++added;
+    EXPECT_LT(added, entries.size());
+    EXPECT_FALSE(refused.finish());
+    EXPECT_EQ(written, 2);
+    EXPECT_FALSE(refused.overLimit());
+
+    std::u16string copied;
+    LogExport copy(
+        ExportForm::tabSeparated, words,
+        [&](std::string_view bytes) {
+            copied.append(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
+            return true;
+        },
+        1 << 20, 4000);
+    added = 0;
+    while (added < entries.size() && copy.add(entries[added])) ++added;
+    EXPECT_TRUE(copy.overLimit());
+    EXPECT_GT(added, 10u);
+    EXPECT_LT(added, 100u);
+    EXPECT_FALSE(copy.finish());
+    EXPECT_TRUE(copied.empty()); // nothing of a copy that cannot be whole
+    freeTexts();
 }

@@ -143,6 +143,12 @@ std::u16string decimalText(std::int64_t number)
     return asciiText(std::to_string(number));
 }
 
+std::u16string withValue(std::u16string text, const std::u16string& value)
+{
+    if (const std::size_t mark = text.find(u"%1"); mark != std::u16string::npos) text.replace(mark, 2, value);
+    return text;
+}
+
 void appendUtf8(std::string& out, char32_t code)
 {
     if (code < 0x80) {

@@ -46,6 +46,9 @@ std::u16string asciiText(const std::string& text);
 // A whole number in plain decimal digits, a minus sign before a negative one.
 std::u16string decimalText(std::int64_t number);
 
+// A text of the language file with its first "%1" replaced by the value.
+std::u16string withValue(std::u16string text, const std::u16string& value);
+
 // ---- UTF-8 ----------------------------------------------------------------------------
 
 // One code point (at most U+10FFFF) as UTF-8, appended to out.

@@ -189,6 +189,7 @@ inline constexpr Id showAllButton = 1450028;
 inline constexpr Id searchLabel = 1450029;
 inline constexpr Id searchProgress = 1450030;
 inline constexpr Id jobsCsvNameStem = 1450031;
+inline constexpr Id copyTooLong = 1450032;
 
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem,
@@ -222,6 +223,7 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     detailColumns[1], detailColumns[2], colourPagesPhrase, sheetsPhrase, costPhrase, jobsTab, jobColumns[0],
     jobColumns[1], jobColumns[2], jobColumns[3], jobColumns[4], jobColumns[5], jobColumns[6], jobColumns[7],
     jobColumns[8], jobColumns[9], jobColumns[10], colourWords[0], colourWords[1], sidesWords[0],
-    sidesWords[1], sidesWords[2], onlyFilter, showAllButton, searchLabel, searchProgress, jobsCsvNameStem};
+    sidesWords[1], sidesWords[2], onlyFilter, showAllButton, searchLabel, searchProgress, jobsCsvNameStem,
+    copyTooLong};
 
 } // namespace textid

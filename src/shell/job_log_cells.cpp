@@ -1,5 +1,7 @@
 #include "shell/job_log_cells.h"
 
+#include <utility>
+
 #include "common/language_texts.h"
 #include "common/strings.h"
 #include "shell/statistics_figures.h"
@@ -66,4 +68,49 @@ std::u16string logExportLine(const LogEntry& entry, const LogWords& words, Expor
 {
     const LogCells cells = logCells(entry, words);
     return exportLine(TotalsRow(cells.begin(), cells.end()), form);
+}
+
+LogExport::LogExport(
+    ExportForm form, LogWords words, Writer writer, std::size_t pieceBytes, std::uint64_t limit)
+    : form_(form)
+    , words_(std::move(words))
+    , writer_(std::move(writer))
+    , pieceBytes_(pieceBytes)
+    , limit_(limit)
+{
+    if (form_ == ExportForm::csv) piece_ = csvFileStart;
+    append(logExportHeader(form_));
+}
+
+bool LogExport::add(const LogEntry& entry)
+{
+    return append(logExportLine(entry, words_, form_));
+}
+
+bool LogExport::append(const std::u16string& line)
+{
+    if (failed_) return false;
+    const std::size_t before = piece_.size();
+    if (form_ == ExportForm::csv)
+        piece_ += utf8Of(line);
+    else
+        piece_.append(reinterpret_cast<const char*>(line.data()), line.size() * sizeof(char16_t));
+    total_ += piece_.size() - before;
+    if (total_ > limit_) {
+        over_ = failed_ = true;
+        return false;
+    }
+    return piece_.size() < pieceBytes_ || flush();
+}
+
+bool LogExport::flush()
+{
+    if (!piece_.empty() && !writer_(piece_)) failed_ = true;
+    piece_.clear();
+    return !failed_;
+}
+
+bool LogExport::finish()
+{
+    return !failed_ && flush();
 }

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "shell/totals_export.h"
 #include "store/job_log.h"
@@ -35,3 +38,31 @@ LogWords logWords();
 // header line, then a line per entry, CR LF after each.
 std::u16string logExportHeader(ExportForm form);
 std::u16string logExportLine(const LogEntry& entry, const LogWords& words, ExportForm form);
+
+// The log's export written in pieces as it is read, never whole in memory:
+// a CSV as UTF-8 after its byte order mark, a tab-separated text as UTF-16
+// (the clipboard's). Each piece holds whole lines, about `pieceBytes` of
+// them; the writer returns false to stop. A copy that would pass `limit`
+// bytes stops too, and says so.
+class LogExport {
+public:
+    using Writer = std::function<bool(std::string_view bytes)>;
+    LogExport(ExportForm form, LogWords words, Writer writer, std::size_t pieceBytes = 1 << 20,
+        std::uint64_t limit = UINT64_MAX);
+    // False once the writer refused a piece or the limit was passed.
+    bool add(const LogEntry& entry);
+    // Writes what is left; false as add.
+    bool finish();
+    bool overLimit() const { return over_; }
+
+private:
+    bool append(const std::u16string& line);
+    bool flush();
+    ExportForm form_;
+    LogWords words_;
+    Writer writer_;
+    std::size_t pieceBytes_;
+    std::uint64_t limit_, total_ = 0;
+    std::string piece_;
+    bool failed_ = false, over_ = false;
+};

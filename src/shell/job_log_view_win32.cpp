@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "common/window_contract.h"
 #include "shell/job_log_cells.h"
 #include "shell/locale_format_win32.h"
+#include "shell/replaced_file_win32.h"
 #include "shell/statistics_controls_win32.h"
 #include "shell/status_bar_win32.h"
 #include "shell/totals_export_win32.h"
@@ -55,12 +57,16 @@ struct Streaming {
 Streaming search;
 bool searching = false; // the list shows the search's rows
 
+// A copy's text waits whole for the clipboard, up to this size; a file is
+// written as the log is read.
+constexpr std::uint64_t copyLimitBytes = 64u << 20;
+
 struct Export {
     std::thread thread;
     std::atomic<bool> cancel{false};
-    std::string bytes; // the file's or the clipboard's text, made on the thread
-    std::u16string path;
-    bool copy = false, running = false, failed = false;
+    std::string clipboard;              // a copy's text as UTF-16, made on the thread
+    std::unique_ptr<ReplacedFile> file; // a save's file, written on the thread
+    bool copy = false, running = false, writeFailed = false, tooLong = false;
 };
 Export exportJob;
 
@@ -151,8 +157,7 @@ void showSortArrow()
 void showFilter()
 {
     const bool filtered = filter.only.has_value();
-    std::u16string text = getText(textid::onlyFilter);
-    if (auto mark = text.find(u"%1"); mark != std::u16string::npos) text.replace(mark, 2, filter.onlyValue);
+    const std::u16string text = withValue(getText(textid::onlyFilter), filter.onlyValue);
     SetWindowTextW(filterLabel, wide(filtered ? text.c_str() : u""));
     ShowWindow(showAllButton, filtered && IsWindowVisible(logList) ? SW_SHOWNA : SW_HIDE);
 }
@@ -236,29 +241,33 @@ void exportThread(LogFilter exported, LogOrder exportOrder)
 {
     BusyLimit limit(std::chrono::milliseconds(2000));
     InterruptibleBy interrupt(exportJob.cancel);
-    const ExportForm form = exportJob.copy ? ExportForm::tabSeparated : ExportForm::csv;
-    std::u16string text = logExportHeader(form);
+    const bool copy = exportJob.copy;
     bool whole = false;
     try {
         Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
-        whole = forEachLogEntry(
-            db.get(), exported, exportOrder,
-            [&](const LogEntry& entry) {
-                text += logExportLine(entry, words, form);
-                return true;
+        LogExport out(
+            copy ? ExportForm::tabSeparated : ExportForm::csv, words,
+            [&](std::string_view bytes) {
+                if (copy) {
+                    exportJob.clipboard.append(bytes);
+                    return true;
+                }
+                exportJob.writeFailed = !exportJob.file->write(bytes);
+                return !exportJob.writeFailed;
             },
-            &exportJob.cancel,
-            [](int permille) {
-                PostMessageW(mainWindowOfLog, exportMessage, static_cast<WPARAM>(permille), 0);
-            });
+            1 << 20, copy ? copyLimitBytes : UINT64_MAX);
+        whole = forEachLogEntry(
+                    db.get(), exported, exportOrder, [&](const LogEntry& entry) { return out.add(entry); },
+                    &exportJob.cancel,
+                    [](int permille) {
+                        PostMessageW(mainWindowOfLog, exportMessage, static_cast<WPARAM>(permille), 0);
+                    })
+            && out.finish();
+        exportJob.tooLong = out.overLimit();
         closeJobDatabase(std::move(db));
     } catch (const DatabaseBusy&) {
         whole = false;
     }
-    if (form == ExportForm::csv)
-        exportJob.bytes = csvFileStart + utf8Of(text);
-    else
-        exportJob.bytes.assign(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
     PostMessageW(mainWindowOfLog, exportMessage, 1000, whole ? 1 : 2);
 }
 
@@ -267,11 +276,18 @@ void startExport(ExportChoice choice)
     if (choice == ExportChoice::none || exportJob.running) return;
     stopThread(exportJob.thread, exportJob.cancel);
     exportJob.copy = choice == ExportChoice::copy;
+    exportJob.writeFailed = exportJob.tooLong = false;
+    exportJob.clipboard.clear();
     if (!exportJob.copy) {
         std::optional<std::u16string> path
             = askCsvPath(mainWindowOfLog, getText(textid::jobsCsvNameStem), filter.since);
         if (!path) return;
-        exportJob.path = *path;
+        exportJob.file = std::make_unique<ReplacedFile>(*path);
+        if (!exportJob.file->open()) {
+            exportJob.file.reset();
+            warnSaveFailed(mainWindowOfLog);
+            return;
+        }
     }
     exportJob.running = true;
     showStatusProgress(0, getText(textid::saveCsvItem));
@@ -279,29 +295,27 @@ void startExport(ExportChoice choice)
 }
 
 // The export is whole (done 1) or was stopped (done 2): the text goes where
-// it was asked to only when whole.
+// it was asked to only when whole; a stopped save leaves no file.
 void finishExport(bool whole)
 {
     if (exportJob.thread.joinable()) exportJob.thread.join();
     exportJob.running = false;
     hideStatusProgress();
-    if (!whole) return;
     if (exportJob.copy) {
-        copyText(mainWindowOfLog,
-            std::u16string(reinterpret_cast<const char16_t*>(exportJob.bytes.data()),
-                exportJob.bytes.size() / sizeof(char16_t)));
-    } else {
-        HANDLE file = CreateFileW(wide(exportJob.path.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-            FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        const bool saved = file != INVALID_HANDLE_VALUE
-            && WriteFile(
-                file, exportJob.bytes.data(), static_cast<DWORD>(exportJob.bytes.size()), &written, nullptr)
-            && written == exportJob.bytes.size();
-        if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-        if (!saved) warnSaveFailed(mainWindowOfLog);
+        if (whole)
+            copyText(mainWindowOfLog,
+                std::u16string(reinterpret_cast<const char16_t*>(exportJob.clipboard.data()),
+                    exportJob.clipboard.size() / sizeof(char16_t)));
+        std::string().swap(exportJob.clipboard);
+        if (exportJob.tooLong)
+            MessageBoxW(mainWindowOfLog,
+                wide(withValue(getText(textid::copyTooLong), decimalText(copyLimitBytes >> 20)).c_str()),
+                wide(getText(textid::mainTitle)), MB_OK | MB_ICONINFORMATION);
+        return;
     }
-    exportJob.bytes.clear();
+    const bool saved = whole && exportJob.file->commit();
+    exportJob.file.reset();
+    if ((whole && !saved) || exportJob.writeFailed) warnSaveFailed(mainWindowOfLog);
 }
 
 void onSearchProgress(WPARAM permille, LPARAM done)
@@ -313,10 +327,9 @@ void onSearchProgress(WPARAM permille, LPARAM done)
     }
     if (searching) setItemCount(static_cast<std::int64_t>(found));
     if (done == 0) {
-        std::u16string text = getText(textid::searchProgress);
         const std::u16string shown = groupedNumber(decimalText(static_cast<std::int64_t>(found)));
-        if (auto mark = text.find(u"%1"); mark != std::u16string::npos) text.replace(mark, 2, shown);
-        showStatusProgress(static_cast<int>(permille / 10), text);
+        showStatusProgress(
+            static_cast<int>(permille / 10), withValue(getText(textid::searchProgress), shown));
         return;
     }
     if (search.thread.joinable()) search.thread.join();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -19,6 +20,7 @@
 #include "common/wide_text_win32.h"
 #include "shell/job_log_cells.h"
 #include "shell/month_chart.h"
+#include "shell/replaced_file_win32.h"
 #include "shell/report_request.h"
 #include "shell/statistics_view.h"
 #include "shell/totals_export.h"
@@ -27,6 +29,9 @@
 #include "store/job_store.h"
 
 namespace {
+
+// Where the report's bytes go, piece by piece; false stops it.
+using ReportSink = std::function<bool(std::string_view bytes)>;
 
 // How long the report waits for a file another program holds before it
 // says so: a scheduled task may not hang.
@@ -38,7 +43,7 @@ bool usable(HANDLE handle)
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
-bool writeBytes(HANDLE handle, const std::string& bytes)
+bool writeBytes(HANDLE handle, std::string_view bytes)
 {
     for (std::size_t done = 0; done < bytes.size();) {
         const auto piece = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
@@ -65,7 +70,7 @@ bool writeConsole(HANDLE console, const std::u16string& text)
 // gets the bytes; a console gets the text (without the byte order mark,
 // which only files want). A program of the windows subsystem has no console
 // of its own: it writes to the one of the command line it was started from.
-bool writeStandard(DWORD which, const std::string& bytes)
+bool writeStandard(DWORD which, std::string_view bytes)
 {
     HANDLE handle = GetStdHandle(which);
     std::string_view text = bytes;
@@ -96,14 +101,6 @@ void reportFatalLine(const std::u16string& message, const std::u16string& captio
     std::u16string line = caption + u":";
     for (char16_t unit : message) line += unit == u'\r' || unit == u'\n' ? u' ' : unit;
     writeStandard(STD_ERROR_HANDLE, utf8Of(line + u"\r\n"));
-}
-
-std::u16string withValue(const std::u16string& text, const std::u16string& value)
-{
-    std::u16string filled = text;
-    const std::size_t at = filled.find(u"%1");
-    if (at != std::u16string::npos) filled.replace(at, 2, value);
-    return filled;
 }
 
 DateTime localNow()
@@ -177,28 +174,32 @@ bool localFigures(const ReportRequest& request, const DateTime& since, std::vect
     return read;
 }
 
-// Every job of the period, newest first, as the Jobs tab saves it.
-bool jobLogCsv(const DateTime& since, std::string& csv, std::u16string& error)
+// Every job of the period, newest first, as the Jobs tab saves it, written
+// as it is read: millions of jobs never sit in memory whole.
+bool writeJobLog(const DateTime& since, const ReportSink& sink, std::u16string& error)
 {
-    std::u16string text;
+    bool begun = false, cut = false;
     const bool read = tryDatabaseBriefly(lockWait, fileWait, [&] {
-        text = logExportHeader(ExportForm::csv);
+        // Once output began, a second try would repeat it.
+        if (begun) {
+            cut = true;
+            return;
+        }
         Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
-        const LogWords words = logWords();
+        LogExport out(ExportForm::csv, logWords(), [&](std::string_view bytes) {
+            begun = true;
+            return sink(bytes);
+        });
         LogFilter filter;
         filter.since = since;
-        forEachLogEntry(db.get(), filter, LogOrder{}, [&](const LogEntry& entry) {
-            text += logExportLine(entry, words, ExportForm::csv);
-            return true;
-        });
+        if (forEachLogEntry(
+                db.get(), filter, LogOrder{}, [&](const LogEntry& entry) { return out.add(entry); }))
+            out.finish();
         closeJobDatabase(std::move(db));
     });
-    if (!read) {
-        error = getText(textid::reportDatabaseBusy);
-        return false;
-    }
-    csv = csvFileStart + utf8Of(text);
-    return true;
+    if (read && !cut) return true;
+    error = getText(textid::reportDatabaseBusy);
+    return false;
 }
 
 bool centralFigures(const ReportRequest& request, const DateTime& since, std::vector<StatisticsRow>& rows,
@@ -218,8 +219,8 @@ bool centralFigures(const ReportRequest& request, const DateTime& since, std::ve
     return false;
 }
 
-// The CSV of the request, or false and the reason in words.
-bool reportCsv(const ReportRequest& request, std::string& csv, std::u16string& error)
+// The CSV of the request to the sink, or false and the reason in words.
+bool reportCsv(const ReportRequest& request, const ReportSink& sink, std::u16string& error)
 {
     const std::u16string path = jobDatabasePath(dataFolder());
     // Opening would make a new, empty file: a report never creates one.
@@ -231,19 +232,12 @@ bool reportCsv(const ReportRequest& request, std::string& csv, std::u16string& e
     DateTime since{};
     std::vector<StatisticsRow> rows;
     if (!requestedStart(request, now, since, error)) return false;
-    if (request.by == ReportGrouping::job && !request.allComputers) return jobLogCsv(since, csv, error);
+    if (request.by == ReportGrouping::job && !request.allComputers) return writeJobLog(since, sink, error);
     if (!(request.allComputers ? centralFigures : localFigures)(request, since, rows, error)) return false;
     const bool months = request.by == ReportGrouping::month;
     if (months) rows = chartRows(chartMonths(rows, since, now));
-    csv = totalsAsCsv(totalsHeaders(months, rows), totalsCells(months, rows));
+    sink(totalsAsCsv(totalsHeaders(months, rows), totalsCells(months, rows)));
     return true;
-}
-
-bool writeFile(const std::u16string& name, const std::string& bytes)
-{
-    ScopedHandle file(CreateFileW(
-        wide(name.c_str()), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && writeBytes(file.get(), bytes);
 }
 
 } // namespace
@@ -258,11 +252,22 @@ int runReport(const std::vector<std::u16string>& words)
     // programs, SQLite's own locks keep the reads whole.
     dbMutex = CreateMutexW(nullptr, FALSE, nullptr);
     if (dbMutex == nullptr) return refuse(getText(textid::reportDatabaseBusy));
-    std::string csv;
     std::u16string error;
-    if (!reportCsv(*request, csv, error)) return refuse(error);
-    if (request->outFile.empty()) return writeStandard(STD_OUTPUT_HANDLE, csv) ? 0 : 1;
-    if (writeFile(request->outFile, csv)) return 0;
-    DeleteFileW(wide(request->outFile.c_str())); // nothing in its place, not half of it
+    bool written = true;
+    if (request->outFile.empty()) {
+        const bool made = reportCsv(
+            *request,
+            [&](std::string_view bytes) { return written = writeStandard(STD_OUTPUT_HANDLE, bytes); }, error);
+        // An output closed before the end is said by the exit code alone.
+        return !made ? refuse(error) : written ? 0 : 1;
+    }
+    // The old file stays whole until the new one is; a report that fails
+    // leaves nothing of itself.
+    ReplacedFile file(request->outFile);
+    const bool made = file.open()
+        && reportCsv(
+            *request, [&](std::string_view bytes) { return written = file.write(bytes); }, error);
+    if (made && written && file.commit()) return 0;
+    if (file.open() && !error.empty()) return refuse(error);
     return refuse(withValue(getText(textid::reportNotWritten), request->outFile));
 }

@@ -157,7 +157,5 @@ std::u16string countPhrase(const std::u16string& forms, const std::u16string& si
     std::u16string phrase = bar == std::u16string::npos ? forms
         : singular                                      ? forms.substr(0, bar)
                                                         : forms.substr(bar + 1);
-    const std::size_t mark = phrase.find(u"%1");
-    if (mark != std::u16string::npos) phrase.replace(mark, 2, shown);
-    return phrase;
+    return withValue(phrase, shown);
 }

@@ -122,8 +122,7 @@ void everyComputersCounts()
 
     // Copy works on every computer's rows as on this computer's.
     if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
-    clickWithMouse(view.statsList);
-    waitUntil([&] { return focusedIn(main, view.statsList); }, 10000);
+    focusByClick(main, view.statsList);
     pressKeys({VK_CONTROL, 'C'});
     check(waitUntil([&] { return !clipboardText().empty(); }, 10000), "Ctrl+C copies every computer's rows");
     std::size_t lines = 0;

@@ -572,6 +572,32 @@ bool focusedIn(HWND window, HWND field)
         && GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndFocus == field;
 }
 
+bool focusByClick(HWND window, HWND field)
+{
+    for (int click = 0; click < 3; ++click) {
+        SetForegroundWindow(window);
+        if (click == 0) {
+            clickWithMouse(field);
+        } else {
+            std::printf("     the mouse's click did not reach the field: a click as messages\n");
+            RECT r{};
+            GetClientRect(field, &r);
+            const LPARAM point = MAKELPARAM(r.right / 2, r.bottom / 2);
+            PostMessageW(field, WM_LBUTTONDOWN, MK_LBUTTON, point);
+            PostMessageW(field, WM_LBUTTONUP, 0, point);
+        }
+        if (waitUntil([&] { return focusedIn(window, field); }, 10000)) return true;
+    }
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    wchar_t foreground[128] = L"", focus[128] = L"";
+    GetClassNameW(GetForegroundWindow(), foreground, 128);
+    GetClassNameW(info.hwndFocus, focus, 128);
+    std::printf("     the foreground window is %ls, the focus %ls\n", foreground, focus);
+    return false;
+}
+
 void pressKeys(std::initializer_list<WORD> keys)
 {
     std::vector<INPUT> inputs;

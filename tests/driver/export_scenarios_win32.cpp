@@ -99,8 +99,7 @@ void copyingAndSavingTheTotals()
     const std::vector<Row> rows = listRows(program, view.statsList);
 
     emptyClipboard();
-    clickWithMouse(view.statsList);
-    check(waitUntil([&] { return focusedIn(main, view.statsList); }, 10000), "the list has the focus");
+    check(focusByClick(main, view.statsList), "the list has the focus");
     // Another program (a clipboard viewer) holds the clipboard for a moment
     // as the key comes.
     const bool held = OpenClipboard(nullptr) != FALSE;

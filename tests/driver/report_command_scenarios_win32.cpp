@@ -120,13 +120,8 @@ std::wstring copiedTable(HWND main, HWND figures)
 {
     emptyClipboard();
     // The report's own process may take the foreground a moment after it
-    // ended: the window is brought back and the list clicked again.
-    bool focused = false;
-    for (int click = 0; click < 3 && !focused; ++click) {
-        SetForegroundWindow(main);
-        clickWithMouse(figures);
-        focused = waitUntil([&] { return focusedIn(main, figures); }, 5000);
-    }
+    // ended: the window is brought back first.
+    const bool focused = focusByClick(main, figures);
     check(focused, "the figures have the focus");
     pressKeys({VK_CONTROL, 'C'});
     waitUntil([&] { return !clipboardText().empty(); }, 10000);
@@ -155,6 +150,13 @@ void checkErrors(const std::wstring& program)
         check(
             run.error == saidLine(refusal.text, refusal.value), "and one line in words on the error output");
     }
+    // A report that cannot be made leaves a file it was to replace as it was.
+    const std::wstring kept = programFolder() + L"\\kept.csv";
+    writeFile(L"kept.csv", "an earlier report\r\n");
+    const ReportRun refused = runReport(program, L"/saved \"No such name\" /out \"" + kept + L"\"");
+    check(refused.exitCode == 1 && fileBytes(kept) == "an earlier report\r\n"
+            && GetFileAttributesW((kept + L".new").c_str()) == INVALID_FILE_ATTRIBUTES,
+        "a refused report leaves the /out file it names as it was, and nothing beside it");
 }
 
 void reportsBesideTheTrayProgram()

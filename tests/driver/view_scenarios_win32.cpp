@@ -121,8 +121,7 @@ bool copied(HWND target, const std::wstring& expectedText)
 {
     for (int press = 0; press < 3; ++press) {
         emptyClipboard();
-        clickWithMouse(target);
-        waitUntil([&] { return focusedIn(GetParent(target), target); }, 10000);
+        focusByClick(GetParent(target), target);
         pressKeys({VK_CONTROL, 'C'});
         // On a busy machine a press may come before the click has given the
         // list the focus: nothing is copied, and it is pressed again. What
