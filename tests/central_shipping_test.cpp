@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "central/central_log.h"
 #include "central/central_schema.h"
 #include "central/central_setting.h"
 #include "central/shipping_cycle.h"
@@ -553,4 +554,66 @@ TEST(CentralBatch, ArraysCarryEveryValueAsWrittenAndNullsAsNulls)
         EXPECT_EQ(statement.find(u"colour_pages") != std::u16string::npos, details);
         for (std::size_t i = 0; i < parameters.size(); ++i) EXPECT_EQ(parameters[i], expected[i]) << i;
     }
+}
+
+// Every computer's log: each statement, whatever its filter, order, end and
+// keyset, binds one parameter per mark, pages the same way as it orders,
+// and reads nothing the role was not granted.
+TEST(CentralLog, StatementsBindEveryMarkAndReadOnlyWhatIsGranted)
+{
+    LogEntry after;
+    after.textKey = u"2461000000000";
+    after.source = u"SRV-A";
+    after.fileId = u"file";
+    after.row = 7;
+    struct Case {
+        bool only, search, documents, keyset, fromEnd;
+        LogColumn column;
+        bool descending;
+        const char16_t* order; // the ORDER BY's first key and direction
+    };
+    const Case cases[] = {
+        {false, false, false, false, false, LogColumn::time, true, u"julian_ms DESC"},
+        {true, false, false, true, false, LogColumn::time, true, u"julian_ms DESC"},
+        {false, true, true, true, true, LogColumn::time, true, u"julian_ms,"},
+        {true, true, false, false, true, LogColumn::user, false, u"coalesce(trusuario, '') DESC"},
+        {false, false, true, true, false, LogColumn::pages, true,
+            u"coalesce(trnumpags, -9223372036854775808) DESC"},
+    };
+    for (const Case& c : cases) {
+        LogFilter filter;
+        filter.since = {2026, 1, 1, 0, 0, 0, 0, 0};
+        if (c.only) filter.only = GroupingColumn::user, filter.onlyValue = u"ana";
+        if (c.search) filter.search = u"50%_off\\";
+        const central::LogColumnsGranted granted{true, true, c.documents};
+        const central::LogQuery page = central::logPageQuery(
+            filter, {c.column, c.descending}, c.keyset ? &after : nullptr, 64, c.fromEnd, 3, granted);
+        const central::LogQuery count = central::logCountQuery(filter, granted);
+        for (const central::LogQuery* query : {&page, &count}) {
+            SCOPED_TRACE(utf8Of(query->statement));
+            EXPECT_EQ(
+                static_cast<std::size_t>(std::count(query->statement.begin(), query->statement.end(), u'?')),
+                query->parameters.size());
+            // The page shows documents, and a search looks in them, only when granted.
+            EXPECT_EQ(query->statement.find(u"dtdocumento") != std::u16string::npos,
+                c.documents && (query == &page || c.search));
+        }
+        EXPECT_NE(page.statement.find(u"ORDER BY " + std::u16string(c.order)), std::u16string::npos);
+        if (c.search) {
+            EXPECT_EQ(count.parameters.back(), u"%50\\%\\_off\\\\%");
+        }
+        if (c.keyset) {
+            EXPECT_NE(page.statement.find(c.descending != c.fromEnd ? u"row_id) < (" : u"row_id) > ("),
+                std::u16string::npos);
+        }
+    }
+    const LogEntry read = central::logEntryOfRow({u"SRV-B", u"f", u"42", u"2026-03-01T10:00:00.000", u"ann",
+        std::nullopt, u"Laser", u"3", std::nullopt, u"A4", u"2", u"1", u"2", std::nullopt, u"2461000000000"});
+    EXPECT_EQ(read.source, u"SRV-B");
+    EXPECT_EQ(read.row, 42);
+    EXPECT_EQ(read.machine, u"");
+    EXPECT_EQ(read.paper, std::optional<std::u16string>(u"A4"));
+    EXPECT_EQ(read.colour, std::optional<std::int64_t>(2));
+    EXPECT_EQ(read.cost, std::nullopt);
+    EXPECT_EQ(read.textKey, u"2461000000000");
 }

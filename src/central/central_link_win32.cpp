@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <mutex>
+#include <optional>
 
+#include "central/central_log.h"
 #include "central/central_schema.h"
 #include "central/odbc_win32.h"
 
@@ -118,31 +120,109 @@ bool CentralSession::ship(void* context, const ShippingBatch& batch, std::u16str
     return false;
 }
 
-bool queryCentralStatistics(const CentralSetting& setting, const DateTime& since, GroupingColumn column,
-    std::vector<StatisticsRow>& rows, std::u16string& error)
+namespace {
+
+// What the viewer's kept connection found when it connected.
+struct ViewerTables {
+    central::CentralColumns columns;
+    std::optional<central::LogColumnsGranted> log; // asked the first time the log is read
+};
+
+// One connection kept for every click of "All computers" (totals and log),
+// so a click costs the query and not a log-in; the questions of several
+// clicks take turns on it. A kept connection the server dropped (a restart)
+// fails once: then a fresh one is asked. `ask` says whether it was answered.
+bool askViewer(const CentralSetting& setting, std::u16string& error,
+    const std::function<bool(OdbcConnection&, ViewerTables&)>& ask)
 {
-    // One connection kept for every click, so a click costs the query and
-    // not a log-in; the questions of several clicks take turns on it.
     static std::mutex turn;
     // Never freed: a disconnection while the process ends would race with it.
     static OdbcConnection& connection = *new OdbcConnection;
-    static central::CentralColumns columns;
+    static ViewerTables tables;
     std::lock_guard<std::mutex> mine(turn);
-    const central::PeriodPlan plan = central::periodPlan(since);
-    // A kept connection the server dropped (a restart) fails once: then a
-    // fresh one is asked.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const bool fresh = !connection.connected();
-        if (fresh && !openCentral(connection, setting.viewConnection(), centralLoginSeconds, columns, error))
-            return false;
-        rows.clear();
-        const bool answered = connection.execute(central::statisticsStatement(column, columns.readDetails),
-            central::statisticsParameters(plan, column), error,
-            [&](const OdbcRow& row) { rows.push_back(centralStatisticsRow(row)); });
+        if (fresh) {
+            tables = {};
+            if (!openCentral(
+                    connection, setting.viewConnection(), centralLoginSeconds, tables.columns, error))
+                return false;
+        }
+        const bool answered = ask(connection, tables);
         connection.rollback();
         if (answered) return true;
         connection.close();
         if (fresh) return false;
     }
     return false;
+}
+
+// Which of the log's columns the viewer may read; false when it may not
+// read the log at all (said in words).
+bool logColumnsGranted(OdbcConnection& connection, ViewerTables& tables, std::u16string& error)
+{
+    if (!tables.log) {
+        central::LogColumnsGranted granted;
+        if (!connection.execute(central::logColumnsQuery(), {}, error, [&](const OdbcRow& row) {
+                granted.log = row[0] == u"yes";
+                granted.details = row[1] == u"yes";
+                granted.documents = row[2] == u"yes";
+            }))
+            return false;
+        tables.log = granted;
+    }
+    return true;
+}
+
+} // namespace
+
+bool queryCentralStatistics(const CentralSetting& setting, const DateTime& since, GroupingColumn column,
+    std::vector<StatisticsRow>& rows, std::u16string& error)
+{
+    const central::PeriodPlan plan = central::periodPlan(since);
+    return askViewer(setting, error, [&](OdbcConnection& connection, ViewerTables& tables) {
+        rows.clear();
+        return connection.execute(central::statisticsStatement(column, tables.columns.readDetails),
+            central::statisticsParameters(plan, column), error,
+            [&](const OdbcRow& row) { rows.push_back(centralStatisticsRow(row)); });
+    });
+}
+
+CentralLogAnswer countCentralLog(
+    const CentralSetting& setting, const LogFilter& filter, std::int64_t& count, std::u16string& error)
+{
+    bool granted = true;
+    const bool answered = askViewer(setting, error, [&](OdbcConnection& connection, ViewerTables& tables) {
+        if (!logColumnsGranted(connection, tables, error)) return false;
+        granted = tables.log->log;
+        if (!granted) return true;
+        const central::LogQuery query = central::logCountQuery(filter, *tables.log);
+        count = 0;
+        return connection.execute(query.statement, query.parameters, error, [&](const OdbcRow& row) {
+            const std::u16string text = row[0].value_or(u"0");
+            count = std::stoll(std::string(text.begin(), text.end()));
+        });
+    });
+    return !answered ? CentralLogAnswer::unreachable
+        : granted    ? CentralLogAnswer::read
+                     : CentralLogAnswer::notGranted;
+}
+
+CentralLogAnswer readCentralLogPage(const CentralSetting& setting, const CentralLogPage& page,
+    std::vector<LogEntry>& entries, std::u16string& error)
+{
+    bool granted = true;
+    const bool answered = askViewer(setting, error, [&](OdbcConnection& connection, ViewerTables& tables) {
+        if (!logColumnsGranted(connection, tables, error)) return false;
+        granted = tables.log->log;
+        if (!granted) return true;
+        const central::LogQuery query = central::logPageQuery(
+            page.filter, page.order, page.after, page.count, page.fromEnd, page.skip, *tables.log);
+        entries.clear();
+        return connection.execute(query.statement, query.parameters, error,
+            [&](const OdbcRow& row) { entries.push_back(central::logEntryOfRow(row)); });
+    });
+    return !answered ? CentralLogAnswer::unreachable
+        : granted    ? CentralLogAnswer::read
+                     : CentralLogAnswer::notGranted;
 }

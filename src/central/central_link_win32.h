@@ -9,6 +9,7 @@
 #include "central/central_schema.h"
 #include "central/central_setting.h"
 #include "central/shipping_cycle.h"
+#include "store/job_log.h"
 #include "store/job_store.h"
 
 // How long a connection attempt may take before the server counts as out of
@@ -50,3 +51,19 @@ private:
 // server cannot answer.
 bool queryCentralStatistics(const CentralSetting& setting, const DateTime& since, GroupingColumn column,
     std::vector<StatisticsRow>& rows, std::u16string& error);
+
+// Every computer's job log, read as this computer's is: the number of
+// entries the filter gives, and a page of them (see central/central_log.h).
+enum class CentralLogAnswer { read, notGranted, unreachable };
+struct CentralLogPage {
+    LogFilter filter;
+    LogOrder order;
+    const LogEntry* after = nullptr;
+    std::size_t count = 0;
+    bool fromEnd = false;
+    std::size_t skip = 0;
+};
+CentralLogAnswer countCentralLog(
+    const CentralSetting& setting, const LogFilter& filter, std::int64_t& count, std::u16string& error);
+CentralLogAnswer readCentralLogPage(const CentralSetting& setting, const CentralLogPage& page,
+    std::vector<LogEntry>& entries, std::u16string& error);

@@ -190,6 +190,7 @@ inline constexpr Id searchLabel = 1450029;
 inline constexpr Id searchProgress = 1450030;
 inline constexpr Id jobsCsvNameStem = 1450031;
 inline constexpr Id copyTooLong = 1450032;
+inline constexpr Id centralLogNotGranted = 1450033;
 
 // Every text the program shows: what a complete language file holds.
 inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, optionsMenu, languageItem,
@@ -224,6 +225,6 @@ inline constexpr std::array everyId = {fileMenu, quitItem, aboutItem, helpMenu, 
     jobColumns[1], jobColumns[2], jobColumns[3], jobColumns[4], jobColumns[5], jobColumns[6], jobColumns[7],
     jobColumns[8], jobColumns[9], jobColumns[10], colourWords[0], colourWords[1], sidesWords[0],
     sidesWords[1], sidesWords[2], onlyFilter, showAllButton, searchLabel, searchProgress, jobsCsvNameStem,
-    copyTooLong};
+    copyTooLong, centralLogNotGranted};
 
 } // namespace textid

@@ -20,6 +20,8 @@
 #include "common/strings.h"
 #include "common/wide_text_win32.h"
 #include "common/window_contract.h"
+#include "shell/all_computers_win32.h"
+#include "shell/central_log_reader_win32.h"
 #include "shell/job_log_cells.h"
 #include "shell/locale_format_win32.h"
 #include "shell/replaced_file_win32.h"
@@ -67,6 +69,7 @@ struct Export {
     std::string clipboard;              // a copy's text as UTF-16, made on the thread
     std::unique_ptr<ReplacedFile> file; // a save's file, written on the thread
     bool copy = false, running = false, writeFailed = false, tooLong = false;
+    bool central = false; // every computer's log, from the central database
 };
 Export exportJob;
 
@@ -116,6 +119,7 @@ void readAround(sqlite3* db, std::int64_t index)
 // A copy: the search's thread may grow its rows meanwhile.
 std::optional<LogEntry> entryAt(std::int64_t index)
 {
+    if (showingAllComputers()) return centralLogEntry(index);
     if (searching) {
         std::lock_guard lock(search.mutex);
         if (index < 0 || index >= static_cast<std::int64_t>(search.found.size())) return std::nullopt;
@@ -203,6 +207,16 @@ void reload()
     cache.clear();
     showFilter();
     showSortArrow();
+    if (showingAllComputers()) {
+        // The server searches: the search is one more term of its query.
+        stopThread(search.thread, search.cancel);
+        searching = search.running = false;
+        entryCount = 0;
+        setItemCount(0);
+        setStatusText(getText(textid::centralAsking));
+        startCentralLog(mainWindowOfLog, filter, order);
+        return;
+    }
     startSearch();
     if (searching) {
         setItemCount(0);
@@ -243,8 +257,10 @@ void exportThread(LogFilter exported, LogOrder exportOrder)
     InterruptibleBy interrupt(exportJob.cancel);
     const bool copy = exportJob.copy;
     bool whole = false;
+    auto progress = [](int permille) {
+        PostMessageW(mainWindowOfLog, exportMessage, static_cast<WPARAM>(permille), 0);
+    };
     try {
-        Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
         LogExport out(
             copy ? ExportForm::tabSeparated : ExportForm::csv, words,
             [&](std::string_view bytes) {
@@ -256,15 +272,16 @@ void exportThread(LogFilter exported, LogOrder exportOrder)
                 return !exportJob.writeFailed;
             },
             1 << 20, copy ? copyLimitBytes : UINT64_MAX);
-        whole = forEachLogEntry(
-                    db.get(), exported, exportOrder, [&](const LogEntry& entry) { return out.add(entry); },
-                    &exportJob.cancel,
-                    [](int permille) {
-                        PostMessageW(mainWindowOfLog, exportMessage, static_cast<WPARAM>(permille), 0);
-                    })
-            && out.finish();
+        auto add = [&](const LogEntry& entry) { return out.add(entry); };
+        if (exportJob.central) {
+            whole = forEachCentralLogEntry(exported, exportOrder, add, exportJob.cancel, progress);
+        } else {
+            Database db = openJobDatabase(dataFolder(), SchemaWork::tablesOnly);
+            whole = forEachLogEntry(db.get(), exported, exportOrder, add, &exportJob.cancel, progress);
+            closeJobDatabase(std::move(db));
+        }
+        whole = whole && out.finish();
         exportJob.tooLong = out.overLimit();
-        closeJobDatabase(std::move(db));
     } catch (const DatabaseBusy&) {
         whole = false;
     }
@@ -276,6 +293,7 @@ void startExport(ExportChoice choice)
     if (choice == ExportChoice::none || exportJob.running) return;
     stopThread(exportJob.thread, exportJob.cancel);
     exportJob.copy = choice == ExportChoice::copy;
+    exportJob.central = showingAllComputers();
     exportJob.writeFailed = exportJob.tooLong = false;
     exportJob.clipboard.clear();
     if (!exportJob.copy) {
@@ -336,6 +354,26 @@ void onSearchProgress(WPARAM permille, LPARAM done)
     search.running = false;
     hideStatusProgress();
     setStatusText(groupedNumber(decimalText(static_cast<std::int64_t>(found))));
+}
+
+// A count or a page of every computer's log came.
+void onCentralLogAnswer()
+{
+    if (!showingAllComputers()) return;
+    const CentralLogState state = centralLogState();
+    if (!state.granted) {
+        setStatusText(getText(textid::centralLogNotGranted));
+    } else if (!state.error.empty()) {
+        setStatusText(std::u16string(getText(textid::centralUnreachable)) + u" " + state.error);
+    } else if (state.count) {
+        setStatusText(groupedNumber(decimalText(*state.count)));
+    }
+    const std::int64_t count = state.granted ? state.count.value_or(0) : 0;
+    if (count != entryCount) {
+        entryCount = count;
+        setItemCount(entryCount);
+    }
+    InvalidateRect(logList, nullptr, FALSE);
 }
 
 LRESULT CALLBACK searchEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
@@ -475,6 +513,10 @@ bool handleJobLogMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (filter.search == utf16(text)) return true;
         filter.search = utf16(text);
         reload();
+        return true;
+    }
+    if (message == centralLogMessage) {
+        onCentralLogAnswer();
         return true;
     }
     if (message == searchMessage) {

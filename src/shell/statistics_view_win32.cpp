@@ -135,13 +135,7 @@ void refreshFigures()
         waitForOtherProgram();
         return;
     }
-    if (tab == ViewTab::jobs) {
-        if (!showingAllComputers()) return showJobs(since);
-        // Every computer's log is not kept here: the list stays empty.
-        clearFigures();
-        setStatusText(u"");
-        return;
-    }
+    if (tab == ViewTab::jobs) return showJobs(since);
     if (showingAllComputers()) {
         askForAllComputers(mainWindowOfView, since, tab);
         return;
@@ -159,12 +153,12 @@ void refreshFigures()
     showFigures(std::move(*rows));
 }
 
-// A double-click on a group of this computer's list: the Jobs tab, only that
-// group's jobs.
+// A double-click on a group of the list (this computer's or every
+// computer's): the Jobs tab, only that group's jobs.
 bool drillDown(const NMHDR& header)
 {
     const ViewTab tab = chosenTab();
-    if (showingAllComputers() || tab == ViewTab::month || tab == ViewTab::jobs) return false;
+    if (tab == ViewTab::month || tab == ViewTab::jobs) return false;
     const auto group = groupOnListRow(reinterpret_cast<const NMITEMACTIVATE&>(header).iItem);
     if (!group) return false;
     setJobLogFilter(groupingOf(tab), *group);

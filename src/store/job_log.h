@@ -48,6 +48,9 @@ struct LogEntry {
     // The order's value of this entry, where the next page starts.
     std::u16string textKey;
     double numberKey = 0;
+    // Where the central database keeps an entry read from it (with `row`):
+    // its computer's source and file; empty for this file's entries.
+    std::u16string source, fileId;
     friend bool operator==(const LogEntry&, const LogEntry&) = default;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 #include <filesystem>
 #include <fstream>
 
@@ -90,6 +91,76 @@ void waitForRows(const Program& program, HWND list, const std::vector<Row>& expe
     checkRows(program, list, expected, what);
 }
 
+// Every computer's job log (expected-log.txt: the jobs and their pages, then
+// a search and the jobs it finds): the Jobs tab reads the central rows a
+// page at a time, newest first, every one of them; a double-click on a user
+// of every computer's list opens that user's jobs; a search is one more
+// term of the server's query.
+void everyComputersLog(const Program& program, HWND main, const StatisticsControls& view)
+{
+    // "JOBS|PAGES", then "SEARCH|FOUND".
+    const std::vector<std::wstring> lines = expectedLines(L"expected-log.txt");
+    HWND log = GetDlgItem(main, jobLogListId), search = GetDlgItem(main, jobSearchEditId),
+         showAll = GetDlgItem(main, showAllButtonId);
+    const std::size_t bar = lines.size() == 2 ? lines[1].find(L'|') : std::wstring::npos;
+    if (bar == std::wstring::npos || lines[0].find(L'|') == std::wstring::npos || !log || !search) {
+        check(false, "expected-log.txt and the Jobs tab's controls are there");
+        return;
+    }
+    const std::wstring jobs = lines[0].substr(0, lines[0].find(L'|')),
+                       pages = lines[0].substr(lines[0].find(L'|') + 1), searched = lines[1].substr(0, bar),
+                       found = lines[1].substr(bar + 1);
+    // Room for a screen of jobs: at its first size the window shows the
+    // choice of computers and little of the log.
+    SetWindowPos(main, nullptr, 0, 0, 800, 600, SWP_NOZORDER | SWP_NOMOVE);
+    clickTab(program, view.groupingTabs, 4);
+    std::vector<Cells> rows;
+    auto whole = [&] {
+        rows = listCells(program, log, 11);
+        return std::to_wstring(rows.size()) == jobs
+            && std::none_of(rows.begin(), rows.end(), [](const Cells& row) { return row[0].empty(); });
+    };
+    check(waitUntil(whole, 30000), "every computer's log lists every central job, each read");
+    long long sum = 0;
+    for (const Cells& row : rows) sum += row[5].empty() ? 0 : std::stoll(plainDigits(row[5]));
+    check(std::to_wstring(sum) == pages, "with their pages");
+    check(
+        std::is_sorted(rows.begin(), rows.end(), [](const Cells& a, const Cells& b) { return a[0] > b[0]; }),
+        "newest first");
+    windowScreenshot(main, L"all-computers-jobs");
+
+    // A user of plain letters and digits: a hostile name is cut in both lists.
+    clickTab(program, view.groupingTabs, 1);
+    waitForRows(
+        program, view.statsList, expectedRowsOf(L"expected-all-1.txt"), "all computers by user once more");
+    const std::vector<Cells> users = listCells(program, view.statsList, 3);
+    const auto plain = std::find_if(users.begin(), users.end(), [](const Cells& row) {
+        return !row[0].empty()
+            && std::all_of(row[0].begin(), row[0].end(), [](wchar_t c) { return iswalnum(c); });
+    });
+    if (plain == users.end()) return check(false, "a user of plain letters and digits");
+    doubleClickRow(program, view.statsList, static_cast<int>(plain - users.begin()));
+    check(waitUntil(
+              [&] {
+                  rows = listCells(program, log, 3);
+                  return std::to_wstring(rows.size()) == plainDigits((*plain)[2])
+                      && std::all_of(
+                          rows.begin(), rows.end(), [&](const Cells& row) { return row[1] == (*plain)[0]; });
+              },
+              15000),
+        "a double-click on a user of every computer's list lists that user's jobs");
+    std::printf("     %ls: %zu jobs listed, %ls in the list of users\n", (*plain)[0].c_str(), rows.size(),
+        (*plain)[2].c_str());
+    PostMessageW(showAll, BM_CLICK, 0, 0);
+    SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(searched.c_str()));
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(jobSearchEditId, EN_CHANGE), reinterpret_cast<LPARAM>(search));
+    check(
+        waitUntil([&] { return std::to_wstring(SendMessageW(log, LVM_GETITEMCOUNT, 0, 0)) == found; }, 15000),
+        "a search in every computer's log finds what the server finds");
+    SendMessageW(search, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(jobSearchEditId, EN_CHANGE), reinterpret_cast<LPARAM>(search));
+}
+
 void everyComputersCounts()
 {
     Program program;
@@ -128,6 +199,7 @@ void everyComputersCounts()
     std::size_t lines = 0;
     for (wchar_t c : clipboardText()) lines += c == L'\n';
     check(lines == expectedRowsOf(files[1]).size() + 1, "a header and a line per user");
+    everyComputersLog(program, main, view);
 
     SendMessageW(choice.thisComputer, BM_CLICK, 0, 0);
     clickTab(program, view.groupingTabs, 0);

@@ -319,6 +319,8 @@ std::vector<Row> listRows(const Program& program, HWND list);
 // The first `columns` cells of every row as shown.
 using Cells = std::vector<std::wstring>;
 std::vector<Cells> listCells(const Program& program, HWND list, int columns);
+// A double-click on a row of a list, as a user's.
+void doubleClickRow(const Program& program, HWND list, int row);
 // A number as the locale groups it, and a grouped number as plain digits.
 std::wstring groupedDigits(const std::wstring& plain);
 std::wstring plainDigits(const std::wstring& grouped);

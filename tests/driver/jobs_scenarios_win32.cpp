@@ -45,17 +45,6 @@ std::vector<Cells> expectedLog(std::initializer_list<int> jobs)
     return rows;
 }
 
-void doubleClickRow(const Program& program, HWND list, int row)
-{
-    RECT bounds{LVIR_BOUNDS, 0, 0, 0};
-    bounds = remoteRecord(program, list, LVM_GETITEMRECT, static_cast<WPARAM>(row), bounds);
-    const LPARAM point = MAKELPARAM(bounds.left + 20, (bounds.top + bounds.bottom) / 2);
-    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
-    PostMessageW(list, WM_LBUTTONUP, 0, point);
-    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
-    PostMessageW(list, WM_LBUTTONUP, 0, point);
-}
-
 // The log as the CSV holds it: the times and the money as stored; with
 // `fromJanuary6`, only the jobs since 2026-01-06.
 std::string expectedCsv(bool fromJanuary6 = false)

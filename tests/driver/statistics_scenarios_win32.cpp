@@ -98,6 +98,18 @@ std::vector<Cells> listCells(const Program& program, HWND list, int columns)
     return rows;
 }
 
+void doubleClickRow(const Program& program, HWND list, int row)
+{
+    RECT bounds{LVIR_BOUNDS, 0, 0, 0};
+    bounds = remoteRecord(program, list, LVM_GETITEMRECT, static_cast<WPARAM>(row), bounds);
+    // On the name's first letters: Wine finds an item only under its text.
+    const LPARAM point = MAKELPARAM(bounds.left + 6, (bounds.top + bounds.bottom) / 2);
+    PostMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+    PostMessageW(list, WM_LBUTTONDBLCLK, MK_LBUTTON, point);
+    PostMessageW(list, WM_LBUTTONUP, 0, point);
+}
+
 std::vector<Row> shownListRows(const Program& program, HWND list)
 {
     std::vector<Row> rows;
