@@ -5,6 +5,7 @@
 
 #include "central/central_schema.h"
 #include "common/strings.h"
+#include "store/statistics_rows.h"
 
 namespace central {
 
@@ -31,16 +32,6 @@ bool numericKey(LogColumn column)
     return column == LogColumn::time || column == LogColumn::pages;
 }
 
-const char16_t* onlyColumn(GroupingColumn column)
-{
-    switch (column) {
-    case GroupingColumn::printer: return u"trimpresora";
-    case GroupingColumn::user: return u"trusuario";
-    case GroupingColumn::machine: return u"trmaquina";
-    }
-    return u"trimpresora";
-}
-
 // ILIKE's pattern for a text anywhere in a name, its wildcards taken as they are.
 std::u16string likePattern(const std::u16string& search)
 {
@@ -58,7 +49,7 @@ std::u16string filterTerms(const LogFilter& filter, const LogColumnsGranted& gra
     std::u16string terms = u" FROM pagewarden_jobs WHERE julian_ms >= ?::bigint";
     parameters.push_back(decimalText(julianMs(filter.since)));
     if (filter.only) {
-        terms += u" AND " + std::u16string(onlyColumn(*filter.only)) + u" = ?";
+        terms += u" AND " + std::u16string(groupingColumnName(*filter.only)) + u" = ?";
         parameters.push_back(storableText(filter.onlyValue));
     }
     if (!filter.search.empty()) {
