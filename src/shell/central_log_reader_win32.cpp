@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct Reader {
     HWND window = nullptr;
     Request next; // what the window wants now
     std::map<std::int64_t, LogEntry> cache;
+    // Rows a read did not bring (the server's rows changed since the count):
+    // not asked for again until the next start, or each redraw would ask.
+    std::set<std::int64_t> missing;
     CentralLogState state;
 };
 Reader& reader = *new Reader;
@@ -102,6 +106,7 @@ void readAround(const Request& request)
             if (at >= 0) reader.cache.insert_or_assign(at, std::move(entry));
             at += step;
         }
+        if (said == CentralLogAnswer::read && !reader.cache.contains(index)) reader.missing.insert(index);
     });
 }
 
@@ -135,6 +140,7 @@ void startCentralLog(HWND window, const LogFilter& filter, const LogOrder& order
     start.count = true;
     reader.next = std::move(start);
     reader.cache.clear();
+    reader.missing.clear();
     reader.state = {};
     if (!reader.started) {
         std::thread(readOnRequest).detach();
@@ -147,7 +153,8 @@ std::optional<LogEntry> centralLogEntry(std::int64_t index)
 {
     std::lock_guard lock(reader.mutex);
     if (auto hit = reader.cache.find(index); hit != reader.cache.end()) return hit->second;
-    if (!reader.state.count || index < 0 || index >= *reader.state.count) return std::nullopt;
+    if (!reader.state.count || index < 0 || index >= *reader.state.count || reader.missing.contains(index))
+        return std::nullopt;
     // Only the latest wish is kept: a list scrolled far meanwhile asks again.
     if (reader.next.index == index) return std::nullopt;
     reader.next.index = index;

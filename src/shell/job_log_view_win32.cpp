@@ -373,7 +373,9 @@ void onCentralLogAnswer()
         entryCount = count;
         setItemCount(entryCount);
     }
-    InvalidateRect(logList, nullptr, FALSE);
+    // After a failure the rows shown stay: a redraw would only ask again
+    // (a scroll asks for what it shows).
+    if (state.error.empty()) InvalidateRect(logList, nullptr, FALSE);
 }
 
 LRESULT CALLBACK searchEditProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
