@@ -199,8 +199,8 @@ CentralLogAnswer countCentralLog(
         const central::LogQuery query = central::logCountQuery(filter, *tables.log);
         count = 0;
         return connection.execute(query.statement, query.parameters, error, [&](const OdbcRow& row) {
-            const std::u16string text = row[0].value_or(u"0");
-            count = std::stoll(std::string(text.begin(), text.end()));
+            const std::u16string text = row[0].value_or(std::u16string());
+            count = text.empty() ? 0 : std::stoll(std::string(text.begin(), text.end()));
         });
     });
     return !answered ? CentralLogAnswer::unreachable
