@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <thread>
 #include <tuple>
 
 #include "central/central_log.h"
@@ -65,6 +66,8 @@ struct CentralShipping : StoreFolder {
     bool stopAtOnce = true;     // the stop is there at the first look, or comes in the first pause
     std::set<int> busyLocks;    // the holds, counted from 1, that find the file busy
     std::atomic<int> locks = 0; // holds come from a second thread while batches are read ahead
+    int busyOwnHolds = 0;       // the next holds of the test's own thread that find the file busy
+    std::thread::id ownThread = std::this_thread::get_id();
 
     ShipperServices services()
     {
@@ -72,6 +75,10 @@ struct CentralShipping : StoreFolder {
         s.link = {&central, &StandInCentral::connect, &StandInCentral::ship};
         s.underLock = [this](const std::function<void()>& work) {
             if (fileHeld || busyLocks.count(++locks) != 0) return false;
+            if (busyOwnHolds > 0 && std::this_thread::get_id() == ownThread) {
+                --busyOwnHolds;
+                return false;
+            }
             if (locksBeforeCrash == 0) throw std::runtime_error("killed");
             if (locksBeforeCrash > 0) --locksBeforeCrash;
             work();
@@ -172,9 +179,9 @@ TEST_F(CentralShipping, BacklogGoesInOrderedBatchesOnceThroughRefusalsACrashAndA
     EXPECT_EQ(restarted.cycle(), CycleResult::idle);
 }
 
-// Read ahead while the server takes a batch: each batch follows the last, a
-// refusal drops what was read ahead (the next run starts small from the
-// mark), rows that come meanwhile go too, and every row goes once.
+// Read ahead while the server takes a batch: each batch follows the last,
+// even one whose mark found the file busy, a refusal drops what was read ahead (the next run starts small
+// from the mark), rows that come meanwhile go too, and every row goes once.
 TEST_F(CentralShipping, BatchesReadAheadFollowEachOtherAndARefusalDropsTheNext)
 {
     closeJobDatabase(openJobDatabase(folder));
@@ -183,18 +190,53 @@ TEST_F(CentralShipping, BatchesReadAheadFollowEachOtherAndARefusalDropsTheNext)
     readingAhead.readAhead = true;
     Shipper shipper(folder, u"SRV-A", readingAhead);
     EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    // The file busy at the second batch's mark: the batch read meanwhile
+    // follows it all the same, and its mark covers both.
+    busyOwnHolds = 1;
     EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    EXPECT_EQ(readShippingState(folder).lastShipped, 1000);
+    EXPECT_EQ(shipper.cycle(), CycleResult::shipped);
+    EXPECT_EQ(readShippingState(folder).lastShipped, 7000);
     central.refusals = 1;
     EXPECT_EQ(shipper.cycle(), CycleResult::failed);
-    EXPECT_EQ(readShippingState(folder).lastShipped, 3000);
+    EXPECT_EQ(readShippingState(folder).lastShipped, 7000);
     record(1, u"bea");
     while (shipper.cycle() == CycleResult::shipped) { }
-    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{1000, 2000, 1000, 2000, 4000, 5002}));
+    EXPECT_EQ(central.batchSizes, (std::vector<std::size_t>{1000, 2000, 4000, 1000, 2000, 4000, 1002}));
     EXPECT_EQ(central.added, 15002u);
     std::int64_t expected = 1;
     for (const auto& [key, row] : central.rows) EXPECT_EQ(row.rowId, expected++);
     EXPECT_EQ(readShippingState(folder).lastShipped, 15002);
     EXPECT_EQ(shipper.cycle(), CycleResult::idle);
+}
+
+// A batch is read in slices over one kept connection: the slices join into
+// what one read gives, and between them the file is free, so another
+// program that waits for nothing writes, and its row is read in turn.
+TEST_F(CentralShipping, AReadersSlicesJoinIntoOneReadAndLeaveTheFileFreeBetween)
+{
+    closeJobDatabase(openJobDatabase(folder));
+    record(5000);
+    ShippingReader reader(folder);
+    std::vector<std::int64_t> sliced;
+    std::optional<std::int64_t> after;
+    for (std::size_t slice : {2000, 2000, 5000}) {
+        ShippingWork work = reader.take(u"SRV", u"identity", slice, after);
+        for (const ShippedRow& row : work.batch.rows) sliced.push_back(row.rowId);
+        after = sliced.back();
+        RawDatabase other(folder);
+        sqlite3_busy_timeout(other.handle(), 0);
+        if (slice == 2000) other.exec("INSERT INTO tbTrabajos (trusuario) VALUES ('bea');");
+    }
+    const ShippingWork whole = takeShippingWork(folder, u"SRV", u"identity", 10000);
+    std::vector<std::int64_t> once;
+    for (const ShippedRow& row : whole.batch.rows) once.push_back(row.rowId);
+    EXPECT_EQ(sliced, once);
+    EXPECT_EQ(sliced.size(), 5002u);
+    EXPECT_EQ(whole.batch.rows.back().user, u"bea");
+    const WaitingSlice counted = reader.count(0, shippingCountSpan);
+    EXPECT_EQ(counted.rows, 5002);
+    EXPECT_FALSE(counted.more);
 }
 
 TEST_F(CentralShipping, EachRowGoesAsTheFileHoldsItWithNullsWhereItHoldsNone)
@@ -525,6 +567,9 @@ TEST(CentralBatch, ArraysCarryEveryValueAsWrittenAndNullsAsNulls)
         {{u"NULL", u" a, b ", u"{x}"}, true, u"{\"NULL\",\" a, b \",\"{x}\"}"},
         {{u"say \"hi\"", u"\\\\PC-1\\"}, true, u"{\"say \\\"hi\\\"\",\"\\\\\\\\PC-1\\\\\"}"},
         {{u"12", std::nullopt, u"-3"}, false, u"{12,NULL,-3}"},
+        // A pair goes whole; what PostgreSQL's text cannot hold goes as U+FFFD.
+        {{u"\U0001F5A8", u"\xD800x\xDC00", std::u16string(u"\0", 1)}, true,
+            u"{\"\U0001F5A8\",\"\uFFFDx\uFFFD\",\"\uFFFD\"}"},
     };
     for (const Case& c : cases) EXPECT_EQ(central::arrayLiteral(c.values, c.quoted), c.literal);
 

@@ -1,5 +1,6 @@
 #include "central/central_schema.h"
 
+#include <charconv>
 #include <string_view>
 
 #include "common/strings.h"
@@ -229,37 +230,57 @@ std::u16string batchStatement(bool details)
     return asciiText(text);
 }
 
-std::u16string storableText(const std::u16string& text)
-{
-    std::u16string stored = text;
-    for (std::size_t i = 0; i < stored.size(); ++i) {
-        const char16_t unit = stored[i];
-        if (unit == 0) {
-            stored[i] = u'\uFFFD';
-        } else if (unit >= 0xD800 && unit <= 0xDBFF) {
-            if (i + 1 < stored.size() && stored[i + 1] >= 0xDC00 && stored[i + 1] <= 0xDFFF)
-                ++i;
-            else
-                stored[i] = u'\uFFFD';
-        } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            stored[i] = u'\uFFFD';
-        }
-    }
-    return stored;
-}
-
 namespace {
 
-std::optional<std::u16string> shippedText(const std::optional<std::u16string>& value)
+// U+0000 and a half of a surrogate pair become U+FFFD.
+template <typename Add> void forEachStorableUnit(const std::u16string& text, Add&& add)
 {
-    if (!value) return std::nullopt;
-    return storableText(*value);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF, low = unit >= 0xDC00 && unit <= 0xDFFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            add(unit);
+            add(text[++i]);
+        } else {
+            add(unit == 0 || high || low ? u'\uFFFD' : unit);
+        }
+    }
 }
 
-std::optional<std::u16string> shippedNumber(const std::optional<std::int64_t>& value)
+// One element of an array literal, written onto its end: a batch's arrays
+// hold hundreds of thousands of values, each made here without a string of
+// its own.
+void appendQuoted(std::u16string& literal, const std::u16string& text)
 {
-    if (!value) return std::nullopt;
-    return decimalText(*value);
+    literal += u'"';
+    forEachStorableUnit(text, [&](char16_t unit) {
+        if (unit == u'"' || unit == u'\\') literal += u'\\';
+        literal += unit;
+    });
+    literal += u'"';
+}
+
+void appendNumber(std::u16string& literal, std::int64_t number)
+{
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    for (const char* digit = digits; digit != end; ++digit) literal += static_cast<char16_t>(*digit);
+}
+
+void appendElement(std::u16string& literal, const ShippedColumn& column, const ShippedRow& row)
+{
+    if (literal.size() > 1) literal += u',';
+    if (column.text != nullptr) {
+        const std::optional<std::u16string>& text = column.text(row);
+        if (text)
+            appendQuoted(literal, *text);
+        else
+            literal += u"NULL";
+    } else if (const std::optional<std::int64_t> number = column.number(row)) {
+        appendNumber(literal, *number);
+    } else {
+        literal += u"NULL";
+    }
 }
 
 // A row whose moment julianday() cannot read counts in no period: it goes
@@ -271,28 +292,55 @@ bool dated(const ShippedRow& row)
 
 } // namespace
 
+std::u16string storableText(const std::u16string& text)
+{
+    std::u16string stored;
+    stored.reserve(text.size());
+    forEachStorableUnit(text, [&](char16_t unit) { stored += unit; });
+    return stored;
+}
+
 const std::vector<ShippedColumn>& shippedColumns()
 {
-    static const std::vector<ShippedColumn> columns = {
-        {"row_id", "bigint", true, false, [](const ShippedRow& r) { return shippedNumber(r.rowId); }},
-        {"trfecha", "text", true, false, [](const ShippedRow& r) { return shippedText(r.date); }},
-        {"trusuario", "text", true, false, [](const ShippedRow& r) { return shippedText(r.user); }},
-        {"trmaquina", "text", true, false, [](const ShippedRow& r) { return shippedText(r.machine); }},
-        {"trimpresora", "text", true, false, [](const ShippedRow& r) { return shippedText(r.printer); }},
-        {"trnumpags", "bigint", true, false, [](const ShippedRow& r) { return shippedNumber(r.pages); }},
-        {"julian_ms", "bigint", true, false,
-            [](const ShippedRow& r) { return dated(r) ? shippedNumber(r.julianMs) : std::nullopt; }},
-        {"day_key", "integer", false, false,
-            [](const ShippedRow& r) { return dated(r) ? shippedNumber(r.dayKey) : std::nullopt; }},
-        {"dtcolor", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.color); }},
-        {"dtcaras", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.sides); }},
-        {"dtpapel", "text", true, true, [](const ShippedRow& r) { return shippedText(r.paper); }},
-        {"dthojas", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.sheets); }},
-        {"dtbytes", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.bytes); }},
-        {"dtdocumento", "text", true, true, [](const ShippedRow& r) { return shippedText(r.document); }},
-        {"dtcoste", "bigint", true, true, [](const ShippedRow& r) { return shippedNumber(r.cost); }},
-    };
-    return columns;
+    using Row = const ShippedRow&;
+    static const std::vector<ShippedColumn> columns
+        = {{"row_id", "bigint", true, false, nullptr,
+               [](Row r) { return std::optional<std::int64_t>(r.rowId); }},
+            {"trfecha", "text", true, false, [](Row r) -> const auto& {return r.date;
+}
+, nullptr
+} // namespace central
+, {"trusuario", "text", true, false, [](Row r) -> const auto& {return r.user;
+}
+, nullptr
+}
+, {"trmaquina", "text", true, false, [](Row r) -> const auto& {return r.machine;
+}
+, nullptr
+}
+, {"trimpresora", "text", true, false, [](Row r) -> const auto& {return r.printer;
+}
+, nullptr
+}
+, {"trnumpags", "bigint", true, false, nullptr, [](Row r) { return r.pages; }},
+    {"julian_ms", "bigint", true, false, nullptr, [](Row r) { return dated(r) ? r.julianMs : std::nullopt; }},
+    {"day_key", "integer", false, false, nullptr, [](Row r) { return dated(r) ? r.dayKey : std::nullopt; }},
+    {"dtcolor", "bigint", true, true, nullptr, [](Row r) { return r.color; }},
+    {"dtcaras", "bigint", true, true, nullptr, [](Row r) { return r.sides; }},
+    {"dtpapel", "text", true, true, [](Row r) -> const auto& {return r.paper;
+}
+, nullptr
+}
+, {"dthojas", "bigint", true, true, nullptr, [](Row r) { return r.sheets; }},
+    {"dtbytes", "bigint", true, true, nullptr, [](Row r) { return r.bytes; }},
+    {"dtdocumento", "text", true, true, [](Row r) -> const auto& {return r.document;
+}
+, nullptr
+}
+, {"dtcoste", "bigint", true, true, nullptr, [](Row r) { return r.cost; }},
+}
+;
+return columns;
 }
 
 std::u16string arrayLiteral(const std::vector<std::optional<std::u16string>>& values, bool quoted)
@@ -300,20 +348,12 @@ std::u16string arrayLiteral(const std::vector<std::optional<std::u16string>>& va
     std::u16string literal = u"{";
     for (const std::optional<std::u16string>& value : values) {
         if (literal.size() > 1) literal += u',';
-        if (!value) {
+        if (!value)
             literal += u"NULL";
-            continue;
-        }
-        if (!quoted) {
+        else if (quoted)
+            appendQuoted(literal, *value);
+        else
             literal += *value;
-            continue;
-        }
-        literal += u'"';
-        for (char16_t unit : *value) {
-            if (unit == u'"' || unit == u'\\') literal += u'\\';
-            literal += unit;
-        }
-        literal += u'"';
     }
     return literal + u"}";
 }
@@ -321,10 +361,13 @@ std::u16string arrayLiteral(const std::vector<std::optional<std::u16string>>& va
 std::vector<std::optional<std::u16string>> batchParameters(const ShippingBatch& batch, bool details)
 {
     std::vector<std::optional<std::u16string>> parameters = {storableText(batch.source), batch.fileId};
-    std::vector<std::optional<std::u16string>> values(batch.rows.size());
     for (const ShippedColumn& column : batchColumns(details)) {
-        for (std::size_t i = 0; i < batch.rows.size(); ++i) values[i] = column.value(batch.rows[i]);
-        parameters.push_back(arrayLiteral(values, std::string_view(column.type) == "text"));
+        std::u16string literal = u"{";
+        // Room for a typical value each, so the literal grows a few times at most.
+        literal.reserve(2 + batch.rows.size() * (column.text != nullptr ? 24 : 12));
+        for (const ShippedRow& row : batch.rows) appendElement(literal, column, row);
+        literal += u'}';
+        parameters.push_back(std::move(literal));
     }
     return parameters;
 }

@@ -56,7 +56,9 @@ struct ShippedColumn {
     const char* type; // the PostgreSQL type of the column and of its array
     bool stored;
     bool detail; // one of the job's details, shipped where the table has them
-    std::optional<std::u16string> (*value)(const ShippedRow& row);
+    // The row's value: a text (then `number` is null) or a number.
+    const std::optional<std::u16string>& (*text)(const ShippedRow& row);
+    std::optional<std::int64_t> (*number)(const ShippedRow& row);
 };
 const std::vector<ShippedColumn>& shippedColumns();
 // The columns a batch carries, with or without the details.

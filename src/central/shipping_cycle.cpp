@@ -23,9 +23,10 @@ bool Shipper::readBatch(
     ShippingWork& work, std::size_t rows, std::optional<std::int64_t> from, const std::atomic<bool>* stop)
 {
     const std::u16string identity = randomFileIdentity();
+    ShippingReader reader(folder_);
     std::size_t asked = std::min(rows, shippingSliceRows);
-    if (!services_.underLock([&] { work = takeShippingWork(folder_, source_, identity, asked, from); }))
-        return false;
+    if (!services_.underLock([&] { work = reader.take(source_, identity, asked, from); })) return false;
+    work.batch.rows.reserve(rows);
     // The rest a slice at a time, each after the last row read. Rows never
     // change once written, so the slices join into what one read would give.
     while (work.batch.rows.size() == asked && asked < rows) {
@@ -33,9 +34,8 @@ bool Shipper::readBatch(
         ShippingWork more;
         const std::int64_t after = work.batch.rows.back().rowId;
         // Busy meanwhile, or no longer wanted: what was read goes as it is.
-        if ((stop != nullptr && *stop) || !services_.underLock([&] {
-                more = takeShippingWork(folder_, source_, identity, slice, after);
-            })) {
+        if ((stop != nullptr && *stop)
+            || !services_.underLock([&] { more = reader.take(source_, identity, slice, after); })) {
             work.cut = true;
             break;
         }
@@ -96,10 +96,10 @@ bool Shipper::countWaiting(const ShippingWork& work)
 {
     std::int64_t total = 0;
     WaitingSlice slice{0, true};
+    ShippingReader reader(folder_);
     const std::int64_t from = unmarked_ ? unmarked_->second : work.lastShipped;
     for (std::int64_t after = from; slice.more; after += shippingCountSpan) {
-        if (!services_.underLock([&] { slice = countWaitingSlice(folder_, after, shippingCountSpan); }))
-            return false;
+        if (!services_.underLock([&] { slice = reader.count(after, shippingCountSpan); })) return false;
         total += slice.rows;
     }
     waiting_ = total;
@@ -161,9 +161,12 @@ CycleResult Shipper::cycle()
     // The file busy a moment: the mark is tried again at once. Unmarked all
     // the same, the next batch follows this one and its mark covers both; a
     // quit or a crash before that ships this one again, and the central key
-    // takes it once.
+    // takes it once. While the next batch is being read, it is that batch's
+    // mark which is tried again, not this one's: a file busy for long (the
+    // totals' check at a start reads it whole) holds no batch up.
     bool marked = false;
-    for (int attempt = 0; attempt < shippingMarkTries && !marked; ++attempt)
+    const int tries = next_.valid() ? 1 : shippingMarkTries;
+    for (int attempt = 0; attempt < tries && !marked; ++attempt)
         marked = services_.underLock([&] { markShipped(folder_, work.batch.fileId, last, waiting_, when); });
     unmarked_.reset();
     if (!marked) unmarked_.emplace(work.batch.fileId, last);

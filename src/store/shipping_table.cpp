@@ -130,6 +130,7 @@ void readRowsToShip(sqlite3* db, std::int64_t after, std::size_t limit, Shipping
         u"tbTrabajos.*, julianday(trfecha) AS j, "
             + details + u" WHERE trllapri > ?1 ORDER BY trllapri LIMIT ?2);",
         u"815");
+    work.batch.rows.reserve(work.batch.rows.size() + limit);
     if (sqlite3_bind_int64(rows.get(), 1, after) != SQLITE_OK
         || sqlite3_bind_int64(rows.get(), 2, static_cast<sqlite3_int64>(limit)) != SQLITE_OK)
         storeFailure(u"816");
@@ -155,38 +156,71 @@ void readMapped(sqlite3* db)
 
 } // namespace
 
-ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
-    const std::u16string& newIdentity, std::size_t limit, std::optional<std::int64_t> after)
+namespace {
+
+ShippingWork takeFrom(sqlite3* db, const std::u16string& source, const std::u16string& newIdentity,
+    std::size_t limit, std::optional<std::int64_t> after)
 {
     ShippingWork work;
     work.batch.source = source;
+    work.waiting = readShippingMark(db, newIdentity, work);
+    readRowsToShip(db, after.value_or(work.lastShipped), limit, work);
+    return work;
+}
+
+WaitingSlice countFrom(sqlite3* db, std::int64_t after, std::int64_t span)
+{
+    WaitingSlice slice;
+    Statement count = prepare(db,
+        u"SELECT count(*), EXISTS (SELECT 1 FROM tbTrabajos WHERE trllapri > ?2) FROM tbTrabajos WHERE "
+        u"trllapri > ?1 AND trllapri <= ?2;",
+        u"818");
+    if (sqlite3_bind_int64(count.get(), 1, after) != SQLITE_OK
+        || sqlite3_bind_int64(count.get(), 2, after + span) != SQLITE_OK)
+        storeFailure(u"819");
+    if (step(count.get(), u"820") != SQLITE_ROW) storeFailure(u"821");
+    slice.rows = sqlite3_column_int64(count.get(), 0);
+    slice.more = sqlite3_column_int64(count.get(), 1) != 0;
+    return slice;
+}
+
+} // namespace
+
+ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
+    const std::u16string& newIdentity, std::size_t limit, std::optional<std::int64_t> after)
+{
     Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
     readMapped(db.get());
-    work.waiting = readShippingMark(db.get(), newIdentity, work);
-    readRowsToShip(db.get(), after.value_or(work.lastShipped), limit, work);
+    ShippingWork work = takeFrom(db.get(), source, newIdentity, limit, after);
     closeJobDatabase(std::move(db));
     return work;
 }
 
+sqlite3* ShippingReader::connection()
+{
+    if (!db_) {
+        db_ = openJobDatabase(folder_, SchemaWork::tablesOnly);
+        readMapped(db_.get());
+    }
+    noteConnection(db_.get());
+    return db_.get();
+}
+
+WaitingSlice ShippingReader::count(std::int64_t after, std::int64_t span)
+{
+    return countFrom(connection(), after, span);
+}
+
+ShippingWork ShippingReader::take(const std::u16string& source, const std::u16string& newIdentity,
+    std::size_t limit, std::optional<std::int64_t> after)
+{
+    return takeFrom(connection(), source, newIdentity, limit, after);
+}
+
 WaitingSlice countWaitingSlice(const std::u16string& folder, std::int64_t after, std::int64_t span)
 {
-    WaitingSlice slice;
-    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
-    readMapped(db.get());
-    {
-        Statement count = prepare(db.get(),
-            u"SELECT count(*), EXISTS (SELECT 1 FROM tbTrabajos WHERE trllapri > ?2) FROM tbTrabajos WHERE "
-            u"trllapri > ?1 AND trllapri <= ?2;",
-            u"818");
-        if (sqlite3_bind_int64(count.get(), 1, after) != SQLITE_OK
-            || sqlite3_bind_int64(count.get(), 2, after + span) != SQLITE_OK)
-            storeFailure(u"819");
-        if (step(count.get(), u"820") != SQLITE_ROW) storeFailure(u"821");
-        slice.rows = sqlite3_column_int64(count.get(), 0);
-        slice.more = sqlite3_column_int64(count.get(), 1) != 0;
-    }
-    closeJobDatabase(std::move(db));
-    return slice;
+    ShippingReader reader(folder);
+    return reader.count(after, span);
 }
 
 void noteWaiting(const std::u16string& folder, const std::u16string& fileId, std::int64_t waiting)

@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "store/job_store.h"
 #include "store/shipping_batch.h"
 
 struct ShippingState {
@@ -49,6 +51,29 @@ struct WaitingSlice {
     bool more = false;
 };
 WaitingSlice countWaitingSlice(const std::u16string& folder, std::int64_t after, std::int64_t span);
+
+// The same reads over one connection, opened at the first and kept until
+// the reader goes: a long read taken a slice at a time, each under the
+// program's lock, reads the file's schema and maps it once, not at every
+// slice. Between takes the connection holds no transaction, so the file is
+// free to every other connection; the reader goes with the read.
+class ShippingReader {
+public:
+    explicit ShippingReader(std::u16string folder)
+        : folder_(std::move(folder))
+    {
+    }
+    ShippingWork take(const std::u16string& source, const std::u16string& newIdentity, std::size_t limit,
+        std::optional<std::int64_t> after = std::nullopt);
+    WaitingSlice count(std::int64_t after, std::int64_t span);
+
+private:
+    sqlite3* connection();
+
+    std::u16string folder_;
+    Database db_;
+};
+
 // The count of rows waiting, kept for other programs to show, unless the
 // file's identity is no longer `fileId`.
 void noteWaiting(const std::u16string& folder, const std::u16string& fileId, std::int64_t waiting);
