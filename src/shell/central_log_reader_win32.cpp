@@ -9,6 +9,7 @@
 
 #include "central/central_link_win32.h"
 #include "central/central_setting_win32.h"
+#include "common/language_texts.h"
 
 namespace {
 
@@ -176,12 +177,20 @@ CentralLogState centralLogState()
 
 bool forEachCentralLogEntry(const LogFilter& filter, const LogOrder& order,
     const std::function<bool(const LogEntry&)>& onEntry, const std::atomic<bool>& cancel,
-    const std::function<void(int permille)>& onProgress)
+    const std::function<void(int permille)>& onProgress, std::u16string* why)
 {
     const CentralSetting setting = readCentralSetting();
     std::int64_t total = 0, read = 0;
     std::u16string error;
-    if (countCentralLog(setting, filter, total, error) != CentralLogAnswer::read) return false;
+    auto failed = [&](CentralLogAnswer answer) {
+        if (why != nullptr)
+            *why = answer == CentralLogAnswer::notGranted
+                ? std::u16string(getText(textid::centralLogNotGranted))
+                : std::u16string(getText(textid::centralUnreachable)) + u" " + error;
+        return false;
+    };
+    const CentralLogAnswer counted = countCentralLog(setting, filter, total, error);
+    if (counted != CentralLogAnswer::read) return failed(counted);
     std::vector<LogEntry> entries;
     std::optional<LogEntry> last;
     for (;;) {
@@ -191,7 +200,8 @@ bool forEachCentralLogEntry(const LogFilter& filter, const LogOrder& order,
         page.order = order;
         page.after = last ? &*last : nullptr;
         page.count = exportPage;
-        if (readCentralLogPage(setting, page, entries, error) != CentralLogAnswer::read) return false;
+        const CentralLogAnswer answer = readCentralLogPage(setting, page, entries, error);
+        if (answer != CentralLogAnswer::read) return failed(answer);
         for (const LogEntry& entry : entries)
             if (cancel || !onEntry(entry)) return false;
         read += static_cast<std::int64_t>(entries.size());

@@ -30,7 +30,8 @@ CentralLogState centralLogState();
 
 // Every entry of the filter in the order, a page at a time on the calling
 // thread; stops when `cancel` is set or onEntry returns false. onProgress
-// gets the share read in thousandths. False when it stopped or failed.
+// gets the share read in thousandths. False when it stopped or failed; a
+// failure's reason in words into `why` when given.
 bool forEachCentralLogEntry(const LogFilter& filter, const LogOrder& order,
     const std::function<bool(const LogEntry&)>& onEntry, const std::atomic<bool>& cancel,
-    const std::function<void(int permille)>& onProgress);
+    const std::function<void(int permille)>& onProgress, std::u16string* why = nullptr);

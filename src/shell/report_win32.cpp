@@ -18,6 +18,7 @@
 #include "common/scoped_handle_win32.h"
 #include "common/strings.h"
 #include "common/wide_text_win32.h"
+#include "shell/central_log_reader_win32.h"
 #include "shell/job_log_cells.h"
 #include "shell/month_chart.h"
 #include "shell/replaced_file_win32.h"
@@ -202,15 +203,38 @@ bool writeJobLog(const DateTime& since, const ReportSink& sink, std::u16string& 
     return false;
 }
 
+// Every computer's jobs of the period, newest first, as the Jobs tab saves
+// them under "All computers": read from the central database a page at a
+// time and written as they come.
+bool writeCentralJobLog(const DateTime& since, const ReportSink& sink, std::u16string& error)
+{
+    if (!readCentralSetting().viewable()) {
+        error = getText(textid::reportNoCentral);
+        return false;
+    }
+    LogExport out(ExportForm::csv, logWords(), sink);
+    LogFilter filter;
+    filter.since = since;
+    const std::atomic<bool> never{false};
+    if (!forEachCentralLogEntry(
+            filter, LogOrder{}, [&](const LogEntry& entry) { return out.add(entry); }, never, nullptr,
+            &error))
+        return false;
+    out.finish();
+    return true;
+}
+
 bool centralFigures(const ReportRequest& request, const DateTime& since, std::vector<StatisticsRow>& rows,
     std::u16string& error)
 {
-    if (request.by == ReportGrouping::month || request.by == ReportGrouping::job) {
+    if (request.by == ReportGrouping::month) {
         error = getText(textid::reportMonthsThisComputer);
         return false;
     }
+    // A desk that only views (a viewer's connection, no shipping) reads
+    // every computer's figures as its window does.
     const CentralSetting setting = readCentralSetting();
-    if (!setting.enabled()) {
+    if (!setting.viewable()) {
         error = getText(textid::reportNoCentral);
         return false;
     }
@@ -232,7 +256,8 @@ bool reportCsv(const ReportRequest& request, const ReportSink& sink, std::u16str
     DateTime since{};
     std::vector<StatisticsRow> rows;
     if (!requestedStart(request, now, since, error)) return false;
-    if (request.by == ReportGrouping::job && !request.allComputers) return writeJobLog(since, sink, error);
+    if (request.by == ReportGrouping::job)
+        return (request.allComputers ? writeCentralJobLog : writeJobLog)(since, sink, error);
     if (!(request.allComputers ? centralFigures : localFigures)(request, since, rows, error)) return false;
     const bool months = request.by == ReportGrouping::month;
     if (months) rows = chartRows(chartMonths(rows, since, now));

@@ -128,6 +128,14 @@ void everyComputersLog(const Program& program, HWND main, const StatisticsContro
         std::is_sorted(rows.begin(), rows.end(), [](const Cells& a, const Cells& b) { return a[0] > b[0]; }),
         "newest first");
     windowScreenshot(main, L"all-computers-jobs");
+    // A script's report of every computer's jobs: the bytes the tab saves.
+    const std::wstring saved = programFolder() + L"\\all jobs.csv",
+                       reported = programFolder() + L"\\all jobs report.csv";
+    saveLogAsCsv(program, log, saved);
+    Program report(programPath, L"/report /by job /all-computers /out \"" + reported + L"\"");
+    check(report.ends() && report.exitCode() == 0 && fileBytes(reported) == fileBytes(saved)
+            && fileBytes(saved).size() > 3,
+        "/report /by job /all-computers writes what the Jobs tab saves, byte for byte");
 
     // A user of plain letters and digits: a hostile name is cut in both lists.
     clickTab(program, view.groupingTabs, 1);
@@ -199,6 +207,11 @@ void everyComputersCounts()
     std::size_t lines = 0;
     for (wchar_t c : clipboardText()) lines += c == L'\n';
     check(lines == expectedRowsOf(files[1]).size() + 1, "a header and a line per user");
+    // The same from a script, on a computer that only views.
+    const std::wstring reported = programFolder() + L"\\all users report.csv";
+    Program report(programPath, L"/report /by user /all-computers /out \"" + reported + L"\"");
+    check(report.ends() && report.exitCode() == 0 && csvAsTable(fileBytes(reported)) == clipboardText(),
+        "/report /by user /all-computers holds what the window copies");
     everyComputersLog(program, main, view);
 
     SendMessageW(choice.thisComputer, BM_CLICK, 0, 0);

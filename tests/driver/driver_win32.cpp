@@ -850,3 +850,76 @@ void ForeignLock::release()
     sqlite3_close_v2(db_);
     db_ = nullptr;
 }
+
+// The CSV as the clipboard's table: cells between commas become cells
+// between tabs, quoted where a tab table quotes them.
+std::wstring csvAsTable(const std::string& csv)
+{
+    std::wstring text(csv.size(), L'\0');
+    const std::size_t skip = csv.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
+    text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, csv.data() + skip,
+        static_cast<int>(csv.size() - skip), text.data(), static_cast<int>(text.size()))));
+    std::wstring table, cell;
+    bool quoted = false;
+    auto endCell = [&](wchar_t after) {
+        const bool quote = cell.find_first_of(L"\t\r\n\"") != std::wstring::npos;
+        std::wstring written = cell;
+        if (quote) {
+            written.clear();
+            for (wchar_t c : cell) written += c == L'"' ? std::wstring(L"\"\"") : std::wstring(1, c);
+            written = L"\"" + written + L"\"";
+        }
+        table += written;
+        table += after;
+        cell.clear();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        if (quoted && c == L'"' && i + 1 < text.size() && text[i + 1] == L'"') {
+            cell += L'"';
+            ++i;
+        } else if (c == L'"') {
+            quoted = !quoted;
+        } else if (!quoted && c == L',') {
+            endCell(L'\t');
+        } else if (!quoted && c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
+            endCell(L'\r');
+            table += L'\n';
+            ++i;
+        } else {
+            cell += c;
+        }
+    }
+    return table;
+}
+
+void saveLogAsCsv(const Program& program, HWND log, const std::wstring& saved)
+{
+    DeleteFileW(saved.c_str());
+    RECT r{};
+    GetWindowRect(log, &r);
+    PostMessageW(log, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(log), MAKELPARAM(r.left + 30, r.top + 30));
+    HWND menu = waitForTrayMenu(program);
+    check(menu != nullptr, "a right click in the log opens its menu");
+    if (menu == nullptr) return;
+    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_CHAR, L'\r', 0);
+    HWND dialog = waitForMessageBox(program);
+    check(dialog != nullptr, "Save as CSV opens the save dialog");
+    if (dialog == nullptr) return;
+    HWND name = GetDlgItem(dialog, 0x47C);
+    if (name == nullptr) name = GetDlgItem(dialog, 0x480);
+    check(
+        windowText(name) == texts[1450031] + L"-1800-01-01.csv", "it suggests the log's name and the start");
+    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(saved.c_str()));
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    // Written beside its name, then moved into place once whole.
+    check(waitUntil(
+              [&] {
+                  return GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES
+                      && GetFileAttributesW((saved + L".new").c_str()) == INVALID_FILE_ATTRIBUTES;
+              },
+              30000),
+        "the log is saved");
+}

@@ -335,3 +335,11 @@ void clickHeader(const Program& program, HWND list, int column);
 // Picks a day in the date picker as a user would, so that the picker itself
 // tells the main window.
 void pickDate(const Program& program, const StatisticsControls& view, const SYSTEMTIME& day);
+
+// The CSV as the clipboard's table: cells between commas become cells
+// between tabs, quoted where a tab table quotes them.
+std::wstring csvAsTable(const std::string& csv);
+// The Jobs tab's Save as CSV, through the log's menu and the save dialog
+// (the name it suggests is the log's, from everything's start), into
+// `saved`; back once the file is whole.
+void saveLogAsCsv(const Program& program, HWND log, const std::wstring& saved);

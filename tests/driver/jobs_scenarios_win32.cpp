@@ -62,32 +62,6 @@ std::string expectedCsv(bool fromJanuary6 = false)
     return "\xEF\xBB\xBF" + utf8Of(text);
 }
 
-void saveLogAsCsv(const Program& program, HWND main, HWND log, const std::wstring& saved)
-{
-    DeleteFileW(saved.c_str());
-    RECT r{};
-    GetWindowRect(log, &r);
-    PostMessageW(log, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(log), MAKELPARAM(r.left + 30, r.top + 30));
-    HWND menu = waitForTrayMenu(program);
-    check(menu != nullptr, "a right click in the log opens its menu");
-    if (menu == nullptr) return;
-    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menu, WM_CHAR, L'\r', 0);
-    HWND dialog = waitForMessageBox(program);
-    check(dialog != nullptr, "Save as CSV opens the save dialog");
-    if (dialog == nullptr) return;
-    HWND name = GetDlgItem(dialog, 0x47C);
-    if (name == nullptr) name = GetDlgItem(dialog, 0x480);
-    check(
-        windowText(name) == texts[1450031] + L"-1800-01-01.csv", "it suggests the log's name and the start");
-    SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(saved.c_str()));
-    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-    check(waitUntil([&] { return fileBytes(saved) == expectedCsv(); }, 10000),
-        "the log's CSV holds every job, newest first, byte for byte");
-    (void)main;
-}
-
 void totalsShowTheDetails(const Program& program, const StatisticsControls& view)
 {
     clickTab(program, view.groupingTabs, 0);
@@ -141,7 +115,10 @@ void theJobsTab()
     check(!IsWindowVisible(showAll), "without a filter the button goes");
     windowScreenshot(main, L"jobs-2-all");
 
-    saveLogAsCsv(program, main, log, programFolder() + L"\\jobs log.csv");
+    const std::wstring saved = programFolder() + L"\\jobs log.csv";
+    saveLogAsCsv(program, log, saved);
+    check(waitUntil([&] { return fileBytes(saved) == expectedCsv(); }, 10000),
+        "the log's CSV holds every job, newest first, byte for byte");
     // A script's report of the log beside the window: the same bytes; and
     // for a start, the jobs since then.
     for (const bool since : {false, true}) {

@@ -73,48 +73,6 @@ std::string saidLine(unsigned long id, const std::wstring& value)
     return utf8Of(text) + "\r\n";
 }
 
-// The CSV as the clipboard's table: cells between commas become cells
-// between tabs, quoted where a tab table quotes them.
-std::wstring csvAsTable(const std::string& csv)
-{
-    std::wstring text(csv.size(), L'\0');
-    const std::size_t skip = csv.rfind("\xEF\xBB\xBF", 0) == 0 ? 3 : 0;
-    text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, csv.data() + skip,
-        static_cast<int>(csv.size() - skip), text.data(), static_cast<int>(text.size()))));
-    std::wstring table, cell;
-    bool quoted = false;
-    auto endCell = [&](wchar_t after) {
-        const bool quote = cell.find_first_of(L"\t\r\n\"") != std::wstring::npos;
-        std::wstring written = cell;
-        if (quote) {
-            written.clear();
-            for (wchar_t c : cell) written += c == L'"' ? std::wstring(L"\"\"") : std::wstring(1, c);
-            written = L"\"" + written + L"\"";
-        }
-        table += written;
-        table += after;
-        cell.clear();
-    };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const wchar_t c = text[i];
-        if (quoted && c == L'"' && i + 1 < text.size() && text[i + 1] == L'"') {
-            cell += L'"';
-            ++i;
-        } else if (c == L'"') {
-            quoted = !quoted;
-        } else if (!quoted && c == L',') {
-            endCell(L'\t');
-        } else if (!quoted && c == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n') {
-            endCell(L'\r');
-            table += L'\n';
-            ++i;
-        } else {
-            cell += c;
-        }
-    }
-    return table;
-}
-
 // What the window puts on the clipboard for the figures it shows now.
 std::wstring copiedTable(HWND main, HWND figures)
 {
