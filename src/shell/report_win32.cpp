@@ -216,10 +216,12 @@ bool writeCentralJobLog(const DateTime& since, const ReportSink& sink, std::u16s
     LogFilter filter;
     filter.since = since;
     const std::atomic<bool> never{false};
+    // Stopped without words: the output refused a piece, which the caller
+    // says as it says it for this computer's log.
     if (!forEachCentralLogEntry(
             filter, LogOrder{}, [&](const LogEntry& entry) { return out.add(entry); }, never, nullptr,
             &error))
-        return false;
+        return error.empty();
     out.finish();
     return true;
 }
