@@ -189,11 +189,8 @@ WaitingSlice countFrom(sqlite3* db, std::int64_t after, std::int64_t span)
 ShippingWork takeShippingWork(const std::u16string& folder, const std::u16string& source,
     const std::u16string& newIdentity, std::size_t limit, std::optional<std::int64_t> after)
 {
-    Database db = openJobDatabase(folder, SchemaWork::tablesOnly);
-    readMapped(db.get());
-    ShippingWork work = takeFrom(db.get(), source, newIdentity, limit, after);
-    closeJobDatabase(std::move(db));
-    return work;
+    ShippingReader reader(folder);
+    return reader.take(source, newIdentity, limit, after);
 }
 
 sqlite3* ShippingReader::connection()
